@@ -1,0 +1,95 @@
+// Board discovery through the kernel driver's device names and the driver library's enumeration.
+#include "BoardDiscovery.h"
+
+#include "BoardInfo.h"
+#include "DriverExports.h"
+#include "DriverLibrary.h"
+#include "PhysicalDevice.h"
+#include "RequestCodes.h"
+
+#include <array>
+
+namespace {
+
+constexpr const char* kPrefixes[] = {"VELTRIN", "433_"};
+constexpr int kKernelBoardNumbers = 10;
+
+std::optional<BoardInformation> QueryInformation(CDevice& cfg) {
+    std::array<uint8_t, 12> scratch{};
+    uint32_t returned = 0;
+    cfg.DevIoControl(req::kPrepareBoard, nullptr, 0, scratch.data(), 12, &returned);
+    std::array<uint8_t, BoardInformation::kSize> info{};
+    returned = 0;
+    if (!cfg.DevIoControl(req::kGetBoardInfo, nullptr, 0, info.data(), BoardInformation::kSize, &returned))
+        return std::nullopt;
+    return BoardInformation::Decode(info.data(), returned);
+}
+
+} // namespace
+
+std::vector<BoardRecord> ProbeKernelBoards(const DeviceOpener& open) {
+    std::vector<BoardRecord> boards;
+    for (const char* prefix : kPrefixes) {
+        for (int n = 0; n < kKernelBoardNumbers; ++n) {
+            const std::string base = "\\\\.\\" + std::string(prefix) + std::to_string(n);
+            std::unique_ptr<CDevice> cfg = open(base + "\\VELTRIN_CFG");
+            if (!cfg)
+                continue;
+            const auto info = QueryInformation(*cfg);
+            if (!info)
+                continue; // the handle closes on leaving the iteration
+            std::array<uint8_t, 8> scratch{};
+            uint32_t returned = 0;
+            if (!cfg->DevIoControl(req::kConfirmBoard, nullptr, 0, scratch.data(), 8, &returned))
+                continue;
+            boards.push_back({base, info->name, n, info->type, info->boardId, info->channels});
+        }
+    }
+    return boards;
+}
+
+namespace {
+
+std::vector<BoardRecord> EnumerateLibraryBoards(CDriverLibrary& library) {
+    std::vector<BoardRecord> boards;
+    auto count = library.Function<DriverDeviceCountFn>("GetDeviceCount");
+    auto nameOf = library.Function<DriverDeviceNameFn>("GetDeviceName");
+    if (!count || !nameOf)
+        return boards;
+    const uint32_t devices = count(0);
+    for (uint32_t i = 0; i < devices; ++i) {
+        std::array<char, 4096> text{};
+        if (!nameOf(i, 0, text.data(), static_cast<uint32_t>(text.size())))
+            continue;
+        text.back() = '\0'; // a library that filled the whole buffer still gives a bounded name
+        const std::string path = text.data();
+        std::unique_ptr<CDevice> cfg = OpenDevice(&library, path, "VELTRIN_CFG");
+        if (!cfg)
+            continue;
+        std::array<uint8_t, 12> scratch{};
+        uint32_t returned = 0;
+        cfg->DevIoControl(req::kPrepareBoard, nullptr, 0, scratch.data(), 12, &returned);
+        std::array<uint8_t, BoardInformation::kSize> info{};
+        returned = 0;
+        const uint32_t ok =
+            cfg->DevIoControl(req::kGetBoardInfo, nullptr, 0, info.data(), BoardInformation::kSize, &returned);
+        cfg.reset();
+        // A board is listed only on the success value 1 with the whole block.
+        if (ok != 1)
+            continue;
+        const auto decoded = BoardInformation::Decode(info.data(), returned);
+        if (!decoded)
+            continue;
+        boards.push_back({path, decoded->name, -1, decoded->type, decoded->boardId, decoded->channels});
+    }
+    return boards;
+}
+
+} // namespace
+
+std::vector<BoardRecord> FindBoards(CDriverLibrary* library) {
+    if (library)
+        return EnumerateLibraryBoards(*library);
+    return ProbeKernelBoards(
+        [](const std::string& name) -> std::unique_ptr<CDevice> { return CPhysicalDevice::TryOpen(name); });
+}

@@ -1,0 +1,45 @@
+// Routing of the device operations to the driver library.
+#include "VirtualDevice.h"
+
+#include "DriverLibrary.h"
+#include "Error.h"
+
+namespace {
+constexpr const char* kSourceFile = "VirtualDevice.cpp";
+}
+
+CVirtualDevice::CVirtualDevice(const CDriverLibrary& library, const std::string& name) {
+    m_create = library.Function<DriverCreateFn>("Create");
+    m_read = library.Function<DriverReadFn>("Read");
+    m_write = library.Function<DriverWriteFn>("Write");
+    m_control = library.Function<DriverControlFn>("DevIoControl");
+    m_close = library.Function<DriverCloseFn>("Close");
+    if (!m_create || !m_read || !m_write || !m_control || !m_close)
+        throw CError("ERROR: Incorrect DLL-version; File: %s Line: %d", kSourceFile, __LINE__);
+    m_handle = m_create(name.c_str());
+    if (m_handle == -1)
+        throw CError("ERROR: Can't create file %s; File: %s Line: %d", name.c_str(), kSourceFile, __LINE__);
+}
+
+CVirtualDevice::~CVirtualDevice() {
+    if (m_handle == -1)
+        return;
+    try {
+        m_close(m_handle);
+    } catch (...) {
+        // A library that throws from Close must not take the program down with it.
+    }
+}
+
+uint32_t CVirtualDevice::Read(void* buffer, uint32_t size, uint32_t* done) {
+    return static_cast<uint32_t>(m_read(m_handle, buffer, size, done));
+}
+
+uint32_t CVirtualDevice::Write(const void* buffer, uint32_t size, uint32_t* done) {
+    return static_cast<uint32_t>(m_write(m_handle, buffer, size, done));
+}
+
+uint32_t CVirtualDevice::DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output,
+                                      uint32_t outputSize, uint32_t* returned) {
+    return static_cast<uint32_t>(m_control(m_handle, code, input, inputSize, output, outputSize, returned));
+}

@@ -1,0 +1,114 @@
+// A simulated board: device names, the information queries and routing to the board's parts.
+#include "Board.h"
+
+#include "RequestCodes.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace sim {
+
+Board::Board(BoardSpec spec, const Clock& clock) : m_clock(clock), m_state(std::move(spec)) {
+    if (m_state.spec.name.empty())
+        m_state.spec.name = BoardNameFor(m_state.spec.type);
+}
+
+BoardInformation Board::Information() const {
+    BoardInformation info;
+    info.name = m_state.spec.name;
+    info.type = m_state.spec.type;
+    info.boardId = m_state.spec.id;
+    info.channels = m_state.spec.channels;
+    return info;
+}
+
+std::optional<DeviceAddress> Board::DeviceFor(const std::string& leaf) const {
+    if (leaf == "VELTRIN_CFG")
+        return DeviceAddress{DeviceKind::Config, 0};
+    if (leaf == "LINE_OUT_LEFT")
+        return DeviceAddress{DeviceKind::OutLeft, 0};
+    if (leaf == "LINE_OUT_RIGHT")
+        return DeviceAddress{DeviceKind::OutRight, 0};
+    for (int line = 0; line < static_cast<int>(m_state.spec.channels) && line < 8; ++line) {
+        char name[32];
+        std::snprintf(name, sizeof name, "PHONE_LINE%d_IN_DEV", line);
+        if (leaf == name)
+            return DeviceAddress{DeviceKind::LineIn, line};
+        std::snprintf(name, sizeof name, "PHONE_LINE%d_OUT_DEV", line);
+        if (leaf == name)
+            return DeviceAddress{DeviceKind::LineOut, line};
+    }
+    return std::nullopt;
+}
+
+void Board::AdvanceAll(Duration now) {
+    m_memory.Advance(now);
+    m_lines.Advance(now);
+    m_streams.Advance(now);
+    m_calibration.Advance(now);
+}
+
+Handled Board::ControlInformation(const DeviceAddress& device, ControlRequest& request) {
+    if (device.kind != DeviceKind::Config)
+        return Handled::No;
+    switch (request.code) {
+    case req::kGetBoardInfo: {
+        if (!request.Sizes(0, BoardInformation::kSize))
+            return Handled::Fail;
+        const auto bytes = Information().Encode();
+        std::memcpy(request.output, bytes.data(), bytes.size());
+        request.returned = BoardInformation::kSize;
+        return Handled::Ok;
+    }
+    case req::kPrepareBoard:
+    case req::kConfirmBoard: {
+        const uint32_t size = request.code == req::kPrepareBoard ? 12 : 8;
+        if (!request.Sizes(0, size))
+            return Handled::Fail;
+        std::memset(request.output, 0, size);
+        request.returned = size;
+        return Handled::Ok;
+    }
+    default:
+        return Handled::No;
+    }
+}
+
+uint32_t Board::Control(const DeviceAddress& device, ControlRequest& request) {
+    std::lock_guard lock(m_mutex);
+    const Duration now = m_clock.Now();
+    AdvanceAll(now);
+    request.returned = 0;
+    Handled result = ControlInformation(device, request);
+    if (result == Handled::No)
+        result = m_memory.Control(device, request, now);
+    if (result == Handled::No)
+        result = m_lines.Control(device, request, now);
+    if (result == Handled::No)
+        result = m_streams.Control(device, request, now);
+    if (result == Handled::No)
+        result = m_calibration.Control(device, request, now);
+    if (result != Handled::Ok) {
+        request.returned = 0;
+        return 0; // unknown to every part, or refused: a strict board catches the caller's mistakes
+    }
+    return 1;
+}
+
+uint32_t Board::Read(const DeviceAddress&, void*, uint32_t, uint32_t* done) {
+    std::lock_guard lock(m_mutex);
+    AdvanceAll(m_clock.Now());
+    if (done)
+        *done = 0;
+    return 0; // sample streaming is not modelled yet
+}
+
+uint32_t Board::Write(const DeviceAddress&, const void*, uint32_t, uint32_t* done) {
+    std::lock_guard lock(m_mutex);
+    AdvanceAll(m_clock.Now());
+    if (done)
+        *done = 0;
+    return 0; // sample streaming is not modelled yet
+}
+
+} // namespace sim

@@ -1,0 +1,41 @@
+// Injected faults: fail a request, answer it short, refuse an open, or let a device vanish.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+struct FaultRule {
+    enum class Kind { Fail, Short, Refuse, Vanish };
+    Kind kind = Kind::Fail;
+    // Matches a full device name ("VSIM0\VELTRIN_CFG"), a base ("VSIM0"), a leaf ("VELTRIN_CFG") or "*".
+    std::string device = "*";
+    uint32_t code = 0;      // 0: any request (Fail, Short, Vanish)
+    uint32_t shortBy = 1;   // Short: bytes withheld from the answer
+    int remaining = -1;     // how many more times it fires; -1: always
+};
+
+class Faults {
+public:
+    void Add(FaultRule rule);
+    void Clear();
+
+    // Consumes one firing of the first matching rule of that kind.
+    bool Fire(FaultRule::Kind kind, const std::string& device, uint32_t code);
+    std::optional<uint32_t> FireShort(const std::string& device, uint32_t code);
+
+    // "fail:DEVICE[:CODE]", "short:DEVICE[:CODE[:BYTES]]", "refuse:DEVICE", "vanish:DEVICE[:CODE]",
+    // comma-separated. On a fault returns false and says what is wrong.
+    static bool Parse(const std::string& text, std::vector<FaultRule>* rules, std::string* error);
+
+private:
+    FaultRule* Match(FaultRule::Kind kind, const std::string& device, uint32_t code);
+    std::mutex m_mutex;
+    std::vector<FaultRule> m_rules;
+};
+
+} // namespace sim

@@ -1,0 +1,136 @@
+// Device naming, exclusive opens, fault injection and routing of operations to the boards.
+#include "Simulator.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace sim {
+
+Simulator::Simulator(std::vector<BoardSpec> boards, std::shared_ptr<const Clock> clock)
+    : m_clock(std::move(clock)) {
+    for (size_t i = 0; i < boards.size(); ++i) {
+        BoardSpec spec = std::move(boards[i]);
+        m_bases.push_back(spec.base.empty() ? "VSIM" + std::to_string(i) : spec.base);
+        m_boards.push_back(std::make_unique<Board>(std::move(spec), *m_clock));
+    }
+}
+
+std::unique_ptr<Simulator> Simulator::FromEnvironment() {
+    std::vector<BoardSpec> boards = DefaultBoards();
+    if (const char* text = std::getenv("VELTRIN_SIM_BOARDS"); text && *text) {
+        std::string error;
+        if (auto parsed = ParseBoardSpecs(text, &error))
+            boards = std::move(*parsed);
+        else
+            std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_BOARDS: %s; using the default boards\n", error.c_str());
+    }
+    auto simulator = std::make_unique<Simulator>(std::move(boards), std::make_shared<SteadyClock>());
+    if (const char* text = std::getenv("VELTRIN_SIM_FAULTS"); text && *text) {
+        std::vector<FaultRule> rules;
+        std::string error;
+        if (Faults::Parse(text, &rules, &error)) {
+            for (auto& rule : rules)
+                simulator->FaultInjection().Add(rule);
+        } else {
+            std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_FAULTS: %s; no faults injected\n", error.c_str());
+        }
+    }
+    return simulator;
+}
+
+int32_t Simulator::Create(const std::string& name) {
+    const auto slash = name.rfind('\\');
+    if (slash == std::string::npos)
+        return -1;
+    const std::string base = name.substr(0, slash);
+    const std::string leaf = name.substr(slash + 1);
+    for (size_t b = 0; b < m_boards.size(); ++b) {
+        if (m_bases[b] != base)
+            continue;
+        const auto device = m_boards[b]->DeviceFor(leaf);
+        if (!device || m_faults.Fire(FaultRule::Kind::Refuse, name, 0))
+            return -1;
+        std::lock_guard lock(m_tableMutex);
+        for (const auto& [handle, open] : m_open)
+            if (open.name == name && !open.vanished)
+                return -1; // opened exclusively
+        const int32_t handle = m_nextHandle++;
+        m_open.emplace(handle, OpenHandle{b, *device, name});
+        return handle;
+    }
+    return -1;
+}
+
+std::optional<Simulator::OpenHandle> Simulator::Find(int32_t handle) {
+    std::lock_guard lock(m_tableMutex);
+    const auto it = m_open.find(handle);
+    if (it == m_open.end() || it->second.vanished)
+        return std::nullopt;
+    return it->second;
+}
+
+bool Simulator::Vanishes(int32_t handle, const std::string& name, uint32_t code) {
+    if (!m_faults.Fire(FaultRule::Kind::Vanish, name, code))
+        return false;
+    std::lock_guard lock(m_tableMutex);
+    if (auto it = m_open.find(handle); it != m_open.end())
+        it->second.vanished = true;
+    return true;
+}
+
+uint32_t Simulator::Read(int32_t handle, void* buffer, uint32_t size, uint32_t* done) {
+    if (done)
+        *done = 0;
+    const auto open = Find(handle);
+    if (!open || Vanishes(handle, open->name, 0) || m_faults.Fire(FaultRule::Kind::Fail, open->name, 0))
+        return 0;
+    return m_boards[open->board]->Read(open->device, buffer, size, done);
+}
+
+uint32_t Simulator::Write(int32_t handle, const void* buffer, uint32_t size, uint32_t* done) {
+    if (done)
+        *done = 0;
+    const auto open = Find(handle);
+    if (!open || Vanishes(handle, open->name, 0) || m_faults.Fire(FaultRule::Kind::Fail, open->name, 0))
+        return 0;
+    return m_boards[open->board]->Write(open->device, buffer, size, done);
+}
+
+uint32_t Simulator::Control(int32_t handle, uint32_t code, const void* input, uint32_t inputSize, void* output,
+                            uint32_t outputSize, uint32_t* returned) {
+    if (returned)
+        *returned = 0;
+    const auto open = Find(handle);
+    if (!open || Vanishes(handle, open->name, code) || m_faults.Fire(FaultRule::Kind::Fail, open->name, code))
+        return 0;
+    ControlRequest request;
+    request.code = code;
+    request.input = static_cast<const uint8_t*>(input);
+    request.inputSize = inputSize;
+    request.output = static_cast<uint8_t*>(output);
+    request.outputSize = outputSize;
+    const uint32_t ok = m_boards[open->board]->Control(open->device, request);
+    uint32_t count = request.returned;
+    if (ok) {
+        if (const auto withheld = m_faults.FireShort(open->name, code))
+            count = count > *withheld ? count - *withheld : 0;
+    }
+    if (returned)
+        *returned = count;
+    return ok;
+}
+
+uint32_t Simulator::Close(int32_t handle) {
+    std::lock_guard lock(m_tableMutex);
+    return m_open.erase(handle) ? 1 : 0;
+}
+
+size_t Simulator::OpenCount() const {
+    std::lock_guard lock(m_tableMutex);
+    size_t count = 0;
+    for (const auto& entry : m_open)
+        count += entry.second.vanished ? 0 : 1;
+    return count;
+}
+
+} // namespace sim

@@ -1,0 +1,65 @@
+// The simulated driver: its boards, the names of their devices and the table of open handles.
+#pragma once
+
+#include "Board.h"
+#include "BoardSpec.h"
+#include "Clock.h"
+#include "Faults.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace sim {
+
+class Simulator {
+public:
+    Simulator(std::vector<BoardSpec> boards, std::shared_ptr<const Clock> clock);
+
+    // Boards from VELTRIN_SIM_BOARDS and faults from VELTRIN_SIM_FAULTS, on the steady clock. Bad
+    // text is reported on standard error; the default boards (and no faults) are used instead.
+    static std::unique_ptr<Simulator> FromEnvironment();
+
+    // Enumeration: one device per board, named by the board's base name.
+    uint32_t DeviceCount() const { return static_cast<uint32_t>(m_boards.size()); }
+    const std::string& BaseName(uint32_t board) const { return m_bases.at(board); }
+
+    // The driver operations. Create returns -1 for an unknown name, a line the board lacks, a device
+    // already open or a refused open.
+    int32_t Create(const std::string& name);
+    uint32_t Read(int32_t handle, void* buffer, uint32_t size, uint32_t* done);
+    uint32_t Write(int32_t handle, const void* buffer, uint32_t size, uint32_t* done);
+    uint32_t Control(int32_t handle, uint32_t code, const void* input, uint32_t inputSize, void* output,
+                     uint32_t outputSize, uint32_t* returned);
+    uint32_t Close(int32_t handle);
+
+    Board& BoardAt(size_t index) { return *m_boards.at(index); }
+    size_t BoardCount() const { return m_boards.size(); }
+    sim::Faults& FaultInjection() { return m_faults; }
+    // Number of handles currently open (all devices of all boards).
+    size_t OpenCount() const;
+
+private:
+    struct OpenHandle {
+        size_t board;
+        DeviceAddress device;
+        std::string name;
+        bool vanished = false;
+    };
+    // The open handle's record copied out under the table lock, or null.
+    std::optional<OpenHandle> Find(int32_t handle);
+    bool Vanishes(int32_t handle, const std::string& name, uint32_t code);
+
+    std::shared_ptr<const Clock> m_clock;
+    std::vector<std::unique_ptr<Board>> m_boards;
+    std::vector<std::string> m_bases;
+    sim::Faults m_faults;
+
+    mutable std::mutex m_tableMutex;
+    std::map<int32_t, OpenHandle> m_open;
+    int32_t m_nextHandle = 1;
+};
+
+} // namespace sim

@@ -1,0 +1,35 @@
+// Discovery through the real simulator library: order, index -1, a failing board left out.
+#include "BoardDiscovery.h"
+#include "DriverLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+// The library reads its configuration once, at its first call in this process.
+const bool g_configured = [] {
+    ::setenv("VELTRIN_SIM_BOARDS", "0x310:200:8,0x330D:501:4,0x340:300:8,0x320:7:8", 1);
+    ::setenv("VELTRIN_SIM_FAULTS", "fail:VSIM3\\VELTRIN_CFG:0x222470", 1);
+    return true;
+}();
+} // namespace
+
+TEST(LibraryDiscovery, ListsLibraryBoardsWithIndexMinusOne) {
+    ASSERT_TRUE(g_configured);
+    auto library = LoadDriverLibrary(SIM_DRIVER);
+    ASSERT_NE(library, nullptr);
+    const auto boards = FindBoards(library.get());
+    ASSERT_EQ(boards.size(), 3u);
+    EXPECT_EQ(boards[0], (BoardRecord{"VSIM0", "KVR R310", -1, 0x310, 200, 8}));
+    EXPECT_EQ(boards[1], (BoardRecord{"VSIM1", "KVR R330D", -1, 0x330D, 501, 4}));
+    EXPECT_EQ(boards[2], (BoardRecord{"VSIM2", "KVR R340", -1, 0x340, 300, 8}));
+    // Discovery closed every configuration device again.
+    EXPECT_NE(OpenDevice(library.get(), "VSIM0", "VELTRIN_CFG"), nullptr);
+}
+
+TEST(LibraryDiscovery, LibraryWithoutEnumerationFindsNothing) {
+    auto library = LoadDriverLibrary(INCOMPLETE_DRIVER);
+    ASSERT_NE(library, nullptr);
+    EXPECT_TRUE(FindBoards(library.get()).empty());
+}

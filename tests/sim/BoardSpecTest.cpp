@@ -1,0 +1,45 @@
+// The simulator's board list and fault texts.
+#include "BoardSpec.h"
+#include "Faults.h"
+
+#include <gtest/gtest.h>
+
+TEST(BoardSpecs, ParsesTypeIdAndChannels) {
+    std::string error;
+    const auto boards = sim::ParseBoardSpecs("0x310:200:8, 0x330D:501:4,0x340", &error);
+    ASSERT_TRUE(boards) << error;
+    ASSERT_EQ(boards->size(), 3u);
+    EXPECT_EQ((*boards)[0].type, 0x310u);
+    EXPECT_EQ((*boards)[0].id, 200u);
+    EXPECT_EQ((*boards)[1].type, 0x330Du);
+    EXPECT_EQ((*boards)[1].channels, 4u);
+    EXPECT_EQ((*boards)[2].channels, 8u);
+    EXPECT_EQ(sim::BoardNameFor(0x330D), "KVR R330D");
+}
+
+TEST(BoardSpecs, RefusesBadTextWithAReason) {
+    for (const char* text : {"", "0x310,", "zz", "0x310:1:9", "0x310:1:2:3", "0x310:abc", "0x1FFFFF",
+                             "0x310:99999999999", ":5"}) {
+        std::string error;
+        EXPECT_FALSE(sim::ParseBoardSpecs(text, &error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+TEST(FaultTexts, ParsesEveryKindAndRefusesNonsense) {
+    std::vector<sim::FaultRule> rules;
+    std::string error;
+    ASSERT_TRUE(sim::Faults::Parse("fail:VSIM0\\VELTRIN_CFG:0x222470,short:*:0x222470:3,refuse:LINE_OUT_LEFT,"
+                                   "vanish:VSIM1",
+                                   &rules, &error))
+        << error;
+    ASSERT_EQ(rules.size(), 4u);
+    EXPECT_EQ(rules[0].code, 0x222470u);
+    EXPECT_EQ(rules[1].shortBy, 3u);
+    EXPECT_EQ(rules[2].kind, sim::FaultRule::Kind::Refuse);
+    EXPECT_EQ(rules[3].code, 0u);
+    for (const char* text : {"explode:*", "fail", "fail:*:xyz", "refuse:*:0x222470", "short:*:1:0"}) {
+        rules.clear();
+        EXPECT_FALSE(sim::Faults::Parse(text, &rules, &error)) << text;
+    }
+}
