@@ -1,0 +1,26 @@
+// What a board dialog hands to the pages it creates: non-owning device pointers and the board's facts.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class CDevice;
+class CPageDlg;
+class QWidget;
+
+struct PageContext {
+    uint32_t type = 0;     // board type code; pages compare its low 16 bits
+    int32_t index = 0;     // settings index: 0..9 for kernel boards, -1 for library boards
+    uint32_t channels = 0; // phone-line channels
+    std::array<CDevice*, 8> lineIn{};  // "PHONE_LINE%d_IN_DEV", null when absent
+    std::array<CDevice*, 8> lineOut{}; // "PHONE_LINE%d_OUT_DEV"
+    CDevice* left = nullptr;           // "LINE_OUT_LEFT"
+    CDevice* right = nullptr;          // "LINE_OUT_RIGHT"
+    CDevice* cfg = nullptr;            // "VELTRIN_CFG"
+
+    uint16_t Type16() const { return static_cast<uint16_t>(type & 0xFFFF); }
+};
+
+// Makes a page's object; the board dialog then runs its OnInitDialog.
+using PageFactory = std::unique_ptr<CPageDlg> (*)(const PageContext& context, QWidget* parent);
