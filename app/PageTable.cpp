@@ -23,7 +23,7 @@ const PageRow kRows[] = {
     {"CLineOptionsPage", {0x310D, 0x330D}, "Telephone line state", nullptr, nullptr},
     {"COutputPage", {}, "PCM1717 device", "Headphones output", nullptr},
     {"CCodecTabsPage", {}, "Input/output device AIC10", "Phone line input/output", nullptr},
-    {"CCalibrationPage", {0x310, 0x320, 0x330, 0x350, 0x3204, 0x330D}, "Calibration AD7811", nullptr, nullptr},
+    {"CCalibrationPage", {0x310, 0x320, 0x330, 0x350, 0x3204, 0x330D}, "Calibration AD7811", nullptr, CreateCalibrationPage},
 };
 
 bool Listed(std::initializer_list<uint16_t> types, uint16_t type) {

@@ -1,0 +1,196 @@
+// The voltmeter calibration page: line selection, the step wizard and applying the coefficients.
+#include "CalibrationPage.h"
+
+#include "CalibrationRequests.h"
+#include "CalibrationTexts.h"
+#include "InstructionPicture.h"
+#include "PageFactories.h"
+#include "Prompts.h"
+
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+namespace {
+
+QPushButton* MakeButton(const QString& text, const char* name, QWidget* parent) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QLatin1String(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+} // namespace
+
+CCalibrationPage::CCalibrationPage(CDevice* device, uint32_t lines, QWidget* parent)
+    : CPageDlg(parent), m_nLines(static_cast<int32_t>(std::min<uint32_t>(lines, kMaxLines))), m_pDevice(device) {
+    setObjectName(QStringLiteral("calibrationPage"));
+    BuildControls();
+}
+
+void CCalibrationPage::BuildControls() {
+    // Both group captions spell the word for calibration with a Latin "a" (U+0061); keep it when editing.
+    auto* linesGroup = new QGroupBox(QStringLiteral("Кaлибруемые каналы"), this);
+    linesGroup->setObjectName(QStringLiteral("linesGroup"));
+    auto* linesLayout = new QGridLayout(linesGroup);
+    for (int i = 0; i < kMaxLines; ++i) {
+        auto* box = new QCheckBox(QStringLiteral("Линия %1").arg(i + 1), linesGroup);
+        box->setObjectName(QStringLiteral("lineCheck%1").arg(i + 1));
+        box->setVisible(false);
+        linesLayout->addWidget(box, i % 4, i / 4);
+        m_lineBoxes[static_cast<size_t>(i)] = box;
+    }
+    m_setAllButton = MakeButton(QStringLiteral("Установить"), "setAllButton", linesGroup);
+    m_clearAllButton = MakeButton(QStringLiteral("Сбросить"), "clearAllButton", linesGroup);
+    linesLayout->addWidget(m_setAllButton, 4, 0);
+    linesLayout->addWidget(m_clearAllButton, 4, 1);
+
+    m_instruction = new QPlainTextEdit(this);
+    m_instruction->setObjectName(QStringLiteral("instructionText"));
+    m_instruction->setReadOnly(true);
+    m_backButton = MakeButton(QStringLiteral("Назад"), "backButton", this);
+    m_nextButton = MakeButton(QStringLiteral("Далее"), "nextButton", this);
+    m_applyButton = MakeButton(QStringLiteral("Применить\nкоэффициенты"), "applyButton", this);
+
+    auto* settingsGroup = new QGroupBox(QStringLiteral("Настройка кaлибрации"), this);
+    settingsGroup->setObjectName(QStringLiteral("settingsGroup"));
+    auto* voltageLabel = new QLabel(QStringLiteral("Максимальное напряжение :"), settingsGroup);
+    voltageLabel->setObjectName(QStringLiteral("maxVoltageLabel"));
+    m_maxVoltageEdit = new QLineEdit(settingsGroup);
+    m_maxVoltageEdit->setObjectName(QStringLiteral("maxVoltageEdit"));
+    voltageLabel->setBuddy(m_maxVoltageEdit);
+    auto* unitLabel = new QLabel(QStringLiteral("Volt"), settingsGroup);
+    unitLabel->setObjectName(QStringLiteral("maxVoltageUnit"));
+    auto* settingsLayout = new QHBoxLayout(settingsGroup);
+    settingsLayout->addWidget(voltageLabel);
+    settingsLayout->addWidget(m_maxVoltageEdit);
+    settingsLayout->addWidget(unitLabel);
+    settingsLayout->addStretch();
+
+    auto* picture = new CInstructionPicture(this);
+    picture->setObjectName(QStringLiteral("instructionPicture"));
+
+    auto* stepButtons = new QHBoxLayout;
+    stepButtons->addWidget(m_backButton);
+    stepButtons->addWidget(m_nextButton);
+    stepButtons->addStretch();
+    stepButtons->addWidget(m_applyButton);
+    auto* wizard = new QVBoxLayout;
+    wizard->addWidget(m_instruction);
+    wizard->addLayout(stepButtons);
+    auto* top = new QHBoxLayout;
+    top->addWidget(linesGroup);
+    top->addLayout(wizard, 1);
+
+    auto* page = new QVBoxLayout(this);
+    page->addLayout(top);
+    page->addWidget(settingsGroup);
+    page->addWidget(picture, 0, Qt::AlignHCenter);
+    page->addStretch();
+
+    connect(m_setAllButton, &QPushButton::clicked, this, &CCalibrationPage::OnSetAll);
+    connect(m_clearAllButton, &QPushButton::clicked, this, &CCalibrationPage::OnClearAll);
+    connect(m_backButton, &QPushButton::clicked, this, &CCalibrationPage::OnBack);
+    connect(m_nextButton, &QPushButton::clicked, this, &CCalibrationPage::OnNext);
+    connect(m_applyButton, &QPushButton::clicked, this, &CCalibrationPage::OnApply);
+}
+
+bool CCalibrationPage::OnInitDialog() {
+    if (!m_pDevice)
+        return false;
+    for (int i = 0; i < m_nLines; ++i)
+        m_lineBoxes[static_cast<size_t>(i)]->setVisible(true);
+    OnSetAll();
+    UpdateStep();
+    if (!GetMaxVoltage(*m_pDevice, &m_maxVoltage)) {
+        Prompts().Message(this, QStringLiteral("Can not get maximim voltage"), QStringLiteral("Error"),
+                          PromptIcon::Error);
+        return false;
+    }
+    m_maxVoltageEdit->setText(QString::number(m_maxVoltage));
+    return true;
+}
+
+void CCalibrationPage::UpdateStep() {
+    const bool choosing = m_step == 0;
+    for (int i = 0; i < m_nLines; ++i)
+        m_lineBoxes[static_cast<size_t>(i)]->setEnabled(choosing);
+    m_setAllButton->setEnabled(choosing);
+    m_clearAllButton->setEnabled(choosing);
+    m_backButton->setEnabled(!choosing);
+    m_nextButton->setEnabled(true);
+    m_instruction->setPlainText(StepInstruction(m_step, m_maxVoltage));
+}
+
+void CCalibrationPage::OnSetAll() {
+    for (int i = 0; i < m_nLines; ++i)
+        m_lineBoxes[static_cast<size_t>(i)]->setChecked(true);
+}
+
+void CCalibrationPage::OnClearAll() {
+    for (int i = 0; i < m_nLines; ++i)
+        m_lineBoxes[static_cast<size_t>(i)]->setChecked(false);
+}
+
+void CCalibrationPage::OnBack() {
+    if (m_step > 0)
+        --m_step;
+    UpdateStep();
+}
+
+void CCalibrationPage::OnNext() {
+    if (!m_pDevice)
+        return;
+    if (m_step == 0) {
+        const auto volts = ParseMaxVoltage(m_maxVoltageEdit->text());
+        if (!volts) {
+            Prompts().Message(this, QStringLiteral("Incorrect voltage"), QStringLiteral("Error"), PromptIcon::Error);
+            return;
+        }
+        m_maxVoltage = *volts;
+        if (!SetMaxVoltage(*m_pDevice, m_maxVoltage)) {
+            Prompts().Message(this, QStringLiteral("Can not set maximum voltage"), QStringLiteral("Error"),
+                              PromptIcon::Error);
+            return;
+        }
+    }
+    for (int i = 0; i < m_nLines; ++i) {
+        if (!m_lineBoxes[static_cast<size_t>(i)]->isChecked())
+            continue;
+        if (!RunCalibrationStep(*m_pDevice, static_cast<uint16_t>(i), static_cast<uint16_t>(m_step))) {
+            // The step stays, so pressing again repeats it from the first ticked line.
+            Prompts().Message(this, QStringLiteral("Can not start colibration"), QStringLiteral("Error"),
+                              PromptIcon::Error);
+            return;
+        }
+    }
+    m_step = static_cast<int16_t>((m_step + 1) % 3);
+    UpdateStep();
+}
+
+void CCalibrationPage::OnApply() {
+    if (m_step != 0) {
+        Prompts().Message(this, QStringLiteral("Colibration in progress"), QStringLiteral("Error"), PromptIcon::Error);
+        return;
+    }
+    if (!m_pDevice)
+        return;
+    if (ApplyCalibration(*m_pDevice))
+        Prompts().Message(this, QStringLiteral("Colibration info is set"), QStringLiteral("Info"),
+                          PromptIcon::Information);
+    else
+        Prompts().Message(this, QStringLiteral("Can not set colibration info"), QStringLiteral("Error"),
+                          PromptIcon::Error);
+}
+
+std::unique_ptr<CPageDlg> CreateCalibrationPage(const PageContext& context, QWidget* parent) {
+    return std::make_unique<CCalibrationPage>(context.cfg, context.channels, parent);
+}
