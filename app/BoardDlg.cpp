@@ -1,0 +1,92 @@
+// The board dialog: device opening order, the pages a type code calls for, and orderly release.
+#include "BoardDlg.h"
+
+#include "PageDlg.h"
+
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+CBoardDlg::CBoardDlg(CDriverLibrary* library, std::string devicePath, uint32_t channels, uint32_t type,
+                     uint32_t boardId, int32_t index, QWidget* parent, DeviceOpener open, PageList pages)
+    : QWidget(parent), m_library(library), m_devicePath(std::move(devicePath)), m_boardId(boardId),
+      m_open(open ? std::move(open) : DeviceOpener(&OpenDevice)), m_pageList(pages ? std::move(pages) : PageList(&PagesFor)) {
+    setObjectName(QStringLiteral("boardDialog"));
+    m_context.type = type;
+    m_context.index = index;
+    m_context.channels = channels;
+}
+
+CBoardDlg::~CBoardDlg() {
+    for (auto& page : m_pages)
+        page.reset();
+    for (size_t n = 0; n < 8; ++n) {
+        m_lineIn[n].reset();
+        m_lineOut[n].reset();
+    }
+    m_left.reset();
+    m_right.reset();
+    m_cfg.reset();
+}
+
+void CBoardDlg::OpenDevices() {
+    for (size_t n = 0; n < 8; ++n) {
+        m_lineIn[n] = m_open(m_library, m_devicePath, "PHONE_LINE" + std::to_string(n) + "_IN_DEV");
+        m_lineOut[n] = m_open(m_library, m_devicePath, "PHONE_LINE" + std::to_string(n) + "_OUT_DEV");
+        m_context.lineIn[n] = m_lineIn[n].get();
+        m_context.lineOut[n] = m_lineOut[n].get();
+    }
+    m_left = m_open(m_library, m_devicePath, "LINE_OUT_LEFT");
+    m_right = m_open(m_library, m_devicePath, "LINE_OUT_RIGHT");
+    m_cfg = m_open(m_library, m_devicePath, "VELTRIN_CFG");
+    m_context.left = m_left.get();
+    m_context.right = m_right.get();
+    m_context.cfg = m_cfg.get();
+}
+
+bool CBoardDlg::OnInitDialog() {
+    OpenDevices();
+    m_tabs = new QTabWidget(this);
+    m_tabs->setObjectName(QStringLiteral("boardPages"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_tabs);
+    if (!CreatePages())
+        return false;
+    m_tabs->setCurrentIndex(0);
+    return true;
+}
+
+bool CBoardDlg::CreatePages() {
+    int k = 0;
+    for (const PageEntry& entry : m_pageList(m_context.type)) {
+        if (!entry.create || k >= kMaxPages)
+            continue;
+        std::unique_ptr<CPageDlg> page;
+        try {
+            page = entry.create(m_context, this);
+        } catch (const std::exception&) {
+            page.reset();
+        }
+        if (!page)
+            return false; // a page that cannot be made ends the board dialog
+        page->setObjectName(page->objectName().isEmpty() ? QString::fromLatin1(entry.page) : page->objectName());
+        if (page->OnInitDialog()) {
+            m_tabs->addTab(page.get(), entry.tabText);
+        } else {
+            // The page ended itself: its tab stays, showing nothing, and its object lives on hidden.
+            page->hide();
+            auto* empty = new QWidget(m_tabs);
+            empty->setObjectName(QStringLiteral("endedPage"));
+            m_tabs->addTab(empty, entry.tabText);
+        }
+        m_pages[static_cast<size_t>(k)] = std::move(page);
+        ++k;
+    }
+    return true;
+}
+
+CPageDlg* CBoardDlg::Page(int tab) const {
+    if (tab < 0 || tab >= kMaxPages)
+        return nullptr;
+    return m_pages[static_cast<size_t>(tab)].get();
+}

@@ -1,0 +1,54 @@
+// Rendering every page to a PNG file (works on the offscreen platform).
+#include "Screenshots.h"
+
+#include "MainDlg.h"
+
+#include <QDir>
+#include <QEventLoop>
+#include <QPixmap>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace {
+
+void Settle(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+QString Slug(const QString& text) {
+    QString slug = text.toLower();
+    slug.replace(QRegularExpression(QStringLiteral("[^a-z0-9]+")), QStringLiteral("-"));
+    slug.remove(QRegularExpression(QStringLiteral("^-+|-+$")));
+    return slug.isEmpty() ? QStringLiteral("page") : slug;
+}
+
+} // namespace
+
+int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs) {
+    if (!QDir().mkpath(dir))
+        return -1;
+    window.show();
+    int written = 0;
+    for (int b = 0; b < window.BoardCount(); ++b) {
+        window.Tabs()->setCurrentIndex(b);
+        CBoardDlg* board = window.Board(b);
+        for (int p = 0; p < board->Tabs()->count(); ++p) {
+            board->Tabs()->setCurrentIndex(p);
+            Settle(settleMs);
+            const QString file = QDir(dir).filePath(
+                QStringLiteral("board%1-%2-%3.png").arg(b).arg(p).arg(Slug(board->Tabs()->tabText(p))));
+            if (window.grab().save(file)) {
+                ++written;
+                std::fprintf(stdout, "%s\n", qPrintable(QDir::toNativeSeparators(file)));
+            } else {
+                std::fprintf(stderr, "veltrin-test: cannot write %s\n", qPrintable(QDir::toNativeSeparators(file)));
+            }
+        }
+    }
+    return written;
+}

@@ -1,0 +1,159 @@
+// The main window: board tabs and their texts, the no-board message, tab switching, the menu.
+#include "AppSwitches.h"
+#include "DriverLibrary.h"
+#include "MainDlg.h"
+#include "PageDlg.h"
+#include "RecordingDevice.h"
+#include "RecordingPrompts.h"
+#include "SettingsSandbox.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QTabWidget>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+namespace {
+
+BoardRecord Kernel(const char* name, int index, uint32_t id) {
+    return {"\\\\.\\VELTRIN" + std::to_string(index), name, index, 0x310, id, 8};
+}
+BoardRecord Library(const char* path, const char* name, uint32_t id) { return {path, name, -1, 0x330D, id, 4}; }
+
+struct MainDlgTest : ::testing::Test {
+    SettingsSandbox settings;
+    RecordingPrompts prompts;
+    std::vector<BoardRecord> kernel;
+    std::vector<BoardRecord> library;
+    std::set<std::string> refusing; // device paths whose board dialog ends itself
+
+    std::unique_ptr<CMainDlg> Make(bool withLibrary) {
+        CMainDlg::LibraryLoader loader;
+        if (withLibrary)
+            loader = [] { return LoadDriverLibrary(std::getenv("VELTRIN_SIM_LIBRARY")); };
+        auto finder = [this](CDriverLibrary* lib) { return lib ? library : kernel; };
+        auto maker = [this](const BoardRecord& r, CDriverLibrary* lib, QWidget* parent) {
+            const bool refuse = refusing.count(r.devicePath) > 0;
+            return std::make_unique<CBoardDlg>(
+                lib, r.devicePath, r.channels, r.type, r.boardId, r.index, parent,
+                [](CDriverLibrary*, const std::string&, const std::string& leaf) {
+                    return std::make_unique<RecordingDevice>(leaf, nullptr);
+                },
+                [refuse](uint32_t) {
+                    // A page that cannot be made ends its board dialog.
+                    return refuse ? std::vector<PageEntry>{{"P", "P", [](const PageContext&, QWidget*) {
+                                                                return std::unique_ptr<CPageDlg>();
+                                                            }}}
+                                  : std::vector<PageEntry>{};
+                });
+        };
+        return std::make_unique<CMainDlg>(QIcon(), loader, nullptr, finder, maker);
+    }
+    static QStringList TabTexts(const CMainDlg& dlg) {
+        QStringList texts;
+        for (int i = 0; i < dlg.Tabs()->count(); ++i)
+            texts << dlg.Tabs()->tabText(i);
+        return texts;
+    }
+};
+
+} // namespace
+
+TEST_F(MainDlgTest, KernelBoardsComeFirstThenLibraryBoardsWithTheirTabTexts) {
+    kernel = {Kernel("KVR R310", 0, 200), Kernel("KVR R320", 3, 7)};
+    library = {Library("VSIM0", "KVR R330D", 501)};
+    auto dlg = Make(true);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    EXPECT_EQ(TabTexts(*dlg),
+              (QStringList{"Board KVR R310 : 0,200", "Board KVR R320 : 3,7", "Board KVR R330D : 501"}));
+    EXPECT_EQ(dlg->windowTitle(), " KVR R310, KVR R320. Test programm.");
+    EXPECT_TRUE(prompts.messages.empty());
+}
+
+TEST_F(MainDlgTest, NoBoardsShowsTheMessageAndEnds) {
+    auto dlg = Make(false);
+    EXPECT_FALSE(dlg->OnInitDialog());
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages[0],
+              (RecordingPrompts::Shown{"KVR R310, R320, R330 not found", "Error", PromptIcon::Error}));
+}
+
+TEST_F(MainDlgTest, OnlyTheSelectedBoardIsShown) {
+    kernel = {Kernel("A", 0, 1), Kernel("B", 1, 2), Kernel("C", 2, 3)};
+    auto dlg = Make(false);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    dlg->show();
+    EXPECT_TRUE(dlg->Board(0)->isVisible());
+    EXPECT_FALSE(dlg->Board(1)->isVisible());
+    dlg->Tabs()->setCurrentIndex(2);
+    EXPECT_FALSE(dlg->Board(0)->isVisible());
+    EXPECT_FALSE(dlg->Board(1)->isVisible());
+    EXPECT_TRUE(dlg->Board(2)->isVisible());
+}
+
+TEST_F(MainDlgTest, BoardThatEndsItselfGetsNoTabAndTheRestCloseUp) {
+    kernel = {Kernel("A", 0, 1), Kernel("B", 1, 2), Kernel("C", 2, 3)};
+    refusing = {"\\\\.\\VELTRIN1"};
+    auto dlg = Make(false);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    EXPECT_EQ(TabTexts(*dlg), (QStringList{"Board A : 0,1", "Board C : 2,3"}));
+    EXPECT_EQ(dlg->BoardCount(), 2);
+}
+
+TEST_F(MainDlgTest, MoreThanTenBoardsAreAllShown) {
+    for (int i = 0; i < 10; ++i)
+        kernel.push_back(Kernel("K", i, static_cast<uint32_t>(i)));
+    for (int i = 0; i < 3; ++i)
+        library.push_back(Library("L", "L", static_cast<uint32_t>(i)));
+    auto dlg = Make(true);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    EXPECT_EQ(dlg->Tabs()->count(), 13);
+    EXPECT_EQ(dlg->Tabs()->tabText(12), "Board L : 2");
+}
+
+TEST_F(MainDlgTest, LoadProgramOnNextStartIsStoredAndTurnsTheSwitchOnNextTime) {
+    kernel = {Kernel("A", 0, 1)};
+    SetLoadProgramAtOpen(false);
+    {
+        auto dlg = Make(false);
+        auto* action = dlg->findChild<QAction*>("loadOnStartAction");
+        ASSERT_NE(action, nullptr);
+        EXPECT_EQ(action->text(), "Load programm on next start");
+        EXPECT_FALSE(action->isChecked());
+        action->trigger();
+        EXPECT_FALSE(LoadProgramAtOpen()); // takes effect at the next start
+    }
+    auto next = Make(false);
+    EXPECT_TRUE(next->findChild<QAction*>("loadOnStartAction")->isChecked());
+    EXPECT_TRUE(LoadProgramAtOpen());
+    SetLoadProgramAtOpen(false);
+}
+
+TEST_F(MainDlgTest, ExitEndsTheWindowAndAboutOpensTheAboutBox) {
+    kernel = {Kernel("A", 0, 1)};
+    auto dlg = Make(false);
+    ASSERT_TRUE(dlg->OnInitDialog());
+    QString aboutTitle;
+    QTimer::singleShot(0, [&] {
+        if (auto* about = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            aboutTitle = about->windowTitle();
+            about->accept();
+        }
+    });
+    dlg->findChild<QAction*>("aboutAction")->trigger();
+    EXPECT_EQ(aboutTitle, QString::fromUtf8("О программе"));
+
+    QTimer::singleShot(0, [&] { dlg->findChild<QAction*>("exitAction")->trigger(); });
+    EXPECT_EQ(dlg->exec(), QDialog::Rejected);
+}
+
+TEST_F(MainDlgTest, LibraryBoardsFromTheSimulatorAreReleasedBeforeTheLibrary) {
+    auto dlg = std::make_unique<CMainDlg>(QIcon(), [] { return LoadDriverLibrary(std::getenv("VELTRIN_SIM_LIBRARY")); });
+    ASSERT_TRUE(dlg->OnInitDialog());
+    ASSERT_GE(dlg->BoardCount(), 1);
+    EXPECT_TRUE(dlg->Tabs()->tabText(0).startsWith("Board KVR R"));
+    EXPECT_NE(dlg->Board(0)->Context().cfg, nullptr);
+    dlg.reset(); // devices call the library's Close: it must still be loaded
+}

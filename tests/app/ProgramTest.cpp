@@ -1,0 +1,96 @@
+// The program as a whole, started as a process: command line, screenshots, the single instance.
+#include <QDir>
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct ProgramTest : ::testing::Test {
+    QTemporaryDir home;
+    QProcessEnvironment Environment() const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_RUNTIME_DIR", home.path());
+        env.insert("TMPDIR", home.path());
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev"); // no kernel boards here
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:8,0x330D:501:4");
+        return env;
+    }
+    QProcess* Start(const QStringList& arguments) {
+        auto* process = new QProcess;
+        process->setProcessEnvironment(Environment());
+        process->start(PROGRAM, arguments);
+        m_processes.emplace_back(process);
+        return process;
+    }
+    void TearDown() override {
+        for (auto& p : m_processes) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
+    }
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
+
+} // namespace
+
+TEST_F(ProgramTest, HelpAndVersion) {
+    QProcess* help = Start({"--help"});
+    ASSERT_TRUE(help->waitForFinished(20000));
+    EXPECT_EQ(help->exitCode(), 0);
+    const QString text = help->readAllStandardOutput();
+    for (const char* option : {"--driver-library", "--demo", "--screenshot", "--version"})
+        EXPECT_TRUE(text.contains(option)) << option;
+    QProcess* version = Start({"--version"});
+    ASSERT_TRUE(version->waitForFinished(20000));
+    EXPECT_TRUE(QString(version->readAllStandardOutput()).contains("2.1"));
+}
+
+TEST_F(ProgramTest, ScreenshotRunWritesOnePictureAPageAndExitsCleanly) {
+    const QString dir = home.path() + "/shots";
+    QProcess* run = Start({"--demo", "--screenshot", dir});
+    ASSERT_TRUE(run->waitForFinished(120000));
+    EXPECT_EQ(run->exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(run->exitCode(), 0) << run->readAllStandardError().toStdString();
+    const QStringList listed = QString(run->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    const QStringList files = QDir(dir).entryList({"*.png"}, QDir::Files, QDir::Name);
+    EXPECT_EQ(listed.size(), files.size());
+    for (const QString& file : files) {
+        EXPECT_TRUE(file.startsWith("board0-") || file.startsWith("board1-")) << file.toStdString();
+        EXPECT_FALSE(QImage(QDir(dir).filePath(file)).isNull()) << file.toStdString();
+    }
+}
+
+TEST_F(ProgramTest, NoBoardsIsReportedAndTheProgramEnds) {
+    QProcess* run = Start({"--screenshot", home.path() + "/none"});
+    ASSERT_TRUE(run->waitForFinished(30000));
+    EXPECT_EQ(run->exitCode(), 0);
+    EXPECT_TRUE(QString(run->readAllStandardError()).contains("Error: KVR R310, R320, R330 not found"));
+}
+
+TEST_F(ProgramTest, UnloadableLibraryIsNamedOnStandardError) {
+    QProcess* run = Start({"--driver-library", home.path() + "/missing.so", "--screenshot", home.path() + "/x"});
+    ASSERT_TRUE(run->waitForFinished(30000));
+    const QString errors = run->readAllStandardError();
+    EXPECT_TRUE(errors.contains("cannot load driver library")) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("missing.so"));
+}
+
+TEST_F(ProgramTest, SecondStartExitsAtOnceWhileTheFirstRuns) {
+    QProcess* first = Start({"--demo"});
+    ASSERT_TRUE(first->waitForStarted(10000));
+    // Wait until the first instance listens (its socket appears in the temporary folder).
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(home.path() + "/veltrin-test-" + qEnvironmentVariable("USER", "user")) ||
+                                             !QDir(home.path()).entryList({"veltrin-test-*"}, QDir::System).isEmpty(); },
+                                20000));
+    QProcess* second = Start({"--demo"});
+    ASSERT_TRUE(second->waitForFinished(10000));
+    EXPECT_EQ(second->exitCode(), 0);
+    EXPECT_FALSE(QString(second->readAllStandardError()).contains("did not answer"));
+    EXPECT_EQ(first->state(), QProcess::Running);
+}

@@ -1,0 +1,57 @@
+// The per-board settings store on a temporary QSettings location.
+#include "Settings.h"
+#include "SettingsSandbox.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <gtest/gtest.h>
+
+namespace {
+QSettings Raw() {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "VeltrinTest", QCoreApplication::applicationName());
+}
+} // namespace
+
+TEST(Settings, SectionPathsUseTheSignedBoardIndex) {
+    EXPECT_EQ(BoardSection(0, "PCM"), "DEV0\\PCM");
+    EXPECT_EQ(BoardSection(-1, "CFG\\LINE3"), "DEV-1\\CFG\\LINE3");
+}
+
+TEST(Settings, IntegersAndFilesRoundTripUnderNestedSections) {
+    SettingsSandbox sandbox;
+    EXPECT_TRUE(WriteBoardInt(-1, "CFG\\LINE3", "AON_ENABLED", 0));
+    EXPECT_TRUE(WriteBoardInt(2, "PCM", "MUTE", -7));
+    EXPECT_TRUE(WriteBoardFile(-1, "PCM\\LEFT", "/home/user/sound.dat"));
+    EXPECT_EQ(ReadBoardInt(-1, "CFG\\LINE3", "AON_ENABLED", 1), 0);
+    EXPECT_EQ(ReadBoardInt(2, "PCM", "MUTE", 0), -7);
+    EXPECT_EQ(ReadBoardFile(-1, "PCM\\LEFT"), "/home/user/sound.dat");
+    // Stored as real groups: DEV-1 / CFG / LINE3, not one flat key with backslashes.
+    QSettings raw = Raw();
+    EXPECT_TRUE(raw.childGroups().contains("DEV-1"));
+    raw.beginGroup("DEV-1/CFG/LINE3");
+    EXPECT_EQ(raw.childKeys(), QStringList{"AON_ENABLED"});
+}
+
+TEST(Settings, AbsentOrUnreadableValuesGiveTheDefault) {
+    SettingsSandbox sandbox;
+    EXPECT_EQ(ReadBoardInt(0, "NEVER", "X", 55), 55);
+    EXPECT_EQ(ReadBoardFile(0, "NEVER"), "");
+    QSettings raw = Raw();
+    raw.setValue("DEV0/PCM/TEXT", "abc");
+    raw.setValue("DEV0/PCM/HUGE", "99999999999");
+    raw.setValue("DEV0/PCM/LIST", QStringList{"a", "b"});
+    raw.setValue("DEV0/PCM/UNSIGNED", "4294967295");
+    raw.sync();
+    EXPECT_EQ(ReadBoardInt(0, "PCM", "TEXT", 3), 3);
+    EXPECT_EQ(ReadBoardInt(0, "PCM", "HUGE", 3), 3);
+    EXPECT_EQ(ReadBoardInt(0, "PCM", "LIST", 3), 3);
+    EXPECT_EQ(ReadBoardInt(0, "PCM", "UNSIGNED", 3), -1); // a DWORD stored unsigned keeps its 32 bits
+}
+
+TEST(Settings, EachWriteIsVisibleToAnotherReaderAtOnce) {
+    SettingsSandbox sandbox;
+    WriteBoardInt(1, "SINE", "FREQ", 1000);
+    EXPECT_EQ(Raw().value("DEV1/SINE/FREQ").toInt(), 1000);
+    EXPECT_TRUE(WriteAppInt("LOAD_PROGRAM_ON_START", 1));
+    EXPECT_EQ(ReadAppInt("LOAD_PROGRAM_ON_START", 0), 1);
+}
