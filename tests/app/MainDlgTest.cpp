@@ -13,7 +13,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 
 namespace {
 
@@ -32,7 +31,7 @@ struct MainDlgTest : ::testing::Test {
     std::unique_ptr<CMainDlg> Make(bool withLibrary) {
         CMainDlg::LibraryLoader loader;
         if (withLibrary)
-            loader = [] { return LoadDriverLibrary(std::getenv("VELTRIN_SIM_LIBRARY")); };
+            loader = [] { return LoadDriverLibrary(SIM_DRIVER); };
         auto finder = [this](CDriverLibrary* lib) { return lib ? library : kernel; };
         auto maker = [this](const BoardRecord& r, CDriverLibrary* lib, QWidget* parent) {
             const bool refuse = refusing.count(r.devicePath) > 0;
@@ -150,7 +149,7 @@ TEST_F(MainDlgTest, ExitEndsTheWindowAndAboutOpensTheAboutBox) {
 }
 
 TEST_F(MainDlgTest, LibraryBoardsFromTheSimulatorAreReleasedBeforeTheLibrary) {
-    auto dlg = std::make_unique<CMainDlg>(QIcon(), [] { return LoadDriverLibrary(std::getenv("VELTRIN_SIM_LIBRARY")); });
+    auto dlg = std::make_unique<CMainDlg>(QIcon(), [] { return LoadDriverLibrary(SIM_DRIVER); });
     ASSERT_TRUE(dlg->OnInitDialog());
     ASSERT_GE(dlg->BoardCount(), 1);
     EXPECT_TRUE(dlg->Tabs()->tabText(0).startsWith("Board KVR R"));
