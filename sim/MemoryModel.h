@@ -5,19 +5,65 @@
 #include "Clock.h"
 #include "Request.h"
 
+#include <cstdint>
+#include <optional>
+#include <vector>
+
 namespace sim {
 
 class MemoryModel {
 public:
-    explicit MemoryModel(BoardState& state) : m_state(state) {}
+    static constexpr uint32_t kDaramWords = 0x10000; // DSP on-chip memory, 64 K words
+    static constexpr uint32_t kEepromWords = 256;    // bridge configuration EEPROM
+    static constexpr uint32_t kEepromTypeWord = 0x22;
+    static constexpr uint32_t kEepromIdWord = 0x38; // two words, low word first
+
+    explicit MemoryModel(BoardState& state);
 
     // Answers the requests of this part; Handled::No for any other code.
     Handled Control(const DeviceAddress& device, ControlRequest& request, Duration now);
-    // Lets time-driven behaviour catch up to `now`.
+    // Lets time-driven behaviour catch up to `now`: counts watchdog expiries and resets the DSP on one.
     void Advance(Duration now);
 
+    // Inspection for tests and the other parts (under the board's lock).
+    const std::vector<uint16_t>& Daram() const { return m_daram; }
+    const std::vector<uint16_t>& Eeprom() const { return m_eeprom; }
+    bool ProgramRunning() const { return m_program == Program::Running; }
+    bool WatchdogRunning() const { return m_watchdog.has_value(); }
+    uint32_t WatchdogExpiries() const { return m_expiries; }
+    uint32_t WatchdogKicks() const { return m_kicks; }
+    uint16_t PushSwitch() const { return m_pushSwitch; }
+
 private:
+    enum class Program { Running, Reset };
+    struct Operation {
+        uint32_t start = 0;
+        uint32_t count = 0;
+        uint16_t direction = 0; // 0 read from the board, 1 write to it
+        uint16_t memory = 0;    // 0 DARAM, 1 EEPROM
+    };
+    struct Watchdog {
+        Duration interval;
+        Duration lastKick;
+    };
+
+    Handled StartOperation(const ControlRequest& request);
+    Handled DataPhase(ControlRequest& request, const Operation& operation);
+    Handled LoadProgram(const ControlRequest& request);
+    Handled StartWatchdog(const ControlRequest& request, Duration now);
+    Handled WriteBoardId(const ControlRequest& request);
+    void ResetDsp();
+    void SetEepromId(uint32_t id);
+
     BoardState& m_state;
+    std::vector<uint16_t> m_daram;
+    std::vector<uint16_t> m_eeprom;
+    Program m_program = Program::Running;
+    std::optional<Operation> m_pending; // started by 0x222410, consumed by the next request
+    std::optional<Watchdog> m_watchdog;
+    uint32_t m_expiries = 0;
+    uint32_t m_kicks = 0;
+    uint16_t m_pushSwitch = 0;
 };
 
 } // namespace sim
