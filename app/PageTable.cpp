@@ -17,7 +17,7 @@ struct PageRow {
 
 // Rows in tab order. A page whose maker is null is not created.
 const PageRow kRows[] = {
-    {"CMemoryPage", {}, "Configuration device", nullptr, nullptr},
+    {"CMemoryPage", {}, "Configuration device", nullptr, CreateMemoryPage},
     {"CPhoneLinePage", {0x310, 0x320, 0x330, 0x340, 0x330D, 0x350, 0x3204, 0x360}, "Telephone line state", nullptr,
      nullptr},
     {"CLineOptionsPage", {0x310D, 0x330D}, "Telephone line state", nullptr, nullptr},

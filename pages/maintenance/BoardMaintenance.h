@@ -1,0 +1,27 @@
+// The maintenance conversations with a board's configuration device: memory operations and the board
+// identity. Each returns the message to show on failure, or nothing on success.
+#pragma once
+
+#include "MaintenanceBlocks.h"
+
+#include <QString>
+
+#include <cstdint>
+#include <optional>
+
+class CDevice;
+
+using Failure = std::optional<QString>;
+
+// Reads `op.count` words into `buffer` (`size` bytes); `returned` gets the bytes the board gave.
+Failure ReadMemory(CDevice& device, const MemoryOperation& op, uint8_t* buffer, uint32_t size, uint32_t* returned);
+
+struct BoardIdReading {
+    uint32_t id = 0;
+    Failure failure;
+};
+// New-family boards report their ID in the information block, the others keep it in the EEPROM.
+BoardIdReading ReadBoardId(CDevice& device, bool newFamily);
+Failure WriteBoardId(CDevice& device, bool newFamily, uint32_t id);
+// Writes the board type word into the EEPROM.
+Failure WriteBoardPrefix(CDevice& device, uint16_t type);

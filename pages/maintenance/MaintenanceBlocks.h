@@ -1,0 +1,38 @@
+// Request blocks of the maintenance requests: the memory operation and the program load, with the
+// EEPROM words that hold the board's identity.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// Memory codes of a memory operation.
+enum class MemoryKind : uint16_t { Daram = 0, Eeprom = 1 };
+
+// EEPROM word addresses of the board identity.
+inline constexpr uint32_t kEepromTypeWord = 0x22; // board type code ("prefix"), one word
+inline constexpr uint32_t kEepromIdWord = 0x38;   // board ID, two words, low word first
+
+// Input block of 0x222410: starts a memory operation whose data follow in 0x222414.
+struct MemoryOperation {
+    static constexpr uint32_t kSize = 12;
+    static constexpr uint16_t kRead = 0;  // from the board
+    static constexpr uint16_t kWrite = 1; // to the board
+
+    uint32_t start = 0;     // offset 0, word address
+    uint32_t count = 0;     // offset 4, words
+    uint16_t direction = 0; // offset 8
+    uint16_t memory = 0;    // offset 10, a MemoryKind
+
+    std::array<uint8_t, kSize> Encode() const;
+    static std::optional<MemoryOperation> Decode(const uint8_t* data, uint32_t size);
+};
+
+// Input block of 0x222404 when the user loads the program: the program's bare file name.
+struct ProgramLoadRequest {
+    static constexpr uint32_t kSize = 50;
+    std::string name = "prog.i00"; // offset 0, ASCII, NUL-filled to the end of the block
+
+    std::array<uint8_t, kSize> Encode() const;
+};

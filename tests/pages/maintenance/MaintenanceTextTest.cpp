@@ -1,0 +1,86 @@
+// Golden bytes of the maintenance blocks, dump and header lines, and the page's number texts.
+#include "DumpText.h"
+#include "MaintenanceBlocks.h"
+#include "NumberText.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+TEST(MaintenanceBlocks, MemoryOperationAtDocumentedOffsets) {
+    const MemoryOperation op{0x12345678, 0x9ABCDEF0, 1, 1};
+    const std::array<uint8_t, 12> golden{0x78, 0x56, 0x34, 0x12, 0xF0, 0xDE, 0xBC, 0x9A, 0x01, 0x00, 0x01, 0x00};
+    EXPECT_EQ(op.Encode(), golden);
+    const auto back = MemoryOperation::Decode(golden.data(), 12);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(back->start, 0x12345678u);
+    EXPECT_EQ(back->count, 0x9ABCDEF0u);
+    EXPECT_FALSE(MemoryOperation::Decode(golden.data(), 11));
+}
+
+TEST(MaintenanceBlocks, ProgramLoadRequestIsTheBareNameThenNuls) {
+    const auto b = ProgramLoadRequest{}.Encode();
+    const char name[] = "prog.i00";
+    for (size_t i = 0; i < 8; ++i)
+        EXPECT_EQ(b[i], static_cast<uint8_t>(name[i]));
+    for (size_t i = 8; i < 50; ++i)
+        EXPECT_EQ(b[i], 0) << i;
+}
+
+namespace {
+std::vector<uint8_t> Words(std::initializer_list<uint16_t> words) {
+    std::vector<uint8_t> b;
+    for (uint16_t w : words) {
+        b.push_back(static_cast<uint8_t>(w));
+        b.push_back(static_cast<uint8_t>(w >> 8));
+    }
+    return b;
+}
+} // namespace
+
+TEST(DumpText, FullAndPartialLinesAreFortySixCharacters) {
+    const auto b = Words({1, 2, 3, 4, 5, 6, 7, 8, 9, 0xA});
+    EXPECT_EQ(DumpLine(0x7500, b.data(), 8), "7500: 0001 0002 0003 0004 0005 0006 0007 0008 ");
+    const std::string second = DumpLine(0x7508, b.data() + 16, 2);
+    EXPECT_EQ(second, "7508: 0009 000A" + std::string(31, ' '));
+    EXPECT_EQ(second.size(), kDumpLineLength);
+    const auto high = Words({0xABCD, 0xFFFF});
+    EXPECT_EQ(DumpLine(0x1FFF8, high.data(), 2).substr(0, 16), "FFF8: ABCD FFFF ");
+    EXPECT_EQ(DumpLine(0, nullptr, 0), "0000: " + std::string(40, ' '));
+    EXPECT_EQ(DumpLineCount(0), 0u);
+    EXPECT_EQ(DumpLineCount(8), 1u);
+    EXPECT_EQ(DumpLineCount(65535), 8192u);
+}
+
+TEST(DumpText, HeaderWordsPrintAsSixteenBitsAndMissingWordsAsZero) {
+    const auto b = Words({0x0C40, 0x7520, 0x7600, 0x7A00, 0x0400, 0x8000, 0xFFFF});
+    const auto lines = HeaderLines(b.data(), b.size());
+    ASSERT_EQ(lines.size(), 7u);
+    EXPECT_EQ(lines[0], "    Command hander    : 0x0C40");
+    EXPECT_EQ(lines[1], "    Command address   : 0x7520");
+    EXPECT_EQ(lines[2], "    Load address      : 0x7600");
+    EXPECT_EQ(lines[3], "    Unload address    : 0x7A00");
+    EXPECT_EQ(lines[4], "    Total data        : 0x0400");
+    EXPECT_EQ(lines[5], "    Start dma address : 0x8000");
+    EXPECT_EQ(lines[6], "    Stop dma address  : 0xFFFF");
+    // A reply of 13 bytes holds six whole words; the seventh was not returned.
+    const auto shortLines = HeaderLines(b.data(), 13);
+    EXPECT_EQ(shortLines[5], "    Start dma address : 0x8000");
+    EXPECT_EQ(shortLines[6], "    Stop dma address  : 0x0000");
+}
+
+TEST(NumberText, HexThenUnsignedDecimal) {
+    struct Case {
+        const char* text;
+        std::optional<uint32_t> value;
+    };
+    const Case cases[] = {
+        {"0X7500", 0x7500},     {"29952", 0x7500}, {"0x", std::nullopt}, {"0x12G", std::nullopt},
+        {"12a", std::nullopt},  {"", std::nullopt}, {"-5", std::nullopt}, {"4294967295", 0xFFFFFFFFu},
+        {"4294967296", std::nullopt}, {"0xFFFFFFFF", 0xFFFFFFFFu}, {"0x100000000", std::nullopt}, {"007", 7u},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ParseHexOrDecimal(QString::fromLatin1(c.text)), c.value) << c.text;
+    EXPECT_FALSE(ParseUnsignedDecimal(QStringLiteral("0x10")));
+    EXPECT_EQ(ParseUnsignedDecimal(QStringLiteral("3000000000")), 3000000000u);
+}
