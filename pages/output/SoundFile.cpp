@@ -1,0 +1,286 @@
+// CSoundFile: TRN and raw sound files on low-level binary file I/O with 64-bit offsets.
+#include "SoundFile.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <limits>
+
+#ifdef _WIN32
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+constexpr char kTrnTag[] = "KVRautoidentification";
+
+// One read or write call moves at most this much, so the count fits every platform's call.
+constexpr int64_t kMaxChunk = int64_t{1} << 30;
+
+#ifdef _WIN32
+int OpenRead(const std::string& path) {
+    int fd = -1;
+    return _sopen_s(&fd, path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0) == 0 ? fd : -1;
+}
+int OpenCreate(const std::string& path) {
+    int fd = -1;
+    const int flags = _O_RDWR | _O_CREAT | _O_TRUNC | _O_APPEND | _O_BINARY;
+    return _sopen_s(&fd, path.c_str(), flags, _SH_DENYNO, _S_IREAD | _S_IWRITE) == 0 ? fd : -1;
+}
+int64_t ReadSome(int fd, void* buffer, int64_t bytes) {
+    return _read(fd, buffer, static_cast<unsigned>(bytes));
+}
+int64_t WriteSome(int fd, const void* buffer, int64_t bytes) {
+    return _write(fd, buffer, static_cast<unsigned>(bytes));
+}
+int64_t Seek(int fd, int64_t offset) { return _lseeki64(fd, offset, SEEK_SET); }
+int64_t Length(int fd) {
+    struct _stat64 st {};
+    if (_fstat64(fd, &st) != 0 || (st.st_mode & _S_IFMT) != _S_IFREG)
+        return -1;
+    return st.st_size;
+}
+void CloseHandle(int fd) { _close(fd); }
+#else
+int OpenRead(const std::string& path) {
+    // Non-blocking so that a FIFO chosen by mistake cannot hang the open; Length() refuses it anyway.
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        const int flags = ::fcntl(fd, F_GETFL);
+        if (flags >= 0)
+            ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return fd;
+}
+int OpenCreate(const std::string& path) {
+    int fd;
+    do {
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+int64_t ReadSome(int fd, void* buffer, int64_t bytes) {
+    ssize_t n;
+    do {
+        n = ::read(fd, buffer, static_cast<size_t>(bytes));
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+int64_t WriteSome(int fd, const void* buffer, int64_t bytes) {
+    ssize_t n;
+    do {
+        n = ::write(fd, buffer, static_cast<size_t>(bytes));
+    } while (n < 0 && errno == EINTR);
+    return n;
+}
+int64_t Seek(int fd, int64_t offset) { return ::lseek(fd, static_cast<off_t>(offset), SEEK_SET); }
+// Only regular files have a length worth trusting; directories and devices are refused here.
+int64_t Length(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode))
+        return -1;
+    return st.st_size;
+}
+void CloseHandle(int fd) { ::close(fd); }
+#endif
+
+// Reads until the count is reached, the file ends or an error occurs: bytes read, or -1 when an error
+// came before any byte.
+int64_t ReadFully(int fd, void* buffer, int64_t bytes) {
+    auto* out = static_cast<unsigned char*>(buffer);
+    int64_t done = 0;
+    while (done < bytes) {
+        const int64_t n = ReadSome(fd, out + done, std::min(bytes - done, kMaxChunk));
+        if (n < 0)
+            return done > 0 ? done : -1;
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+bool WriteFully(int fd, const void* buffer, int64_t bytes) {
+    const auto* in = static_cast<const unsigned char*>(buffer);
+    int64_t done = 0;
+    while (done < bytes) {
+        const int64_t n = WriteSome(fd, in + done, std::min(bytes - done, kMaxChunk));
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+uint32_t LittleEndian32(const unsigned char* p) {
+    return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
+}
+
+} // namespace
+
+CSoundFile::~CSoundFile() {
+    std::lock_guard lock(m_mutex);
+    CloseLocked();
+}
+
+void CSoundFile::CloseLocked() {
+    if (m_handle >= 0)
+        CloseHandle(m_handle);
+    m_handle = -1;
+}
+
+bool CSoundFile::OpenForReading(const std::string& path) {
+    std::lock_guard lock(m_mutex);
+    CloseLocked();
+
+    const int fd = OpenRead(path);
+    if (fd < 0)
+        return false;
+    auto refuse = [fd] {
+        CloseHandle(fd);
+        return false;
+    };
+    // Directories, devices and pipes are no sound files; refusing them first keeps the reads below
+    // from blocking or failing half-way.
+    if (Length(fd) < 0)
+        return refuse();
+
+    // A file shorter than the TRN header is never opened, whatever its layout.
+    unsigned char header[kTrnHeaderSize];
+    if (ReadFully(fd, header, kTrnHeaderSize) != kTrnHeaderSize)
+        return refuse();
+
+    uint32_t rate;
+    int64_t dataStart;
+    if (std::memcmp(header, kTrnTag, kTrnTagLength) == 0) {
+        rate = LittleEndian32(header + kTrnRateOffset);
+        dataStart = kTrnHeaderSize;
+    } else {
+        unsigned char rawHeader[kRawHeaderSize];
+        if (Seek(fd, 0) != 0 || ReadFully(fd, rawHeader, kRawHeaderSize) != kRawHeaderSize)
+            return refuse();
+        rate = LittleEndian32(rawHeader);
+        dataStart = kRawHeaderSize;
+    }
+    // The pages keep a rate as a signed 32-bit number; a header beyond that is not a sound file.
+    if (rate > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
+        return refuse();
+
+    const int64_t length = Length(fd);
+    if (length < dataStart)
+        return refuse();
+
+    m_handle = fd;
+    m_sampleRate = rate;
+    m_dataStart = dataStart;
+    m_dataEnd = length;
+    m_position = dataStart;
+    return true;
+}
+
+bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate) {
+    std::lock_guard lock(m_mutex);
+    CloseLocked();
+
+    const int fd = OpenCreate(path);
+    if (fd < 0)
+        return false;
+    const unsigned char header[kRawHeaderSize] = {
+        static_cast<unsigned char>(rate), static_cast<unsigned char>(rate >> 8),
+        static_cast<unsigned char>(rate >> 16), static_cast<unsigned char>(rate >> 24)};
+    if (!WriteFully(fd, header, kRawHeaderSize)) {
+        CloseHandle(fd);
+        return false;
+    }
+    m_handle = fd;
+    m_sampleRate = rate;
+    m_dataStart = kRawHeaderSize;
+    m_dataEnd = kRawHeaderSize;
+    m_position = kRawHeaderSize;
+    return true;
+}
+
+bool CSoundFile::Append(const void* buffer, int64_t bytes) {
+    std::lock_guard lock(m_mutex);
+    if (m_handle < 0 || buffer == nullptr || bytes < 0)
+        return false;
+    // A recording holds whole 16-bit samples only; a stray odd byte would shift every later sample.
+    bytes &= ~int64_t{1};
+    if (bytes == 0)
+        return true;
+    const bool ok = WriteFully(m_handle, buffer, bytes);
+    const int64_t length = Length(m_handle);
+    if (length >= 0)
+        m_dataEnd = length;
+    return ok;
+}
+
+int32_t CSoundFile::ReadSamples(int32_t count, int16_t* buffer) {
+    std::lock_guard lock(m_mutex);
+    if (m_handle < 0 || count <= 0 || buffer == nullptr)
+        return 0;
+    const int64_t bytes = std::min<int64_t>(int64_t{2} * count, m_dataEnd - m_position);
+    if (bytes <= 0)
+        return 0;
+    const int64_t got = ReadFully(m_handle, buffer, bytes);
+    if (got < 0)
+        return -1;
+    m_position += got;
+    return static_cast<int32_t>(got / 2);
+}
+
+bool CSoundFile::Rewind() {
+    std::lock_guard lock(m_mutex);
+    if (m_handle < 0 || Seek(m_handle, m_dataStart) != m_dataStart)
+        return false;
+    m_position = m_dataStart;
+    return true;
+}
+
+bool CSoundFile::Close() {
+    std::lock_guard lock(m_mutex);
+    if (m_handle < 0)
+        return false;
+    CloseLocked();
+    return true;
+}
+
+bool CSoundFile::IsOpen() const {
+    std::lock_guard lock(m_mutex);
+    return m_handle >= 0;
+}
+
+uint32_t CSoundFile::SampleRate() const {
+    std::lock_guard lock(m_mutex);
+    return m_sampleRate;
+}
+
+int64_t CSoundFile::DataStart() const {
+    std::lock_guard lock(m_mutex);
+    return m_dataStart;
+}
+
+int64_t CSoundFile::DataEnd() const {
+    std::lock_guard lock(m_mutex);
+    return m_dataEnd;
+}
+
+int64_t CSoundFile::Position() const {
+    std::lock_guard lock(m_mutex);
+    return m_position;
+}
+
+int64_t CSoundFile::DataLength() const {
+    std::lock_guard lock(m_mutex);
+    return m_dataEnd - m_dataStart;
+}

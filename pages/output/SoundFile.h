@@ -1,0 +1,55 @@
+// CSoundFile: a sound file played to or recorded from a stream channel.
+// Reads TRN 5.x files and raw files (4-byte rate header), writes raw recordings.
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+class CSoundFile {
+public:
+    // Size of the TRN header and the shortest file that is ever opened for reading.
+    static constexpr int kTrnHeaderSize = 106;
+    // Number of tag characters compared; the tag text has one letter more, which is not compared.
+    static constexpr int kTrnTagLength = 20;
+    static constexpr int kTrnRateOffset = 102;
+    static constexpr int kRawHeaderSize = 4;
+
+    CSoundFile() = default;
+    ~CSoundFile();
+    CSoundFile(const CSoundFile&) = delete;
+    CSoundFile& operator=(const CSoundFile&) = delete;
+
+    // Opens an existing TRN or raw file. A file already open is closed first.
+    bool OpenForReading(const std::string& path);
+    // Creates (or empties) a raw file and writes its rate header. A file already open is closed first.
+    bool CreateForRecording(const std::string& path, uint32_t rate);
+    // Writes bytes at the end of a recording; an odd count is rounded down to whole samples.
+    // Safe to call from a worker while another thread closes the file: it then writes nothing.
+    // Returns true when every byte was written.
+    bool Append(const void* buffer, int64_t bytes);
+    // Reads up to count samples: the number read, 0 at the end of the data (or with no file), -1 on a read error.
+    int32_t ReadSamples(int32_t count, int16_t* buffer);
+    bool Rewind();
+    bool Close();
+
+    bool IsOpen() const;
+    uint32_t SampleRate() const;
+    int64_t DataStart() const;
+    int64_t DataEnd() const;
+    int64_t Position() const;
+    // Bytes of sample data: data end - data start.
+    int64_t DataLength() const;
+
+private:
+    void CloseLocked();
+
+    // Every member is guarded by the mutex: the streaming workers read and append from their own thread
+    // while the user-interface thread may close the file.
+    mutable std::mutex m_mutex;
+    int m_handle = -1;
+    uint32_t m_sampleRate = 0;
+    int64_t m_dataStart = 0;
+    int64_t m_dataEnd = 0;
+    int64_t m_position = 0;
+};
