@@ -1,4 +1,5 @@
 // The simulated board's voltmeter calibration: maximum voltage, strict step order, applying the coefficients.
+#include "LineModel.h"
 #include "RequestCodes.h"
 #include "SimDevice.h"
 
@@ -96,4 +97,24 @@ TEST_F(CalibrationModelTest, OnlyTheConfigurationDeviceCalibrates) {
     uint32_t returned = 0;
     EXPECT_EQ(line->DevIoControl(req::kCalibrationStep, block, 4, nullptr, 0, &returned), 0u);
     EXPECT_EQ(board().Calibration().CompletedSteps(0), 0);
+}
+
+TEST_F(CalibrationModelTest, LineStateReportsTheCorrectedVoltageOnceApplied) {
+    auto line = sim.Open(0, "PHONE_LINE1_IN_DEV");
+    ASSERT_NE(line, nullptr);
+    const auto reported = [&] {
+        uint8_t state[46] = {};
+        uint32_t returned = 0;
+        EXPECT_EQ(line->DevIoControl(req::kGetLineState, nullptr, 0, state, 46, &returned), 1u);
+        return static_cast<int16_t>(state[4] | (state[5] << 8)); // voltage at offset 4
+    };
+    const int16_t before = reported();
+    EXPECT_EQ(before, sim::LineModel::kOnHookVolts + board().State().voltmeterError[1]);
+    ASSERT_NE(before, sim::LineModel::kOnHookVolts);
+
+    for (uint16_t step = 0; step < 3; ++step)
+        ASSERT_EQ(Step(1, step), 1u);
+    EXPECT_EQ(reported(), before); // computed, not yet in use
+    ASSERT_EQ(Apply(), 1u);
+    EXPECT_EQ(reported(), sim::LineModel::kOnHookVolts);
 }
