@@ -66,6 +66,7 @@ void CCalibrationPage::BuildControls() {
     voltageLabel->setObjectName(QStringLiteral("maxVoltageLabel"));
     m_maxVoltageEdit = new QLineEdit(settingsGroup);
     m_maxVoltageEdit->setObjectName(QStringLiteral("maxVoltageEdit"));
+    m_maxVoltageEdit->setMaximumWidth(m_maxVoltageEdit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 12);
     voltageLabel->setBuddy(m_maxVoltageEdit);
     auto* unitLabel = new QLabel(QStringLiteral("Volt"), settingsGroup);
     unitLabel->setObjectName(QStringLiteral("maxVoltageUnit"));
