@@ -105,6 +105,7 @@ void CMemoryPage::BuildControls() {
     m_fileButton->setEnabled(false); // the driver finds the program itself; the page only names it
     m_programPathEdit = Named(new QLineEdit(loadGroup), "programPathEdit");
     m_programPathEdit->setEnabled(false);
+    m_programPathEdit->setMinimumWidth(260);
     m_loadButton = Named(new QPushButton(QStringLiteral("Load"), loadGroup), "loadButton");
     auto* loadLayout = new QGridLayout(loadGroup);
     loadLayout->addWidget(m_fileButton, 0, 0);
@@ -131,6 +132,9 @@ void CMemoryPage::BuildControls() {
     identityRow->addSpacing(12);
     identityRow->addWidget(m_prefixEdit);
     identityRow->addWidget(m_writePrefixButton);
+    identityRow->addStretch(1);
+    for (QLineEdit* edit : {m_boardIdEdit, m_prefixEdit, m_wdtIntervalEdit})
+        edit->setMaximumWidth(160);
     auto* watchdogRow = new QHBoxLayout;
     watchdogRow->addWidget(m_wdtButton);
     watchdogRow->addWidget(m_wdtIntervalEdit);
