@@ -21,3 +21,11 @@ build_and_test build ""
 echo "== Address and undefined-behaviour sanitizers"
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
     build_and_test build-asan "" -DVELTRIN_SANITIZE=address,undefined
+
+# ---- Fuzzing: the sound-file reader under libFuzzer with the address and undefined-behaviour
+# sanitizers, in its own clang build; only the fuzz targets are built, each runs for about 20 s.
+echo "== Fuzzing"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON \
+    -DVELTRIN_FUZZ=ON -DVELTRIN_SANITIZE=address,undefined >/dev/null
+cmake --build build-fuzz -j "$jobs" --target sound_file_fuzz
+ctest --test-dir build-fuzz --output-on-failure --timeout 120 -R fuzz
