@@ -75,7 +75,8 @@ void CDialDlg::OnDialTypeChanged() {
     const bool tone = m_slider->value() == 1;
     for (QPushButton* key : m_toneKeys)
         key->setEnabled(tone);
-    setWindowTitle(tone ? QStringLiteral("Dial number : dial type TONE") : QStringLiteral("Dial number : dial type PULSE"));
+    setWindowTitle(tone ? QStringLiteral("Dial number : dial type TONE")
+                        : QStringLiteral("Dial number : dial type PULSE"));
     m_dialType = tone ? 1 : 0;
 }
 

@@ -5,7 +5,7 @@
 #include <QComboBox>
 
 class CDropList : public QComboBox {
-public:
+  public:
     using QComboBox::QComboBox;
 
     bool IsDroppedDown() const { return m_dropped; }
@@ -19,6 +19,6 @@ public:
         m_dropped = false;
     }
 
-private:
+  private:
     bool m_dropped = false;
 };

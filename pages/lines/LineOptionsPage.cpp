@@ -16,7 +16,9 @@
 
 namespace {
 
-QString Name(int line, const char* control) { return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control)); }
+QString Name(int line, const char* control) {
+    return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control));
+}
 
 } // namespace
 
@@ -58,9 +60,11 @@ bool CLineOptionsPage::OnInitDialog() {
     for (int line = 0; line < 8; ++line) {
         LineControls& c = m_controls[static_cast<size_t>(line)];
         const bool present = m_lines[static_cast<size_t>(line)] != nullptr;
-        for (QWidget* w : std::initializer_list<QWidget*>{c.compensation, c.tape, c.externalInput, c.powerGroup, c.power})
+        for (QWidget* w :
+             std::initializer_list<QWidget*>{c.compensation, c.tape, c.externalInput, c.powerGroup, c.power})
             w->setVisible(present);
-        c.power->addItems({QStringLiteral("выключено"), QStringLiteral("+60 вольт"), QStringLiteral("-60 вольт")});
+        c.power->addItems(
+            {QStringLiteral("выключено"), QStringLiteral("+60 вольт"), QStringLiteral("-60 вольт")});
         c.power->setCurrentIndex(-1);
         if (present)
             ReadAtOpening(line);
@@ -75,8 +79,8 @@ bool CLineOptionsPage::OnInitDialog() {
 void CLineOptionsPage::ReadAtOpening(int line) {
     const auto state = GetLineStateShort(*m_lines[static_cast<size_t>(line)]);
     if (!state) {
-        Prompts().Message(this, QStringLiteral("Не могу получить состояние тел. линии"), QStringLiteral("Ошибка"),
-                          PromptIcon::Error);
+        Prompts().Message(this, QStringLiteral("Не могу получить состояние тел. линии"),
+                          QStringLiteral("Ошибка"), PromptIcon::Error);
         return;
     }
     m_last[static_cast<size_t>(line)] = *state;
@@ -96,7 +100,8 @@ void CLineOptionsPage::OnTimer() {
         LineControls& c = m_controls[line];
         // While the user is choosing in the list, its current item is not yet a decision.
         if (!c.power->IsDroppedDown()) {
-            const WantedOptions wanted{c.power->currentIndex(), c.compensation->isChecked(), c.tape->isChecked()};
+            const WantedOptions wanted{c.power->currentIndex(), c.compensation->isChecked(),
+                                       c.tape->isChecked()};
             if (const auto block = OptionsToSend(wanted, m_last[line]))
                 SetLineStateShort(*device, *block); // a change the board does not take goes again next tick
         }

@@ -7,17 +7,16 @@
 
 namespace {
 
-template <typename Block>
-std::optional<Block> Get(CDevice& device, uint32_t code) {
+template <typename Block> std::optional<Block> Get(CDevice& device, uint32_t code) {
     std::array<uint8_t, Block::kSize> bytes{};
     uint32_t returned = 0;
-    if (!device.DevIoControl(code, nullptr, 0, bytes.data(), Block::kSize, &returned) || returned != Block::kSize)
+    if (!device.DevIoControl(code, nullptr, 0, bytes.data(), Block::kSize, &returned) ||
+        returned != Block::kSize)
         return std::nullopt;
     return Block::Decode(bytes.data(), returned);
 }
 
-template <typename Block>
-bool Set(CDevice& device, uint32_t code, const Block& block) {
+template <typename Block> bool Set(CDevice& device, uint32_t code, const Block& block) {
     const auto bytes = block.Encode();
     uint32_t returned = 0;
     return device.DevIoControl(code, bytes.data(), Block::kSize, nullptr, 0, &returned) != 0;
@@ -25,9 +24,13 @@ bool Set(CDevice& device, uint32_t code, const Block& block) {
 
 } // namespace
 
-std::optional<LineState> GetLineState(CDevice& device) { return Get<LineState>(device, req::kGetLineState); }
+std::optional<LineState> GetLineState(CDevice& device) {
+    return Get<LineState>(device, req::kGetLineState);
+}
 
-bool SetLineState(CDevice& device, const LineState& block) { return Set(device, req::kSetLineState, block); }
+bool SetLineState(CDevice& device, const LineState& block) {
+    return Set(device, req::kSetLineState, block);
+}
 
 std::optional<LineStateShort> GetLineStateShort(CDevice& device) {
     return Get<LineStateShort>(device, req::kGetLineState);
@@ -41,11 +44,17 @@ std::optional<LineSettings> GetLineSettings(CDevice& device) {
     return Get<LineSettings>(device, req::kGetLineSettings);
 }
 
-bool SetLineSettings(CDevice& device, const LineSettings& block) { return Set(device, req::kSetLineSettings, block); }
+bool SetLineSettings(CDevice& device, const LineSettings& block) {
+    return Set(device, req::kSetLineSettings, block);
+}
 
-std::optional<LineLevels> GetLineLevels(CDevice& device) { return Get<LineLevels>(device, req::kGetAmplitudes); }
+std::optional<LineLevels> GetLineLevels(CDevice& device) {
+    return Get<LineLevels>(device, req::kGetAmplitudes);
+}
 
-bool SetLineLevels(CDevice& device, const LineLevels& block) { return Set(device, req::kSetAmplitudes, block); }
+bool SetLineLevels(CDevice& device, const LineLevels& block) {
+    return Set(device, req::kSetAmplitudes, block);
+}
 
 bool SetInterfacePower(CDevice& device, bool on) {
     uint8_t bytes[2];

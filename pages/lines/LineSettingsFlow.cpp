@@ -11,7 +11,9 @@ const QString kBeepEntry = QStringLiteral("BEEP_ENABLED");
 
 } // namespace
 
-QString LineSection(int line) { return QStringLiteral("CFG\\LINE%1").arg(line); }
+QString LineSection(int line) {
+    return QStringLiteral("CFG\\LINE%1").arg(line);
+}
 
 bool HasFixedInterfacePower(uint16_t boardType) {
     return boardType == 0x340 || boardType == 0x350 || boardType == 0x360;

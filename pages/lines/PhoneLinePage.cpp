@@ -23,9 +23,13 @@ namespace {
 
 const QString kSetStateFailed = QStringLiteral("Cann't set phone line state for device");
 
-bool HasCommutation(uint16_t boardType) { return boardType == 0x340 || boardType == 0x350; }
+bool HasCommutation(uint16_t boardType) {
+    return boardType == 0x340 || boardType == 0x350;
+}
 
-QString Name(int line, const char* control) { return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control)); }
+QString Name(int line, const char* control) {
+    return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control));
+}
 
 } // namespace
 
@@ -96,8 +100,9 @@ void CPhoneLinePage::ShowLineControls(int line) {
     const LineControls& c = m_controls[static_cast<size_t>(line)];
     const bool present = m_lines[static_cast<size_t>(line)] != nullptr;
     // The group box stays in every case, so an absent line shows as an empty group.
-    for (QWidget* w : std::initializer_list<QWidget*>{c.picture, c.ringsLabel, c.rings, c.number, c.voltageLabel,
-                                                      c.voltage, c.hook, c.settings, c.dial, c.input})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{c.picture, c.ringsLabel, c.rings, c.number, c.voltageLabel,
+                                         c.voltage, c.hook, c.settings, c.dial, c.input})
         w->setVisible(present);
     c.commutation->setVisible(present && HasCommutation(m_boardType));
 }
@@ -122,7 +127,9 @@ bool CPhoneLinePage::OnInitDialog() {
     return true;
 }
 
-bool CPhoneLinePage::Polling() const { return m_timer && m_timer->isActive(); }
+bool CPhoneLinePage::Polling() const {
+    return m_timer && m_timer->isActive();
+}
 
 void CPhoneLinePage::OnTimer() {
     for (size_t line = 0; line < 8; ++line) {
@@ -174,7 +181,8 @@ void CPhoneLinePage::OnCommutation(int line) {
     if (!device)
         return;
     const bool on = m_controls[static_cast<size_t>(line)].commutation->isChecked();
-    if (!SetLineState(*device, LineState::Command(on ? LineState::kCommutationOn : LineState::kCommutationOff)))
+    if (!SetLineState(*device,
+                      LineState::Command(on ? LineState::kCommutationOn : LineState::kCommutationOff)))
         ShowError(this, kSetStateFailed);
 }
 
@@ -182,11 +190,11 @@ void CPhoneLinePage::OnSettings(int line) {
     CDevice* device = m_lines[static_cast<size_t>(line)];
     if (!device)
         return;
-    const QString error = RunLineSettings(
-        *device, m_boardType, m_boardIndex, line, [this](LineSettings& settings, LineLevels& levels, int32_t& power) {
-            CLineSettingsDlg dialog(this, &settings, &levels, &power);
-            return dialog.exec() == QDialog::Accepted;
-        });
+    const QString error = RunLineSettings(*device, m_boardType, m_boardIndex, line,
+                                          [this](LineSettings& settings, LineLevels& levels, int32_t& power) {
+                                              CLineSettingsDlg dialog(this, &settings, &levels, &power);
+                                              return dialog.exec() == QDialog::Accepted;
+                                          });
     if (!error.isEmpty())
         ShowError(this, error);
 }

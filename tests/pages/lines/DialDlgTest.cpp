@@ -36,14 +36,16 @@ TEST_F(DialDlgTest, ClosingAtOnceSendsExactlyTheHangUpThenThePagesRestore) {
 
     WhenModal([](QDialog* dialog) { Find<QPushButton>(dialog, "ok")->click(); });
     dial->click();
-    EXPECT_EQ(Inputs(req::kSetLineState), (std::vector<std::vector<uint8_t>>{Block(2, 0, 0xFFFF), Block(2, 0, 0xFFFF)}));
+    EXPECT_EQ(Inputs(req::kSetLineState),
+              (std::vector<std::vector<uint8_t>>{Block(2, 0, 0xFFFF), Block(2, 0, 0xFFFF)}));
 
     // With the line off-hook on the page, the restore takes it off-hook again; Escape closes as OK does.
     log->Clear();
     hook->setChecked(true);
     WhenModal([](QDialog* dialog) { dialog->reject(); });
     dial->click();
-    EXPECT_EQ(Inputs(req::kSetLineState), (std::vector<std::vector<uint8_t>>{Block(2, 0, 0xFFFF), Block(1, 0, 0xFFFF)}));
+    EXPECT_EQ(Inputs(req::kSetLineState),
+              (std::vector<std::vector<uint8_t>>{Block(2, 0, 0xFFFF), Block(1, 0, 0xFFFF)}));
     EXPECT_EQ(log->Codes().size(), 2u);
 }
 
@@ -84,9 +86,10 @@ TEST_F(DialDlgTest, KeysSendTheirDigitCodeInTheCurrentModeAndShowOnlyWhatTheBoar
     Find<QPushButton>(&dialog, "key0")->click(); // refused: not shown
     Find<QPushButton>(&dialog, "key0")->click();
     EXPECT_EQ(number->text(), "75#*D0");
-    EXPECT_EQ(Inputs(req::kSetLineState),
-              (std::vector<std::vector<uint8_t>>{Block(1, 0, 7), Block(1, 1, 5), Block(1, 1, 11), Block(1, 1, 10),
-                                                 Block(1, 1, 15), Block(1, 1, 0), Block(1, 1, 0)}));
+    EXPECT_EQ(
+        Inputs(req::kSetLineState),
+        (std::vector<std::vector<uint8_t>>{Block(1, 0, 7), Block(1, 1, 5), Block(1, 1, 11), Block(1, 1, 10),
+                                           Block(1, 1, 15), Block(1, 1, 0), Block(1, 1, 0)}));
 }
 
 TEST_F(DialDlgTest, WithoutADeviceTheDialogSendsNothing) {

@@ -12,7 +12,9 @@
 
 namespace {
 
-std::vector<uint8_t> Bytes(const auto& array) { return {array.begin(), array.end()}; }
+std::vector<uint8_t> Bytes(const auto& array) {
+    return {array.begin(), array.end()};
+}
 
 } // namespace
 
@@ -28,8 +30,8 @@ TEST(LineBlocks, LineStateCodesEveryFieldAtItsOffset) {
     std::memcpy(s.number.data(), "12345", 5);
     s.number[31] = 0x7E; // beyond the terminating zero: must survive a round trip
     std::vector<uint8_t> golden(46, 0);
-    const uint8_t head[] = {0x02, 0x01, 0x04, 0x03, 0x88, 0xFF, 0x06, 0x05, 0x08, 0x07, 0x0A, 0x09, 0x0C, 0x0B,
-                            '1',  '2',  '3',  '4',  '5'};
+    const uint8_t head[] = {0x02, 0x01, 0x04, 0x03, 0x88, 0xFF, 0x06, 0x05, 0x08, 0x07,
+                            0x0A, 0x09, 0x0C, 0x0B, '1',  '2',  '3',  '4',  '5'};
     std::copy(std::begin(head), std::end(head), golden.begin());
     golden[45] = 0x7E;
     EXPECT_EQ(Bytes(s.Encode()), golden);
@@ -88,8 +90,8 @@ TEST(LineSettingsFields, EditTextsBecomeTheLow16BitsOfAnUnsignedNumberOrZero) {
     const struct {
         const char* text;
         uint16_t value;
-    } cases[] = {{"abc", 0}, {"-5", 0},  {"", 0},   {"70000", 4464}, {"65535", 65535}, {"0", 0},
-                 {"12a", 0}, {" 12", 0}, {"+7", 0}, {"4294967296", 0}};
+    } cases[] = {{"abc", 0}, {"-5", 0},  {"", 0},    {"70000", 4464}, {"65535", 65535},
+                 {"0", 0},   {"12a", 0}, {" 12", 0}, {"+7", 0},       {"4294967296", 0}};
     for (const auto& c : cases)
         EXPECT_EQ(FieldValue(QString::fromLatin1(c.text)), c.value) << c.text;
     // 10^20 is a multiple of 2^16, so 10^20 - 1 ends in sixteen one bits.

@@ -33,7 +33,8 @@ struct LineModelTest : ::testing::Test {
     }
     static uint32_t Send(CDevice& device, uint32_t code, const std::vector<uint8_t>& block) {
         uint32_t returned = 0;
-        return device.DevIoControl(code, block.data(), static_cast<uint32_t>(block.size()), nullptr, 0, &returned);
+        return device.DevIoControl(code, block.data(), static_cast<uint32_t>(block.size()), nullptr, 0,
+                                   &returned);
     }
     static std::vector<uint8_t> Command(uint16_t command, uint16_t dialType = 0, uint16_t digit = 0xFFFF) {
         std::vector<uint8_t> block(46, 0);
@@ -69,7 +70,8 @@ TEST_F(LineModelTest, LineZeroRingsNowAndThenAndDeliversItsCallerAfterTheFirstRi
     EXPECT_EQ(block::GetU16(state.data(), 2), 2);
 
     // Unanswered, the call ends and the next one comes with the next caller.
-    sim.clock->Advance(sim::LineModel::kRingCycle * sim::LineModel::kRingsPerCall + sim::LineModel::kCallPause);
+    sim.clock->Advance(sim::LineModel::kRingCycle * sim::LineModel::kRingsPerCall +
+                       sim::LineModel::kCallPause);
     state = Get(*line0, req::kGetLineState, 46);
     sim.clock->Advance(2s);
     state = Get(*line0, req::kGetLineState, 46);
@@ -159,7 +161,8 @@ TEST_F(LineModelTest, SettingsLevelsAndPowerAreStoredPerLine) {
     block::PutU16(settings.data(), 0, 33);
     ASSERT_EQ(Send(*line, req::kSetLineSettings, settings), 1u);
     EXPECT_EQ(Get(*line, req::kGetLineSettings, 44), settings);
-    EXPECT_EQ(block::GetU16(Get(*Line(0, 6), req::kGetLineSettings, 44).data(), 0), 20); // other lines untouched
+    EXPECT_EQ(block::GetU16(Get(*Line(0, 6), req::kGetLineSettings, 44).data(), 0),
+              20); // other lines untouched
 
     ASSERT_EQ(Send(*line, req::kSetAmplitudes, Le16({0xFFFF, 4})), 1u);
     EXPECT_EQ(Get(*line, req::kGetAmplitudes, 4), Le16({0xFFFF, 4}));

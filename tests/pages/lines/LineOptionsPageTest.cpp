@@ -1,6 +1,6 @@
 // The line options page on a simulated line-options board, its requests seen through a logging device.
-#include "DropList.h"
 #include "LineOptionsPage.h"
+#include "DropList.h"
 #include "LinePageFixture.h"
 #include "RequestCodes.h"
 #include "SimDevice.h"
@@ -18,23 +18,26 @@ namespace {
 
 // Passes every request to the simulated line and logs it.
 class LoggingDevice final : public CDevice {
-public:
+  public:
     LoggingDevice(std::unique_ptr<CDevice> inner, std::string name, std::shared_ptr<RequestLog> log)
         : m_inner(std::move(inner)), m_name(std::move(name)), m_log(std::move(log)) {}
-    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override { return m_inner->Read(buffer, size, done); }
+    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
+        return m_inner->Read(buffer, size, done);
+    }
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
         return m_inner->Write(buffer, size, done);
     }
-    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
-                          uint32_t* returned) override {
+    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output,
+                          uint32_t outputSize, uint32_t* returned) override {
         const auto* bytes = static_cast<const uint8_t*>(input);
         m_log->Add({m_name, RecordedCall::Op::Control, code,
-                    bytes ? std::vector<uint8_t>(bytes, bytes + inputSize) : std::vector<uint8_t>{}, outputSize});
+                    bytes ? std::vector<uint8_t>(bytes, bytes + inputSize) : std::vector<uint8_t>{},
+                    outputSize});
         return m_inner->DevIoControl(code, input, inputSize, output, outputSize, returned);
     }
     uint32_t Cancel() override { return m_inner->Cancel(); }
 
-private:
+  private:
     std::unique_ptr<CDevice> m_inner;
     std::string m_name;
     std::shared_ptr<RequestLog> m_log;
@@ -59,8 +62,7 @@ struct LineOptionsPageTest : ::testing::Test, LinePageFixture {
         page = std::make_unique<CLineOptionsPage>(context, nullptr);
         ASSERT_TRUE(page->OnInitDialog());
     }
-    template <typename T>
-    T* Control(int line, const char* name) {
+    template <typename T> T* Control(int line, const char* name) {
         return Find<T>(page.get(), QStringLiteral("line%1%2").arg(line).arg(QLatin1String(name)));
     }
     size_t Writes() const { return Inputs(req::kSetLineState).size(); }
@@ -94,7 +96,7 @@ TEST_F(LineOptionsPageTest, AChosenSensorPowerReachesTheBoardOnTheNextTickWithTh
     OpenPage();
     log->Clear();
     Control<CDropList>(1, "Power")->setCurrentIndex(2); // "-60 вольт"
-    EXPECT_EQ(Writes(), 0u); // nothing until the tick
+    EXPECT_EQ(Writes(), 0u);                            // nothing until the tick
     page->OnTimer();
     EXPECT_EQ(Inputs(req::kSetLineState), (std::vector<std::vector<uint8_t>>{Le16({0, 2, 1, 0})}));
     EXPECT_EQ(Board().Options(1), (sim::LineOptions{2, 1, 0}));
@@ -118,7 +120,8 @@ TEST_F(LineOptionsPageTest, NothingChangesALineWhileItsListIsDroppedDownButItsIn
     sim.clock->Advance(9500ms); // line 1's external input is active now
     log->Clear();
     page->OnTimer();
-    EXPECT_EQ(Inputs(req::kSetLineState), (std::vector<std::vector<uint8_t>>{Le16({0, 0, 1, 0})})); // line 0 only
+    EXPECT_EQ(Inputs(req::kSetLineState),
+              (std::vector<std::vector<uint8_t>>{Le16({0, 0, 1, 0})})); // line 0 only
     EXPECT_EQ(log->Calls().at(0).device, "line0");
     EXPECT_TRUE(Control<QCheckBox>(1, "ExternalInput")->isChecked());
     EXPECT_EQ(Board().Options(1), (sim::LineOptions{}));
@@ -129,12 +132,13 @@ TEST_F(LineOptionsPageTest, NothingChangesALineWhileItsListIsDroppedDownButItsIn
 }
 
 TEST_F(LineOptionsPageTest, AFailedOpeningReadIsReportedAndLeavesTheControlsEmpty) {
-    sim.simulator->FaultInjection().Add({sim::FaultRule::Kind::Fail, "PHONE_LINE2_IN_DEV", req::kGetLineState, 1, 1});
+    sim.simulator->FaultInjection().Add(
+        {sim::FaultRule::Kind::Fail, "PHONE_LINE2_IN_DEV", req::kGetLineState, 1, 1});
     Board().SetOptions(2, {2, 1, 1});
     OpenPage();
-    EXPECT_EQ(prompts.messages, (std::vector<RecordingPrompts::Shown>{
-                                    {QStringLiteral("Не могу получить состояние тел. линии"), QStringLiteral("Ошибка"),
-                                     PromptIcon::Error}}));
+    EXPECT_EQ(prompts.messages,
+              (std::vector<RecordingPrompts::Shown>{{QStringLiteral("Не могу получить состояние тел. линии"),
+                                                     QStringLiteral("Ошибка"), PromptIcon::Error}}));
     EXPECT_FALSE(Control<QCheckBox>(2, "Compensation")->isChecked());
     EXPECT_EQ(Control<CDropList>(2, "Power")->currentIndex(), -1);
 }

@@ -1,8 +1,8 @@
 // The phone line page: what it shows per board, its opening exchange, polling, Hook and Commutation.
+#include "PhoneLinePage.h"
 #include "HookView.h"
 #include "LineBlocks.h"
 #include "LinePageFixture.h"
-#include "PhoneLinePage.h"
 #include "RequestCodes.h"
 #include "Settings.h"
 #include "SimDevice.h"
@@ -99,8 +99,10 @@ TEST_F(PhoneLinePageTest, ControlsFollowLinePresenceAndBoardType) {
         const QString n = QString::number(line);
         const bool present = line < 4;
         EXPECT_FALSE(Find<QGroupBox>(page.get(), "line" + n + "Group")->isHidden());
-        for (const char* control : {"Picture", "Rings", "Number", "Voltage", "Hook", "Settings", "Dial", "InputControl"})
-            EXPECT_EQ(Find<QWidget>(page.get(), "line" + n + control)->isHidden(), !present) << line << control;
+        for (const char* control :
+             {"Picture", "Rings", "Number", "Voltage", "Hook", "Settings", "Dial", "InputControl"})
+            EXPECT_EQ(Find<QWidget>(page.get(), "line" + n + control)->isHidden(), !present)
+                << line << control;
         EXPECT_TRUE(Find<QWidget>(page.get(), "line" + n + "Commutation")->isHidden());
     }
     EXPECT_EQ(Text("line0Number"), "Static");
@@ -126,8 +128,12 @@ TEST_F(PhoneLinePageTest, ControlsFollowLinePresenceAndBoardType) {
 TEST_F(PhoneLinePageTest, PollingShowsTheBlockAndTheInputBoxReturnsToTheBoardsValue) {
     Open(0x310, 2, 0, false);
     const std::string longest(31, '9');
-    lines[0]->SetHandler([](const RecordedCall&) { return ScriptedAnswer{1, StateBlock(6, 3, 0xFF88, 1, "")}; });
-    lines[1]->SetHandler([&](const RecordedCall&) { return ScriptedAnswer{1, StateBlock(1, 0, 7, 0, longest)}; });
+    lines[0]->SetHandler([](const RecordedCall&) {
+        return ScriptedAnswer{1, StateBlock(6, 3, 0xFF88, 1, "")};
+    });
+    lines[1]->SetHandler([&](const RecordedCall&) {
+        return ScriptedAnswer{1, StateBlock(1, 0, 7, 0, longest)};
+    });
     page->OnTimer();
     EXPECT_EQ(Text("line0Voltage"), "-120");
     EXPECT_EQ(Text("line0Rings"), "3");
@@ -184,7 +190,8 @@ TEST_F(PhoneLinePageTest, HookSendsBackTheBlockJustReadWithItsCommandAndDigitCod
 
 TEST_F(PhoneLinePageTest, HookAndCommutationFailuresAreReportedAndTheControlsKeepTheUsersState) {
     Open(0x350, 1, 0, false);
-    const RecordingPrompts::Shown failure{"Cann't set phone line state for device", "Error", PromptIcon::Error};
+    const RecordingPrompts::Shown failure{"Cann't set phone line state for device", "Error",
+                                          PromptIcon::Error};
     auto* hook = Find<QPushButton>(page.get(), "line0Hook");
 
     lines[0]->Answer(req::kGetLineState, {0, {}});
