@@ -2,6 +2,7 @@
 #include "PhoneLinePage.h"
 #include "HookView.h"
 #include "LineBlocks.h"
+#include "LineDisplay.h"
 #include "LinePageFixture.h"
 #include "RequestCodes.h"
 #include "Settings.h"
@@ -263,4 +264,30 @@ TEST_F(PhoneLinePageTest, OnTheSimulatedBoardPollingShowsRingingTheCallerAndTheH
     sim.simulator->BoardAt(0).State().calibrated[0] = true;
     simPage.OnTimer();
     EXPECT_EQ(label("line0Voltage"), "-9");
+}
+
+TEST(LineDisplay, APollTouchesOnlyWhatChanged) {
+    LineDisplay display;
+    LineState s;
+    s.state = 2; // as first drawn
+    s.voltage = -60;
+    const LineDisplayUpdate first = display.Apply(s);
+    EXPECT_EQ(first.rings, QStringLiteral("0"));
+    EXPECT_EQ(first.voltage, QStringLiteral("-60"));
+    EXPECT_EQ(first.number, QStringLiteral("нет номера"));
+    EXPECT_FALSE(first.pictureChanged);
+
+    const LineDisplayUpdate same = display.Apply(s);
+    EXPECT_FALSE(same.rings || same.voltage || same.number || same.pictureChanged);
+
+    s.number[20] = 'x'; // after the terminating zero: the text is unchanged
+    EXPECT_FALSE(display.Apply(s).number);
+
+    s.state = 6;
+    s.rings = 1;
+    const LineDisplayUpdate ring = display.Apply(s);
+    EXPECT_TRUE(ring.pictureChanged);
+    EXPECT_EQ(ring.rings, QStringLiteral("1"));
+    EXPECT_FALSE(ring.voltage || ring.number);
+    EXPECT_EQ(display.ShownState(), 6);
 }
