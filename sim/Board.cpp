@@ -8,17 +8,17 @@
 
 namespace sim {
 
-Board::Board(BoardSpec spec, const Clock& clock) : m_clock(clock), m_state(std::move(spec)) {
-    if (m_state.spec.name.empty())
-        m_state.spec.name = BoardNameFor(m_state.spec.type);
+Board::Board(BoardSpec config, const Clock& clock) : m_clock(clock), m_state(std::move(config)) {
+    if (m_state.config.name.empty())
+        m_state.config.name = BoardNameFor(m_state.config.type);
 }
 
 BoardInformation Board::Information() const {
     BoardInformation info;
-    info.name = m_state.spec.name;
-    info.type = m_state.spec.type;
-    info.boardId = m_state.spec.id;
-    info.channels = m_state.spec.channels;
+    info.name = m_state.config.name;
+    info.type = m_state.config.type;
+    info.boardId = m_state.config.id;
+    info.channels = m_state.config.channels;
     return info;
 }
 
@@ -29,7 +29,7 @@ std::optional<DeviceAddress> Board::DeviceFor(const std::string& leaf) const {
         return DeviceAddress{DeviceKind::OutLeft, 0};
     if (leaf == "LINE_OUT_RIGHT")
         return DeviceAddress{DeviceKind::OutRight, 0};
-    for (int line = 0; line < static_cast<int>(m_state.spec.channels) && line < 8; ++line) {
+    for (int line = 0; line < static_cast<int>(m_state.config.channels) && line < 8; ++line) {
         char name[32];
         std::snprintf(name, sizeof name, "PHONE_LINE%d_IN_DEV", line);
         if (leaf == name)

@@ -88,16 +88,16 @@ std::optional<std::vector<BoardSpec>> ParseBoardSpecs(const std::string& text, s
         const auto fields = Split(entry, ':');
         if (fields.size() > 3)
             return fail("too many fields in \"" + entry + "\" (TYPE[:ID[:CHANNELS]])");
-        BoardSpec spec;
-        if (!ParseNumber(Trim(fields[0]), &spec.type) || spec.type == 0 || spec.type > 0xFFFF)
+        BoardSpec config;
+        if (!ParseNumber(Trim(fields[0]), &config.type) || config.type == 0 || config.type > 0xFFFF)
             return fail("bad board type \"" + fields[0] + "\" (a number such as 0x310)");
-        spec.id = static_cast<uint32_t>(100 + boards.size());
-        if (fields.size() > 1 && !ParseNumber(Trim(fields[1]), &spec.id))
+        config.id = static_cast<uint32_t>(100 + boards.size());
+        if (fields.size() > 1 && !ParseNumber(Trim(fields[1]), &config.id))
             return fail("bad board ID \"" + fields[1] + "\"");
         if (fields.size() > 2 &&
-            (!ParseNumber(Trim(fields[2]), &spec.channels) || spec.channels > kMaxChannels))
+            (!ParseNumber(Trim(fields[2]), &config.channels) || config.channels > kMaxChannels))
             return fail("bad channel count \"" + fields[2] + "\" (0 to 8)");
-        boards.push_back(spec);
+        boards.push_back(config);
     }
     if (boards.empty())
         return fail("no boards listed");

@@ -9,9 +9,9 @@
 namespace sim {
 
 struct BoardState {
-    explicit BoardState(BoardSpec s) : spec(std::move(s)) {}
+    explicit BoardState(BoardSpec s) : config(std::move(s)) {}
 
-    BoardSpec spec;
+    BoardSpec config;
 
     // The line voltmeter reads each line this many volts off until it has been calibrated.
     std::array<int16_t, 8> voltmeterError{3, -2, 4, -3, 2, -4, 3, -2};

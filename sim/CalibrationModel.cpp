@@ -57,7 +57,7 @@ Handled CalibrationModel::Step(ControlRequest& request) {
         return Handled::Fail;
     const uint16_t line = block::GetU16(request.input, 0);
     const uint16_t step = block::GetU16(request.input, 2);
-    if (line >= m_state.spec.channels || line >= m_completed.size())
+    if (line >= m_state.config.channels || line >= m_completed.size())
         return Handled::Fail;
     int& completed = m_completed[line];
     // A step may be repeated or the sequence restarted, but none may be skipped.

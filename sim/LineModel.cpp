@@ -49,17 +49,17 @@ std::array<uint16_t, 22> LineModel::DefaultSettings() {
 }
 
 bool LineModel::HasLineOptions() const {
-    const uint32_t type = m_state.spec.type & 0xFFFF;
+    const uint32_t type = m_state.config.type & 0xFFFF;
     return type == 0x310D || type == 0x330D;
 }
 
 bool LineModel::HasCommutation() const {
-    const uint32_t type = m_state.spec.type & 0xFFFF;
+    const uint32_t type = m_state.config.type & 0xFFFF;
     return type == 0x340 || type == 0x350;
 }
 
 bool LineModel::HasInterfacePower() const {
-    const uint32_t type = m_state.spec.type & 0xFFFF;
+    const uint32_t type = m_state.config.type & 0xFFFF;
     return type != 0x340 && type != 0x350 && type != 0x360;
 }
 

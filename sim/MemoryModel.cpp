@@ -21,14 +21,14 @@ MemoryModel::MemoryModel(BoardState& state)
     : m_state(state), m_daram(kDaramWords, 0), m_eeprom(kEepromWords, 0xFFFF) {
     // The board comes up with its program loaded by the driver and its identity in the EEPROM.
     FillProgramImage(m_daram);
-    m_eeprom[kEepromTypeWord] = static_cast<uint16_t>(m_state.spec.type);
-    SetEepromId(m_state.spec.id);
+    m_eeprom[kEepromTypeWord] = static_cast<uint16_t>(m_state.config.type);
+    SetEepromId(m_state.config.id);
 }
 
 void MemoryModel::SetEepromId(uint32_t id) {
     m_eeprom[kEepromIdWord] = static_cast<uint16_t>(id);
     m_eeprom[kEepromIdWord + 1] = static_cast<uint16_t>(id >> 16);
-    m_state.spec.id = id;
+    m_state.config.id = id;
 }
 
 void MemoryModel::ResetDsp() {
@@ -126,7 +126,7 @@ Handled MemoryModel::DataPhase(ControlRequest& request, const Operation& op) {
     }
     // The information block reports the ID the EEPROM holds.
     if (idTouched)
-        m_state.spec.id = static_cast<uint32_t>(m_eeprom[kEepromIdWord]) |
+        m_state.config.id = static_cast<uint32_t>(m_eeprom[kEepromIdWord]) |
                           (static_cast<uint32_t>(m_eeprom[kEepromIdWord + 1]) << 16);
     return Handled::Ok;
 }
@@ -162,7 +162,7 @@ Handled MemoryModel::StartWatchdog(const ControlRequest& request, Duration now) 
 }
 
 Handled MemoryModel::WriteBoardId(const ControlRequest& request) {
-    if (!IsNewFamily(m_state.spec.type))
+    if (!IsNewFamily(m_state.config.type))
         return Handled::Fail; // older boards take their ID through the EEPROM only
     if (!request.Sizes(4, 0))
         return Handled::Fail;

@@ -9,9 +9,9 @@ namespace sim {
 Simulator::Simulator(std::vector<BoardSpec> boards, std::shared_ptr<const Clock> clock)
     : m_clock(std::move(clock)) {
     for (size_t i = 0; i < boards.size(); ++i) {
-        BoardSpec spec = std::move(boards[i]);
-        m_bases.push_back(spec.base.empty() ? "VSIM" + std::to_string(i) : spec.base);
-        m_boards.push_back(std::make_unique<Board>(std::move(spec), *m_clock));
+        BoardSpec config = std::move(boards[i]);
+        m_bases.push_back(config.base.empty() ? "VSIM" + std::to_string(i) : config.base);
+        m_boards.push_back(std::make_unique<Board>(std::move(config), *m_clock));
     }
 }
 

@@ -9,8 +9,8 @@
 namespace {
 
 sim::BoardSpec KernelBoard(const char* base, uint32_t type, uint32_t id, uint32_t channels) {
-    sim::BoardSpec spec{type, id, channels, "", base};
-    return spec;
+    sim::BoardSpec config{type, id, channels, "", base};
+    return config;
 }
 
 } // namespace
