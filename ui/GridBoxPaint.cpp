@@ -8,7 +8,7 @@
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
+#include <QPen>
 #include <qdrawutil.h>
 
 namespace {
@@ -64,11 +64,10 @@ void CGridBox::DrawBody(QPainter& painter, const QRect& client) {
             const QRect mark = Edges(client.left(), y - 1, rowRight, y + m_rowHeight + 1);
             if (m_focused) {
                 painter.fillRect(mark, pal.color(QPalette::Highlight));
-                QStyleOptionFocusRect option;
-                option.initFrom(this);
-                option.rect = mark;
-                option.backgroundColor = pal.color(QPalette::Highlight);
-                style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+                // A dotted focus frame of its own, so every style shows the same mark.
+                painter.setPen(QPen(pal.color(QPalette::HighlightedText), 0, Qt::DotLine));
+                painter.setBrush(Qt::NoBrush);
+                painter.drawRect(mark.adjusted(0, 0, -1, -1));
             } else {
                 painter.fillRect(mark, pal.color(QPalette::Button));
             }
