@@ -29,3 +29,12 @@ CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWit
     -DVELTRIN_FUZZ=ON -DVELTRIN_SANITIZE=address,undefined >/dev/null
 cmake --build build-fuzz -j "$jobs" --target sound_file_fuzz
 ctest --test-dir build-fuzz --output-on-failure --timeout 120 -R fuzz
+
+# ---- Thread sanitizer: the pieces that worker threads share with the user-interface thread (sound
+# files closed while a worker appends, the simulator's devices used from several threads).
+echo "== Thread sanitizer"
+cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON \
+    -DVELTRIN_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j "$jobs" --target output_core_tests sim_tests
+TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/output_core_tests --gtest_brief=1
+TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/sim_tests --gtest_brief=1
