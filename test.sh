@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds VeltrinTest and runs the whole test suite: a normal build, then an address and
-# undefined-behaviour sanitizer build, then a thread sanitizer build of the worker tests.
+# undefined-behaviour sanitizer build, a thread sanitizer build of the worker-shared code and a fuzzing run.
 set -euo pipefail
 cd "$(dirname "$0")"
 bash tools/install-deps.sh
@@ -18,17 +18,6 @@ build_and_test() { # dir, ctest filter, cmake options...
 
 echo "== Build and tests"
 build_and_test build ""
-echo "== Address and undefined-behaviour sanitizers"
-ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
-    build_and_test build-asan "" -DVELTRIN_SANITIZE=address,undefined
-
-# ---- Fuzzing: the sound-file reader under libFuzzer with the address and undefined-behaviour
-# sanitizers, in its own clang build; only the fuzz targets are built, each runs for about 20 s.
-echo "== Fuzzing"
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON \
-    -DVELTRIN_FUZZ=ON -DVELTRIN_SANITIZE=address,undefined >/dev/null
-cmake --build build-fuzz -j "$jobs" --target sound_file_fuzz
-ctest --test-dir build-fuzz --output-on-failure --timeout 120 -R fuzz
 
 # ---- Thread sanitizer: the pieces that worker threads share with the user-interface thread (sound
 # files closed while a worker appends, the simulator's devices used from several threads).
@@ -38,3 +27,16 @@ cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WE
 cmake --build build-tsan -j "$jobs" --target output_core_tests sim_tests
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/output_core_tests --gtest_brief=1
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/sim_tests --gtest_brief=1
+
+# ---- Fuzzing: the sound-file reader under libFuzzer with the address and undefined-behaviour
+# sanitizers, in its own clang build; only the fuzz targets are built, each runs for about 20 s.
+echo "== Fuzzing"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON \
+    -DVELTRIN_FUZZ=ON -DVELTRIN_SANITIZE=address,undefined >/dev/null
+cmake --build build-fuzz -j "$jobs" --target sound_file_fuzz
+ctest --test-dir build-fuzz --output-on-failure --timeout 120 -R fuzz
+
+# ---- The whole suite again under the address and undefined-behaviour sanitizers.
+echo "== Address and undefined-behaviour sanitizers"
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+    build_and_test build-asan "" -DVELTRIN_SANITIZE=address,undefined

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
+#include <thread>
 
 namespace {
 
@@ -98,4 +100,33 @@ TEST(SimulatorEnvironment, BadBoardTextFallsBackToTheDefaultSet) {
     EXPECT_EQ(simulator->DeviceCount(), sim::DefaultBoards().size());
     EXPECT_NE(messages.find("VELTRIN_SIM_BOARDS: bad board ID \"banana\""), std::string::npos) << messages;
     EXPECT_NE(messages.find("VELTRIN_SIM_FAULTS"), std::string::npos);
+}
+
+TEST_F(SimulatorTest, DevicesOfOneBoardCanBeUsedFromSeveralThreadsAtOnce) {
+    // A worker streams on one device while the user-interface thread queries another and pages open
+    // and close devices: the handle table and the board must stay consistent.
+    auto cfg = sim.Open(0, "VELTRIN_CFG");
+    std::atomic<int> answered{0};
+    auto query = [&] {
+        uint8_t block[66];
+        uint32_t returned = 0;
+        for (int i = 0; i < 2000; ++i)
+            if (cfg->DevIoControl(req::kGetBoardInfo, nullptr, 0, block, 66, &returned) && returned == 66)
+                ++answered;
+    };
+    auto reopen = [&] {
+        for (int i = 0; i < 2000; ++i) {
+            auto left = sim.Open(0, "LINE_OUT_LEFT");
+            uint8_t sample[4] = {};
+            uint32_t done = 0;
+            if (left)
+                left->Write(sample, sizeof sample, &done);
+        }
+    };
+    std::thread a(query), b(query), c(reopen);
+    a.join();
+    b.join();
+    c.join();
+    EXPECT_EQ(answered.load(), 4000);
+    EXPECT_EQ(s().OpenCount(), 1u);
 }
