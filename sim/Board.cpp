@@ -8,7 +8,7 @@
 
 namespace sim {
 
-Board::Board(BoardSpec config, const Clock& clock) : m_clock(clock), m_state(std::move(config)) {
+Board::Board(BoardConfig config, const Clock& clock) : m_clock(clock), m_state(std::move(config)) {
     if (m_state.config.name.empty())
         m_state.config.name = BoardNameFor(m_state.config.type);
 }

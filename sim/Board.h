@@ -18,9 +18,9 @@ namespace sim {
 
 class Board {
 public:
-    Board(BoardSpec config, const Clock& clock);
+    Board(BoardConfig config, const Clock& clock);
 
-    const BoardSpec& Spec() const { return m_state.config; }
+    const BoardConfig& Config() const { return m_state.config; }
     BoardInformation Information() const;
 
     // The device a leaf names ("VELTRIN_CFG", "PHONE_LINE3_IN_DEV", ...), if this board has it.

@@ -1,7 +1,7 @@
 // What the parts of one simulated board share: its identity and its voltmeter's calibration.
 #pragma once
 
-#include "BoardSpec.h"
+#include "BoardConfig.h"
 
 #include <array>
 #include <cstdint>
@@ -9,9 +9,9 @@
 namespace sim {
 
 struct BoardState {
-    explicit BoardState(BoardSpec s) : config(std::move(s)) {}
+    explicit BoardState(BoardConfig s) : config(std::move(s)) {}
 
-    BoardSpec config;
+    BoardConfig config;
 
     // The line voltmeter reads each line this many volts off until it has been calibrated.
     std::array<int16_t, 8> voltmeterError{3, -2, 4, -3, 2, -4, 3, -2};

@@ -6,20 +6,20 @@
 
 namespace sim {
 
-Simulator::Simulator(std::vector<BoardSpec> boards, std::shared_ptr<const Clock> clock)
+Simulator::Simulator(std::vector<BoardConfig> boards, std::shared_ptr<const Clock> clock)
     : m_clock(std::move(clock)) {
     for (size_t i = 0; i < boards.size(); ++i) {
-        BoardSpec config = std::move(boards[i]);
+        BoardConfig config = std::move(boards[i]);
         m_bases.push_back(config.base.empty() ? "VSIM" + std::to_string(i) : config.base);
         m_boards.push_back(std::make_unique<Board>(std::move(config), *m_clock));
     }
 }
 
 std::unique_ptr<Simulator> Simulator::FromEnvironment() {
-    std::vector<BoardSpec> boards = DefaultBoards();
+    std::vector<BoardConfig> boards = DefaultBoards();
     if (const char* text = std::getenv("VELTRIN_SIM_BOARDS"); text && *text) {
         std::string error;
-        if (auto parsed = ParseBoardSpecs(text, &error))
+        if (auto parsed = ParseBoardConfigs(text, &error))
             boards = std::move(*parsed);
         else
             std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_BOARDS: %s; using the default boards\n", error.c_str());

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "Board.h"
-#include "BoardSpec.h"
+#include "BoardConfig.h"
 #include "Clock.h"
 #include "Faults.h"
 
@@ -16,7 +16,7 @@ namespace sim {
 
 class Simulator {
 public:
-    Simulator(std::vector<BoardSpec> boards, std::shared_ptr<const Clock> clock);
+    Simulator(std::vector<BoardConfig> boards, std::shared_ptr<const Clock> clock);
 
     // Boards from VELTRIN_SIM_BOARDS and faults from VELTRIN_SIM_FAULTS, on the steady clock. Bad
     // text is reported on standard error; the default boards (and no faults) are used instead.

@@ -8,8 +8,8 @@
 
 namespace {
 
-sim::BoardSpec KernelBoard(const char* base, uint32_t type, uint32_t id, uint32_t channels) {
-    sim::BoardSpec config{type, id, channels, "", base};
+sim::BoardConfig KernelBoard(const char* base, uint32_t type, uint32_t id, uint32_t channels) {
+    sim::BoardConfig config{type, id, channels, "", base};
     return config;
 }
 

@@ -37,7 +37,7 @@ struct SimFixtureBoards {
     std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
     std::unique_ptr<sim::Simulator> simulator;
 
-    explicit SimFixtureBoards(std::vector<sim::BoardSpec> boards)
+    explicit SimFixtureBoards(std::vector<sim::BoardConfig> boards)
         : simulator(std::make_unique<sim::Simulator>(std::move(boards), clock)) {}
     // Opens "VSIM<board>\<leaf>" (or the board's own base name).
     std::unique_ptr<CDevice> Open(size_t board, const std::string& leaf) {

@@ -1,12 +1,12 @@
 // The simulator's board list and fault texts.
-#include "BoardSpec.h"
+#include "BoardConfig.h"
 #include "Faults.h"
 
 #include <gtest/gtest.h>
 
-TEST(BoardSpecs, ParsesTypeIdAndChannels) {
+TEST(BoardConfigs, ParsesTypeIdAndChannels) {
     std::string error;
-    const auto boards = sim::ParseBoardSpecs("0x310:200:8, 0x330D:501:4,0x340", &error);
+    const auto boards = sim::ParseBoardConfigs("0x310:200:8, 0x330D:501:4,0x340", &error);
     ASSERT_TRUE(boards) << error;
     ASSERT_EQ(boards->size(), 3u);
     EXPECT_EQ((*boards)[0].type, 0x310u);
@@ -17,11 +17,11 @@ TEST(BoardSpecs, ParsesTypeIdAndChannels) {
     EXPECT_EQ(sim::BoardNameFor(0x330D), "KVR R330D");
 }
 
-TEST(BoardSpecs, RefusesBadTextWithAReason) {
+TEST(BoardConfigs, RefusesBadTextWithAReason) {
     for (const char* text : {"", "0x310,", "zz", "0x310:1:9", "0x310:1:2:3", "0x310:abc", "0x1FFFFF",
                              "0x310:99999999999", ":5"}) {
         std::string error;
-        EXPECT_FALSE(sim::ParseBoardSpecs(text, &error)) << text;
+        EXPECT_FALSE(sim::ParseBoardConfigs(text, &error)) << text;
         EXPECT_FALSE(error.empty()) << text;
     }
 }

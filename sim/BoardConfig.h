@@ -8,7 +8,7 @@
 
 namespace sim {
 
-struct BoardSpec {
+struct BoardConfig {
     uint32_t type = 0x310;
     uint32_t id = 0;
     uint32_t channels = 8;
@@ -17,10 +17,10 @@ struct BoardSpec {
 };
 
 // The default set: an old-family board, a line-options board and the new-family boards.
-std::vector<BoardSpec> DefaultBoards();
+std::vector<BoardConfig> DefaultBoards();
 
 // Parses the board list; on any fault returns null and says what is wrong in `error`.
-std::optional<std::vector<BoardSpec>> ParseBoardSpecs(const std::string& text, std::string* error);
+std::optional<std::vector<BoardConfig>> ParseBoardConfigs(const std::string& text, std::string* error);
 
 // "KVR R310" for 0x310, "KVR R330D" for 0x330D.
 std::string BoardNameFor(uint32_t type);

@@ -1,5 +1,5 @@
 // Parsing of the simulator's board list.
-#include "BoardSpec.h"
+#include "BoardConfig.h"
 
 #include <cctype>
 #include <cstdio>
@@ -65,7 +65,7 @@ std::string BoardNameFor(uint32_t type) {
     return text;
 }
 
-std::vector<BoardSpec> DefaultBoards() {
+std::vector<BoardConfig> DefaultBoards() {
     return {
         {0x310, 200, 8, "", ""},
         {0x330D, 501, 4, "", ""},
@@ -74,13 +74,13 @@ std::vector<BoardSpec> DefaultBoards() {
     };
 }
 
-std::optional<std::vector<BoardSpec>> ParseBoardSpecs(const std::string& text, std::string* error) {
-    auto fail = [&](const std::string& why) -> std::optional<std::vector<BoardSpec>> {
+std::optional<std::vector<BoardConfig>> ParseBoardConfigs(const std::string& text, std::string* error) {
+    auto fail = [&](const std::string& why) -> std::optional<std::vector<BoardConfig>> {
         if (error)
             *error = why;
         return std::nullopt;
     };
-    std::vector<BoardSpec> boards;
+    std::vector<BoardConfig> boards;
     for (const std::string& rawEntry : Split(text, ',')) {
         const std::string entry = Trim(rawEntry);
         if (entry.empty())
@@ -88,7 +88,7 @@ std::optional<std::vector<BoardSpec>> ParseBoardSpecs(const std::string& text, s
         const auto fields = Split(entry, ':');
         if (fields.size() > 3)
             return fail("too many fields in \"" + entry + "\" (TYPE[:ID[:CHANNELS]])");
-        BoardSpec config;
+        BoardConfig config;
         if (!ParseNumber(Trim(fields[0]), &config.type) || config.type == 0 || config.type > 0xFFFF)
             return fail("bad board type \"" + fields[0] + "\" (a number such as 0x310)");
         config.id = static_cast<uint32_t>(100 + boards.size());
