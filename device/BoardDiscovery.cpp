@@ -14,13 +14,19 @@ namespace {
 constexpr const char* kPrefixes[] = {"VELTRIN", "433_"};
 constexpr int kKernelBoardNumbers = 10;
 
-std::optional<BoardInformation> QueryInformation(CDevice& cfg) {
+// Sends the two information queries; the 66-byte block when the second answered whole. `flag` gets
+// the information request's success flag (library boards are listed only on the value 1).
+std::optional<BoardInformation> QueryInformation(CDevice& cfg, uint32_t* flag = nullptr) {
     std::array<uint8_t, 12> scratch{};
     uint32_t returned = 0;
     cfg.DevIoControl(req::kPrepareBoard, nullptr, 0, scratch.data(), 12, &returned);
     std::array<uint8_t, BoardInformation::kSize> info{};
     returned = 0;
-    if (!cfg.DevIoControl(req::kGetBoardInfo, nullptr, 0, info.data(), BoardInformation::kSize, &returned))
+    const uint32_t ok =
+        cfg.DevIoControl(req::kGetBoardInfo, nullptr, 0, info.data(), BoardInformation::kSize, &returned);
+    if (flag)
+        *flag = ok;
+    if (!ok)
         return std::nullopt;
     return BoardInformation::Decode(info.data(), returned);
 }
@@ -66,19 +72,10 @@ std::vector<BoardRecord> EnumerateLibraryBoards(CDriverLibrary& library) {
         std::unique_ptr<CDevice> cfg = OpenDevice(&library, path, "VELTRIN_CFG");
         if (!cfg)
             continue;
-        std::array<uint8_t, 12> scratch{};
-        uint32_t returned = 0;
-        cfg->DevIoControl(req::kPrepareBoard, nullptr, 0, scratch.data(), 12, &returned);
-        std::array<uint8_t, BoardInformation::kSize> info{};
-        returned = 0;
-        const uint32_t ok =
-            cfg->DevIoControl(req::kGetBoardInfo, nullptr, 0, info.data(), BoardInformation::kSize, &returned);
+        uint32_t ok = 0;
+        const auto decoded = QueryInformation(*cfg, &ok);
         cfg.reset();
-        // A board is listed only on the success value 1 with the whole block.
-        if (ok != 1)
-            continue;
-        const auto decoded = BoardInformation::Decode(info.data(), returned);
-        if (!decoded)
+        if (ok != 1 || !decoded)
             continue;
         boards.push_back({path, decoded->name, -1, decoded->type, decoded->boardId, decoded->channels});
     }
