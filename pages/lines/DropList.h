@@ -1,24 +1,18 @@
-// A drop-down list that knows whether its list is dropped down, so a sampling timer can leave it alone
+// A drop-down list that tells whether its list is dropped down, so a sampling timer can leave it alone
 // while the user is choosing.
 #pragma once
 
+#include <QAbstractItemView>
 #include <QComboBox>
 
 class CDropList : public QComboBox {
   public:
     using QComboBox::QComboBox;
 
-    bool IsDroppedDown() const { return m_dropped; }
-
-    void showPopup() override {
-        m_dropped = true;
-        QComboBox::showPopup();
+    // Asks the popup itself: the window system may close it (another application activated) without
+    // hidePopup running, and a flag kept by showPopup and hidePopup would then stay set for good.
+    bool IsDroppedDown() const {
+        const QAbstractItemView* list = view();
+        return list && list->isVisible();
     }
-    void hidePopup() override {
-        QComboBox::hidePopup();
-        m_dropped = false;
-    }
-
-  private:
-    bool m_dropped = false;
 };

@@ -6,6 +6,7 @@
 #include "SimDevice.h"
 
 #include <QCheckBox>
+#include <QAbstractItemView>
 #include <QGroupBox>
 
 #include <gtest/gtest.h>
@@ -129,6 +130,20 @@ TEST_F(LineOptionsPageTest, NothingChangesALineWhileItsListIsDroppedDownButItsIn
     list->hidePopup();
     page->OnTimer();
     EXPECT_EQ(Board().Options(1), (sim::LineOptions{1, 1, 0}));
+}
+
+TEST_F(LineOptionsPageTest, AListClosedWithoutHidePopupNoLongerHoldsItsLineBack) {
+    OpenPage();
+    auto* list = Control<CDropList>(1, "Power");
+    list->showPopup();
+    ASSERT_TRUE(list->IsDroppedDown());
+    // The window system closes open popups on its own (another application activated, a click
+    // elsewhere); the list is then shut without its hidePopup running.
+    list->view()->window()->hide();
+    EXPECT_FALSE(list->IsDroppedDown());
+    list->setCurrentIndex(2);
+    page->OnTimer();
+    EXPECT_EQ(Board().Options(1), (sim::LineOptions{2, 0, 0}));
 }
 
 TEST_F(LineOptionsPageTest, AFailedOpeningReadIsReportedAndLeavesTheControlsEmpty) {
