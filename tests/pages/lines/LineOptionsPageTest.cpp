@@ -5,8 +5,8 @@
 #include "RequestCodes.h"
 #include "SimDevice.h"
 
-#include <QCheckBox>
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QGroupBox>
 
 #include <gtest/gtest.h>
