@@ -79,9 +79,11 @@ uint32_t Board::Control(const DeviceAddress& device, ControlRequest& request) {
     const Duration now = m_clock.Now();
     AdvanceAll(now);
     request.returned = 0;
-    Handled result = ControlInformation(device, request);
+    // The memory part sees every request first: any request on the configuration device ends a memory
+    // operation that was started, the information queries included.
+    Handled result = m_memory.Control(device, request, now);
     if (result == Handled::No)
-        result = m_memory.Control(device, request, now);
+        result = ControlInformation(device, request);
     if (result == Handled::No)
         result = m_lines.Control(device, request, now);
     if (result == Handled::No)

@@ -1,4 +1,5 @@
 // The simulated driver: device names, exclusivity, strict requests, fault injection, the environment.
+#include "RecordingDevice.h"
 #include "RequestCodes.h"
 #include "SimDevice.h"
 
@@ -129,4 +130,22 @@ TEST_F(SimulatorTest, DevicesOfOneBoardCanBeUsedFromSeveralThreadsAtOnce) {
     c.join();
     EXPECT_EQ(answered.load(), 4000);
     EXPECT_EQ(s().OpenCount(), 1u);
+}
+
+TEST_F(SimulatorTest, AnyRequestBetweenAMemoryStartAndItsDataEndsTheOperation) {
+    auto cfg = sim.Open(0, "VELTRIN_CFG");
+    // Read 4 words of DSP memory at 0x7500: start address, count, direction 0, memory 0.
+    const auto start = Le32({0x7500, 4});
+    std::vector<uint8_t> operation(start);
+    operation.insert(operation.end(), {0, 0, 0, 0});
+    uint8_t words[8];
+    uint8_t info[66];
+    uint32_t returned = 0;
+    ASSERT_EQ(cfg->DevIoControl(req::kMemoryStart, operation.data(), 12, nullptr, 0, &returned), 1u);
+    ASSERT_EQ(cfg->DevIoControl(req::kMemoryData, nullptr, 0, words, 8, &returned), 1u);
+    EXPECT_EQ(returned, 8u);
+
+    ASSERT_EQ(cfg->DevIoControl(req::kMemoryStart, operation.data(), 12, nullptr, 0, &returned), 1u);
+    ASSERT_EQ(cfg->DevIoControl(req::kGetBoardInfo, nullptr, 0, info, 66, &returned), 1u);
+    EXPECT_EQ(cfg->DevIoControl(req::kMemoryData, nullptr, 0, words, 8, &returned), 0u);
 }
