@@ -49,15 +49,24 @@ bool IsHexText(const QString& text) {
     return true;
 }
 
-bool ParseDecimal(int32_t* result, const QString& text) {
+bool ParseUnsigned(uint32_t* result, const QString& text) {
     if (!IsDecimalText(text))
         return false;
     uint64_t value = 0;
     for (QChar c : text) {
         value = value * 10 + static_cast<uint64_t>(c.unicode() - '0');
-        if (value > INT32_MAX)
+        if (value > UINT32_MAX)
             return false;
     }
+    if (result)
+        *result = static_cast<uint32_t>(value);
+    return true;
+}
+
+bool ParseDecimal(int32_t* result, const QString& text) {
+    uint32_t value = 0;
+    if (!ParseUnsigned(&value, text) || value > INT32_MAX)
+        return false;
     if (result)
         *result = static_cast<int32_t>(value);
     return true;

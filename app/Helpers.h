@@ -21,6 +21,8 @@ bool IsDecimalText(const QString& text);
 // "0x" or "0X" and at least one hexadecimal digit.
 bool IsHexText(const QString& text);
 
+// True for a decimal text whose value fits 32 bits unsigned; the value goes to `result` if given.
+bool ParseUnsigned(uint32_t* result, const QString& text);
 // True for a decimal text whose value fits a signed 32-bit number; the value goes to `result` if given.
 // An invalid or too-large text leaves `result` untouched.
 bool ParseDecimal(int32_t* result, const QString& text);

@@ -30,11 +30,8 @@ QStringList InstructionPictureLines() {
 std::optional<uint16_t> ParseMaxVoltage(const QString& text) {
     if (!IsDecimalText(text))
         return std::nullopt;
-    uint64_t value = 0;
-    for (QChar c : text) {
-        value = value * 10 + static_cast<uint64_t>(c.unicode() - u'0');
-        if (value > UINT32_MAX)
-            return 0;
-    }
+    uint32_t value = 0; // a number too large for 32 bits counts as 0
+    if (!ParseUnsigned(&value, text))
+        return 0;
     return static_cast<uint16_t>(value & 0xFFFF);
 }
