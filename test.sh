@@ -19,6 +19,10 @@ build_and_test() { # dir, ctest filter, cmake options...
 echo "== Build and tests"
 build_and_test build ""
 
+# ---- The README's main command, run as a newcomer runs it (no display, no board driver).
+echo "== run.sh"
+bash tools/check-run.sh
+
 # ---- Thread sanitizer: the pieces that worker threads share with the user-interface thread (sound
 # files closed while a worker appends, the simulator's devices used from several threads).
 echo "== Thread sanitizer"

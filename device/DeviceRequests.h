@@ -1,0 +1,53 @@
+// Typed control requests: a block is read into a buffer of its exact size and decoded, or encoded and
+// sent. A query counts only when the device answers with exactly the block's size.
+#pragma once
+
+#include "BlockCodec.h"
+#include "Device.h"
+
+#include <array>
+#include <cstdint>
+#include <optional>
+
+// A block type has kSize, Encode() returning kSize bytes and Decode(data, size) returning an optional.
+template <typename Block> std::optional<Block> QueryBlock(CDevice& device, uint32_t code) {
+    std::array<uint8_t, Block::kSize> bytes{};
+    uint32_t returned = 0;
+    if (!device.DevIoControl(code, nullptr, 0, bytes.data(), Block::kSize, &returned) || returned != Block::kSize)
+        return std::nullopt;
+    return Block::Decode(bytes.data(), returned);
+}
+
+template <typename Block> bool SendBlock(CDevice& device, uint32_t code, const Block& block) {
+    const auto bytes = block.Encode();
+    uint32_t returned = 0;
+    return device.DevIoControl(code, bytes.data(), Block::kSize, nullptr, 0, &returned) != 0;
+}
+
+// A request that carries nothing either way.
+inline bool SendEmpty(CDevice& device, uint32_t code) {
+    uint32_t returned = 0;
+    return device.DevIoControl(code, nullptr, 0, nullptr, 0, &returned) != 0;
+}
+
+inline bool SendU16(CDevice& device, uint32_t code, uint16_t value) {
+    uint8_t bytes[2];
+    block::PutU16(bytes, 0, value);
+    uint32_t returned = 0;
+    return device.DevIoControl(code, bytes, sizeof bytes, nullptr, 0, &returned) != 0;
+}
+
+inline bool SendU32(CDevice& device, uint32_t code, uint32_t value) {
+    uint8_t bytes[4];
+    block::PutU32(bytes, 0, value);
+    uint32_t returned = 0;
+    return device.DevIoControl(code, bytes, sizeof bytes, nullptr, 0, &returned) != 0;
+}
+
+inline std::optional<uint32_t> QueryU32(CDevice& device, uint32_t code) {
+    uint8_t bytes[4] = {};
+    uint32_t returned = 0;
+    if (!device.DevIoControl(code, nullptr, 0, bytes, sizeof bytes, &returned) || returned != sizeof bytes)
+        return std::nullopt;
+    return block::GetU32(bytes, 0);
+}
