@@ -17,6 +17,10 @@ CBoardDlg::CBoardDlg(CDriverLibrary* library, std::string devicePath, uint32_t c
 }
 
 CBoardDlg::~CBoardDlg() {
+    // Every page's workers end before any page goes, so none reports to a destroyed widget.
+    for (auto& page : m_pages)
+        if (page)
+            page->Shutdown();
     for (auto& page : m_pages)
         page.reset();
     for (size_t n = 0; n < 8; ++n) {

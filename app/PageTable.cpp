@@ -21,7 +21,7 @@ const PageRow kRows[] = {
     {"CPhoneLinePage", {0x310, 0x320, 0x330, 0x340, 0x330D, 0x350, 0x3204, 0x360}, "Telephone line state", nullptr,
      CreatePhoneLinePage},
     {"CLineOptionsPage", {0x310D, 0x330D}, "Telephone line state", nullptr, CreateLineOptionsPage},
-    {"COutputPage", {}, "PCM1717 device", "Headphones output", nullptr},
+    {"COutputPage", {}, "PCM1717 device", "Headphones output", CreateOutputPage},
     {"CCodecTabsPage", {}, "Input/output device AIC10", "Phone line input/output", nullptr},
     {"CCalibrationPage", {0x310, 0x320, 0x330, 0x350, 0x3204, 0x330D}, "Calibration AD7811", nullptr, CreateCalibrationPage},
 };

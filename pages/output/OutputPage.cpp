@@ -1,0 +1,523 @@
+// The stereo output page: page start, the channel operations, the routing grid and the live figures.
+#include "OutputPage.h"
+
+#include "GridBox.h"
+#include "Helpers.h"
+#include "LevelMeter.h"
+#include "PageFactories.h"
+#include "Prompts.h"
+#include "Settings.h"
+#include "StreamRequests.h"
+#include "StreamTexts.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+// The PCM1717 output modes: what the left and the right output carry, by mode number.
+const char* const kRouting[16][2] = {
+    {"MUTE", "MUTE"},       {"MUTE", "R"},       {"MUTE", "L"},       {"MUTE", "(L+R)/2"},
+    {"R", "MUTE"},          {"R", "R"},          {"R", "L"},          {"R", "(L+R)/2"},
+    {"L", "MUTE"},          {"L", "R"},          {"L", "L"},          {"L", "(L+R)/2"},
+    {"(L+R)/2", "MUTE"},    {"(L+R)/2", "R"},    {"(L+R)/2", "L"},    {"(L+R)/2", "(L+R)/2"},
+};
+constexpr int kFirstRow = 9;
+constexpr int32_t kLevelMax = 32767;
+
+template <typename Widget> Widget* Named(Widget* widget, const QString& name) {
+    widget->setObjectName(name);
+    return widget;
+}
+
+QPushButton* Button(const QString& text, const QString& name, QWidget* parent, bool checkable = false) {
+    auto* button = Named(new QPushButton(text, parent), name);
+    button->setAutoDefault(false);
+    button->setCheckable(checkable);
+    return button;
+}
+
+QLineEdit* NumberEdit(const QString& name, QWidget* parent, const QString& accessibleName) {
+    auto* edit = Named(new QLineEdit(parent), name);
+    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 9);
+    edit->setAccessibleName(accessibleName);
+    return edit;
+}
+
+QLabel* Text(const QString& text, const QString& name, QWidget* parent) {
+    auto* label = Named(new QLabel(text, parent), name);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+} // namespace
+
+COutputPage::COutputPage(uint32_t type, int32_t board, CDevice* cfg, CDevice* left, CDevice* right, QWidget* parent)
+    : CPageDlg(parent), m_type(type), m_board(board), m_cfg(cfg) {
+    setObjectName(QStringLiteral("outputPage"));
+    m_channels[kLeft].device = left;
+    m_channels[kRight].device = right;
+    m_extras[kLeft].section = QStringLiteral("PCM\\LEFT");
+    m_extras[kRight].section = QStringLiteral("PCM\\RIGHT");
+    BuildControls();
+}
+
+COutputPage::~COutputPage() { Shutdown(); }
+
+void COutputPage::BuildControls() {
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(BuildChannel(kLeft, QStringLiteral("Left channel"), "left"));
+
+    auto* middle = new QVBoxLayout;
+    auto* icon = Named(new QLabel(this), QStringLiteral("outputIcon"));
+    icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
+    icon->setAccessibleName(QStringLiteral("PCM1717"));
+    middle->addWidget(icon, 0, Qt::AlignHCenter);
+    m_gridPlace = Named(new QListWidget(this), QStringLiteral("routingList"));
+    m_gridPlace->setMinimumWidth(150);
+    middle->addWidget(m_gridPlace, 1);
+    m_stereo = Named(new QCheckBox(QStringLiteral("Open as stereo"), this), QStringLiteral("stereoCheck"));
+    m_stereo->setEnabled(false);
+    middle->addWidget(m_stereo);
+    layout->addLayout(middle, 1);
+
+    layout->addWidget(BuildChannel(kRight, QStringLiteral("Right channel"), "right"));
+}
+
+QGroupBox* COutputPage::BuildChannel(int channel, const QString& title, const char* prefix) {
+    ChannelControls& c = Controls(channel);
+    const QString p = QLatin1String(prefix);
+    auto* group = Named(new QGroupBox(title, this), p + QStringLiteral("Group"));
+    c.group = group;
+    c.file = Button(QStringLiteral("File"), p + QStringLiteral("FileButton"), group);
+    c.fileName = Named(new QLineEdit(group), p + QStringLiteral("FileName"));
+    c.fileName->setReadOnly(true);
+    c.fileName->setAccessibleName(title + QStringLiteral(" file"));
+    c.sine = Button(QStringLiteral("Sin"), p + QStringLiteral("SineButton"), group, true);
+    c.sineFreq = NumberEdit(p + QStringLiteral("SineFreq"), group, QStringLiteral("Sin"));
+    c.sineAmpl = NumberEdit(p + QStringLiteral("SineAmpl"), group, QStringLiteral("ampl :"));
+    c.rate = NumberEdit(p + QStringLiteral("Rate"), group, QStringLiteral("Freq :"));
+    c.slider = Named(new QSlider(Qt::Vertical, group), p + QStringLiteral("Slider"));
+    // The top end is the lowest position, as on the board's own tools: position 0 means the loudest.
+    c.slider->setInvertedAppearance(true);
+    c.slider->setInvertedControls(true);
+    c.slider->setMinimumHeight(120);
+    c.attText = Text(QString(), p + QStringLiteral("AttText"), group);
+    c.mute = Button(QStringLiteral("Mute"), p + QStringLiteral("MuteButton"), group, true);
+    c.start = Button(QStringLiteral("Start"), p + QStringLiteral("StartButton"), group);
+    c.stop = Button(QStringLiteral("Stop"), p + QStringLiteral("StopButton"), group);
+    c.stop->setEnabled(false);
+    c.count = Text(QStringLiteral("0"), p + QStringLiteral("Count"), group);
+    c.totalCount = Text(QStringLiteral("0"), p + QStringLiteral("TotalCount"), group);
+    c.playTime = Text(QStringLiteral("00:00:00"), p + QStringLiteral("PlayTime"), group);
+    c.totalTime = Text(QStringLiteral("0"), p + QStringLiteral("TotalTime"), group);
+    c.dmaLength = Text(QString(), p + QStringLiteral("DmaLength"), group);
+    c.freeSpace = Text(QString(), p + QStringLiteral("FreeSpace"), group);
+    c.reset = Button(QStringLiteral("Reset"), p + QStringLiteral("ResetButton"), group);
+    c.progress = Named(new QProgressBar(group), p + QStringLiteral("Progress"));
+    c.progress->setOrientation(Qt::Vertical);
+    c.progress->setTextVisible(false);
+    c.progress->setFixedWidth(18);
+    c.level = Text(QString(), p + QStringLiteral("Level"), group);
+    c.level->setAlignment(Qt::AlignHCenter);
+
+    auto* form = new QGridLayout;
+    form->addWidget(c.file, 0, 0);
+    form->addWidget(c.fileName, 0, 1, 1, 3);
+    form->addWidget(c.sine, 1, 0);
+    form->addWidget(c.sineFreq, 1, 1);
+    form->addWidget(Caption(QStringLiteral("ampl :"), c.sineAmpl, group), 1, 2, Qt::AlignRight);
+    form->addWidget(c.sineAmpl, 1, 3);
+    form->addWidget(Caption(QStringLiteral("Freq :"), c.rate, group), 2, 0);
+    form->addWidget(c.rate, 2, 1);
+    form->addWidget(Caption(QStringLiteral("Count :"), c.count, group), 3, 0);
+    form->addWidget(c.count, 3, 1);
+    form->addWidget(new QLabel(QStringLiteral("/"), group), 3, 2, Qt::AlignRight);
+    form->addWidget(c.totalCount, 3, 3);
+    form->addWidget(Caption(QStringLiteral("Play time :"), c.playTime, group), 4, 0);
+    form->addWidget(c.playTime, 4, 1);
+    form->addWidget(new QLabel(QStringLiteral("/"), group), 4, 2, Qt::AlignRight);
+    form->addWidget(c.totalTime, 4, 3);
+    form->addWidget(Caption(QStringLiteral("Dma buffer length :"), c.dmaLength, group), 5, 0, 1, 2);
+    form->addWidget(c.dmaLength, 5, 2, 1, 2);
+    form->addWidget(Caption(QStringLiteral("Free space :"), c.freeSpace, group), 6, 0);
+    form->addWidget(c.freeSpace, 6, 1, 1, 2);
+    form->addWidget(c.reset, 6, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(c.start);
+    buttons->addWidget(c.stop);
+    buttons->addWidget(c.mute);
+    form->addLayout(buttons, 7, 0, 1, 4);
+    form->setRowStretch(8, 1);
+
+    auto* attCaption = Caption(QStringLiteral("Att (dB) :"), c.slider, group);
+    auto* sliderColumn = new QVBoxLayout;
+    sliderColumn->addWidget(attCaption, 0, Qt::AlignHCenter);
+    sliderColumn->addWidget(c.attText, 0, Qt::AlignHCenter);
+    sliderColumn->addWidget(c.slider, 1, Qt::AlignHCenter);
+    auto* meterColumn = new QVBoxLayout;
+    meterColumn->addWidget(c.progress, 1, Qt::AlignHCenter);
+    meterColumn->addWidget(c.level);
+
+    auto* row = new QHBoxLayout(group);
+    row->addLayout(form, 1);
+    row->addLayout(sliderColumn);
+    row->addLayout(meterColumn);
+
+    connect(c.file, &QPushButton::clicked, this, [this, channel] { SelectFile(channel); });
+    connect(c.sine, &QPushButton::toggled, this, [this, channel] { SourceToggled(channel); });
+    connect(c.mute, &QPushButton::toggled, this, [this, channel] { MuteToggled(channel); });
+    connect(c.start, &QPushButton::clicked, this, [this, channel] { Start(channel); });
+    connect(c.stop, &QPushButton::clicked, this, [this, channel] { Stop(channel); });
+    connect(c.reset, &QPushButton::clicked, this, [this, channel] { ResetPeak(channel); });
+    connect(c.slider, &QSlider::valueChanged, this, [this, channel] { SliderMoved(channel); });
+    return group;
+}
+
+bool COutputPage::OnInitDialog() {
+    CDevice* left = m_channels[kLeft].device;
+    if (!m_cfg || !left)
+        return false;
+    m_secondSet = AnswersSecondSet(*left);
+
+    m_grid = Named(new CGridBox(this), QStringLiteral("routingGrid"));
+    if (!m_grid->Attach(m_gridPlace))
+        return false;
+    m_grid->setAccessibleName(QStringLiteral("Routing"));
+    m_grid->AddColumn(QStringLiteral("Left"));
+    m_grid->AddColumn(QStringLiteral("Right"));
+    for (int column = 0; column < 2; ++column)
+        for (int row = 0; row < 16; ++row) {
+            m_grid->SetRowKey(QString::number(row), row);
+            m_grid->SetCellText(QLatin1String(kRouting[row][column]), column, row);
+        }
+    m_workMode = ReadBoardInt(m_board, QStringLiteral("PCM"), QStringLiteral("MODE"), kDefaultWorkMode);
+    connect(m_grid, &CGridBox::notification, this, [this](int code, int row) {
+        if (code == GRIDN_ROWCHANGED)
+            WorkModeChanged(row);
+    });
+    m_grid->SetCurRow(kFirstRow); // its first redraw reports the row, which sends that work mode
+
+    for (int channel : {kLeft, kRight})
+        if (!OpenChannel(channel))
+            return false;
+    m_started = true;
+
+    m_sink = std::make_unique<CPageStreamSink>(
+        this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
+        [this](int channel) { Stop(channel); });
+    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&m_channels[kLeft], &m_channels[kRight]},
+                                               *m_sink);
+    m_worker->Start(); // without a worker the page still works, with no live figures
+    return true;
+}
+
+bool COutputPage::OpenChannel(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    ChannelExtras& x = Extras(channel);
+    if (!s.device)
+        return false;
+    CDevice& device = *s.device;
+
+    const auto first = GetAttenuation(device, m_secondSet);
+    if (!first)
+        return false;
+    AttenuationBlock reset;
+    reset.mute = static_cast<int16_t>(ReadBoardInt(m_board, x.section, QStringLiteral("MUTE"), 0));
+    reset.max = first->max;
+    reset.min = first->min;
+    if (!SetAttenuation(device, m_secondSet, reset))
+        return false;
+    const auto now = GetAttenuation(device, m_secondSet);
+    if (!now)
+        return false;
+    x.attMax = now->max;
+    x.attMin = now->min;
+    x.attValue = now->value;
+    x.mute = now->mute;
+    {
+        const QSignalBlocker blocker(c.slider);
+        c.slider->setRange(x.attMin, x.attMax);
+        c.slider->setValue(x.attMax + x.attMin - x.attValue);
+    }
+    SliderMoved(channel);
+    {
+        const QSignalBlocker blocker(c.mute);
+        c.mute->setChecked(now->mute != 0);
+    }
+
+    x.initialRate = kInitialRate;
+    if (!SetOutputRate(*m_cfg, channel, kInitialRate))
+        ShowError(this, QStringLiteral("Cann't set PCM1717 freq"));
+    const auto rate = GetOutputRate(*m_cfg, channel);
+    if (!rate)
+        return false;
+    s.actualRate.store(static_cast<int32_t>(*rate), std::memory_order_relaxed);
+    c.rate->setText(QString::number(*rate));
+
+    c.sineFreq->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), 1000)));
+    c.sineAmpl->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), 32500)));
+    SetRunningControls(channel, false);
+
+    c.meter = Named(new CLevelMeter(c.group), c.progress->objectName() + QStringLiteral("Meter"));
+    if (!c.meter->Attach(c.progress))
+        return false;
+    c.meter->setAccessibleName(QStringLiteral("Level"));
+    c.meter->SetMax(kLevelMax);
+    c.meter->SetPos(0);
+
+    const bool sine = ReadBoardInt(m_board, x.section, QStringLiteral("SOURCE_SEL"), 1) != 0;
+    s.source.store(sine ? StreamChannel::kSourceSine : StreamChannel::kSourceFile, std::memory_order_relaxed);
+    {
+        const QSignalBlocker blocker(c.sine);
+        c.sine->setChecked(sine);
+    }
+
+    const QString file = ReadBoardFile(m_board, x.section);
+    if (!file.isEmpty() && s.file.OpenForReading(LocalPath(file))) {
+        c.fileName->setText(file);
+        ShowFile(channel);
+    }
+    return true;
+}
+
+void COutputPage::ShowFile(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    const auto length = static_cast<uint32_t>(s.file.DataLength());
+    c.rate->setText(QString::number(s.file.SampleRate()));
+    c.totalCount->setText(QString::number(length));
+    c.totalTime->setText(FormatPlayTime(length, s.file.SampleRate()));
+}
+
+void COutputPage::SetRunningControls(int channel, bool running) {
+    ChannelControls& c = Controls(channel);
+    for (QWidget* w : {static_cast<QWidget*>(c.sineFreq), static_cast<QWidget*>(c.sineAmpl),
+                       static_cast<QWidget*>(c.rate), static_cast<QWidget*>(c.start), static_cast<QWidget*>(c.sine),
+                       static_cast<QWidget*>(c.fileName), static_cast<QWidget*>(c.file)})
+        w->setEnabled(!running);
+    c.stop->setEnabled(running);
+}
+
+void COutputPage::Start(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    if (s.running.load(std::memory_order_relaxed))
+        return;
+    uint32_t rate = 0;
+    if (!ParseUnsigned(&rate, c.rate->text())) {
+        ShowError(this, QStringLiteral("Cann't get sampling rate"));
+        return;
+    }
+    c.rate->setText(QString::number(rate));
+
+    if (s.source.load(std::memory_order_relaxed) == StreamChannel::kSourceSine) {
+        uint32_t frequency = 0;
+        uint32_t amplitude = 0;
+        if (!ParseUnsigned(&frequency, c.sineFreq->text())) {
+            ShowError(this, QStringLiteral("Cann't get sinuse freq"));
+            return;
+        }
+        c.sineFreq->setText(QString::number(frequency));
+        if (!ParseUnsigned(&amplitude, c.sineAmpl->text())) {
+            ShowError(this, QStringLiteral("Cann't get sinuse amplitude"));
+            return;
+        }
+        c.sineAmpl->setText(QString::number(amplitude));
+        bool ready = false;
+        {
+            std::lock_guard lock(s.sourceMutex);
+            ready = s.sine.Init(rate, amplitude, frequency); // refuses 0 Hz as well
+        }
+        if (!ready) {
+            ShowError(this, QStringLiteral("Cann't initialize sinuse generator"));
+            return;
+        }
+    } else {
+        if (!s.file.IsOpen()) {
+            ShowError(this, QStringLiteral("Cann't open trn file"));
+            return;
+        }
+        if (!s.file.Rewind()) {
+            ShowError(this, QStringLiteral("Cann't reset sound data counter"));
+            return;
+        }
+    }
+
+    if (!m_cfg || !SetOutputRate(*m_cfg, channel, rate)) {
+        ShowError(this, QStringLiteral("Cann't set sampling rate"));
+        return;
+    }
+    const auto actual = GetOutputRate(*m_cfg, channel);
+    if (!actual) {
+        ShowError(this, QStringLiteral("Cann't get sampling rate"));
+        return;
+    }
+    s.actualRate.store(static_cast<int32_t>(*actual), std::memory_order_relaxed);
+    c.rate->setText(QString::number(*actual));
+
+    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStart)) {
+        ShowError(this, QStringLiteral("Cann't start device"));
+        return;
+    }
+    SetRunningControls(channel, true);
+    s.MarkRunning();
+}
+
+void COutputPage::Stop(int channel) {
+    StreamChannel& s = Channel(channel);
+    if (!s.running.load(std::memory_order_relaxed))
+        return;
+    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStop)) {
+        ShowError(this, QStringLiteral("Cann't stop device"));
+        return;
+    }
+    SetRunningControls(channel, false);
+    s.running.store(false, std::memory_order_release);
+}
+
+void COutputPage::SelectFile(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    if (s.running.load(std::memory_order_relaxed))
+        return;
+    QString path;
+    if (!ChooseFile(this, true, c.fileName, &path, false))
+        return;
+    s.file.Close();
+    if (!s.file.OpenForReading(LocalPath(path))) {
+        ShowError(this, QStringLiteral("Cann't open TRN file"));
+        return;
+    }
+    {
+        const QSignalBlocker blocker(c.sine);
+        c.sine->setChecked(false);
+    }
+    s.source.store(StreamChannel::kSourceFile, std::memory_order_relaxed);
+    ShowFile(channel);
+}
+
+void COutputPage::SourceToggled(int channel) {
+    StreamChannel& s = Channel(channel);
+    if (s.running.load(std::memory_order_relaxed))
+        return;
+    s.source.store(Controls(channel).sine->isChecked() ? StreamChannel::kSourceSine : StreamChannel::kSourceFile,
+                   std::memory_order_relaxed);
+}
+
+void COutputPage::MuteToggled(int channel) {
+    Extras(channel).mute = Controls(channel).mute->isChecked() ? 1 : 0;
+    SliderMoved(channel);
+}
+
+void COutputPage::ResetPeak(int channel) { Channel(channel).freeSpacePeak.store(0, std::memory_order_relaxed); }
+
+void COutputPage::SliderMoved(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    ChannelExtras& x = Extras(channel);
+    AttenuationBlock block;
+    block.value = static_cast<int16_t>(x.attMax - c.slider->value() + x.attMin);
+    block.mute = static_cast<int16_t>(x.mute);
+    block.max = x.attMax;
+    block.min = x.attMin;
+    if (!s.device)
+        return;
+    SetAttenuation(*s.device, m_secondSet, block); // a refused set shows in the get that follows
+    const auto now = GetAttenuation(*s.device, m_secondSet);
+    if (!now)
+        return;
+    {
+        const QSignalBlocker sliderBlocker(c.slider);
+        const QSignalBlocker muteBlocker(c.mute);
+        c.slider->setValue(x.attMax - now->value + x.attMin);
+        c.mute->setChecked(now->mute != 0);
+    }
+    x.attValue = now->value;
+    c.attText->setText(QString::fromStdString(AttenuationText(m_secondSet, now->value, x.attMax)));
+}
+
+void COutputPage::WorkModeChanged(int row) {
+    CDevice* left = m_channels[kLeft].device;
+    if (!left)
+        return;
+    // The row key names the mode, so a sorted grid still selects the mode of the row that was chosen.
+    const QString key = m_grid->GetRowKey(row);
+    const auto mode = static_cast<uint16_t>(key.toInt());
+    if (!SetWorkMode(*left, mode))
+        ShowError(this, QStringLiteral("Cann't set work mode"));
+    m_workMode = row;
+}
+
+void COutputPage::ShowFigures(int channel, const ChannelFigures& figures) {
+    ChannelControls& c = Controls(channel);
+    if (figures.buffer) {
+        c.dmaLength->setText(QString::number(figures.buffer->length));
+        c.freeSpace->setText(QString::asprintf("%d / %d", static_cast<int>(figures.buffer->space),
+                                               static_cast<int>(figures.freeSpacePeak)));
+    }
+    if (figures.counters) {
+        if (c.meter)
+            c.meter->SetPos(figures.counters->level);
+        c.level->setText(QString::number(figures.counters->level));
+        c.count->setText(QString::number(figures.counters->bytes));
+        c.playTime->setText(FormatPlayTime(figures.counters->bytes, static_cast<uint32_t>(figures.rate)));
+    }
+}
+
+void COutputPage::Shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    if (m_worker)
+        StopWorkerServingEvents(*m_worker);
+    if (m_started)
+        SaveSettings();
+}
+
+void COutputPage::SaveSettings() {
+    for (int channel : {kLeft, kRight}) {
+        StreamChannel& s = Channel(channel);
+        ChannelControls& c = Controls(channel);
+        ChannelExtras& x = Extras(channel);
+        const bool sine = s.source.load(std::memory_order_relaxed) == StreamChannel::kSourceSine;
+        WriteBoardInt(m_board, x.section, QStringLiteral("SOURCE_SEL"), sine ? 1 : 0);
+        WriteBoardFile(m_board, x.section, c.fileName->text());
+        WriteBoardInt(m_board, x.section, QStringLiteral("ATT"), x.attValue);
+        WriteBoardInt(m_board, x.section, QStringLiteral("MUTE"), x.mute);
+        uint32_t number = 0;
+        if (ParseUnsigned(&number, c.sineFreq->text()))
+            WriteBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), static_cast<int32_t>(number));
+        if (ParseUnsigned(&number, c.sineAmpl->text()))
+            WriteBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), static_cast<int32_t>(number));
+        WriteBoardInt(m_board, x.section, QStringLiteral("SampleRate"), x.initialRate);
+    }
+    WriteBoardInt(m_board, QStringLiteral("PCM"), QStringLiteral("MODE"), m_workMode);
+}
+
+std::unique_ptr<CPageDlg> CreateOutputPage(const PageContext& context, QWidget* parent) {
+    return std::make_unique<COutputPage>(context.type, context.index, context.cfg, context.left, context.right,
+                                         parent);
+}

@@ -1,0 +1,52 @@
+// The streaming worker's thread and its stop handshake.
+#include "StreamWorker.h"
+
+CStreamWorker::CStreamWorker(std::vector<StreamChannel*> channels, IStreamSink& sink)
+    : m_channels(std::move(channels)), m_sink(sink), m_buffer(kPassSamples) {}
+
+CStreamWorker::~CStreamWorker() {
+    RequestStop();
+    Join();
+}
+
+bool CStreamWorker::Start() {
+    if (m_thread.joinable())
+        return false;
+    try {
+        m_thread = std::thread(&CStreamWorker::Run, this);
+    } catch (const std::system_error&) {
+        m_finished.store(true, std::memory_order_release);
+        return false;
+    }
+    return true;
+}
+
+void CStreamWorker::RequestStop() {
+    {
+        std::lock_guard lock(m_mutex);
+        m_stop = true;
+    }
+    m_wake.notify_all();
+}
+
+void CStreamWorker::Join() {
+    if (m_thread.joinable())
+        m_thread.join();
+}
+
+bool CStreamWorker::WaitForStop() {
+    std::unique_lock lock(m_mutex);
+    return m_wake.wait_for(lock, kPeriod, [this] { return m_stop; });
+}
+
+void CStreamWorker::Run() {
+    while (!WaitForStop()) {
+        for (size_t i = 0; i < m_channels.size(); ++i) {
+            const PassResult pass = RunStreamPass(*m_channels[i], m_buffer);
+            m_sink.ShowFigures(static_cast<int>(i), pass.figures);
+            if (pass.playedToEnd)
+                m_sink.PlayedToEnd(static_cast<int>(i));
+        }
+    }
+    m_finished.store(true, std::memory_order_release);
+}

@@ -1,0 +1,58 @@
+// CStreamWorker: the thread that keeps a page's streaming channels fed (or drained) and its figures
+// current. It runs one pass over every channel, then waits up to 50 ms for a stop request.
+#pragma once
+
+#include "StreamPass.h"
+
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+struct StreamChannel;
+
+// What the worker reports, from its own thread. A page forwards both to its widgets on the
+// user-interface thread and returns when they are done there.
+class IStreamSink {
+public:
+    virtual ~IStreamSink() = default;
+    virtual void ShowFigures(int channel, const ChannelFigures& figures) = 0;
+    // The device has played the channel's whole file: stop the channel as the Stop button does.
+    virtual void PlayedToEnd(int channel) = 0;
+};
+
+class CStreamWorker {
+public:
+    static constexpr std::chrono::milliseconds kPeriod{50};
+
+    // Channels in pass order (the index is what the sink is told); they and the sink outlive the worker.
+    CStreamWorker(std::vector<StreamChannel*> channels, IStreamSink& sink);
+    // Asks the worker to stop and waits for it: only safe when the sink needs nothing from the caller's
+    // thread any more; pages call RequestStop and wait while they keep serving the sink.
+    ~CStreamWorker();
+    CStreamWorker(const CStreamWorker&) = delete;
+    CStreamWorker& operator=(const CStreamWorker&) = delete;
+
+    bool Start();
+    bool Started() const { return m_thread.joinable(); }
+    void RequestStop();
+    // True once the thread has left its loop (it reports nothing after that).
+    bool Finished() const { return m_finished.load(std::memory_order_acquire); }
+    void Join();
+
+private:
+    void Run();
+    // Waits up to kPeriod; true when a stop was requested.
+    bool WaitForStop();
+
+    std::vector<StreamChannel*> m_channels;
+    IStreamSink& m_sink;
+    std::vector<int16_t> m_buffer; // used by the worker thread only, for every channel in turn
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_stop = false;
+    std::atomic<bool> m_finished{false};
+    std::thread m_thread;
+};
