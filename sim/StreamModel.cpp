@@ -1,5 +1,5 @@
-// Simulated board part: streaming channels: attenuation and gain, sample and codec rates, stream start and stop, DMA buffer state, counters, routing mode.
-// Channels are paced lazily from the clock: each advance handles the samples due since the last one.
+// Simulated board part: streaming channels, paced lazily from the clock (each advance handles the samples
+// due since the last one), with their attenuation, rates, start and stop, buffer state and counters.
 #include "StreamModel.h"
 
 #include "BlockCodec.h"
@@ -104,7 +104,8 @@ const StreamModel::Channel* StreamModel::Find(const DeviceAddress& device) const
         return &m_channels[kRight];
     case DeviceKind::LineIn:
     case DeviceKind::LineOut:
-        if (device.line < 0 || device.line >= 8 || static_cast<uint32_t>(device.line) >= m_state.config.channels)
+        if (device.line < 0 || device.line >= 8 ||
+            static_cast<uint32_t>(device.line) >= m_state.config.channels)
             return nullptr;
         return &m_channels[(device.kind == DeviceKind::LineIn ? kFirstInput : kFirstLineOutput) +
                            static_cast<size_t>(device.line)];
@@ -286,7 +287,8 @@ void StreamModel::Capture(Channel& c, const uint8_t* bytes, uint32_t size) {
         c.capture.reset(std::fopen(path.string().c_str(), "wb"));
         if (!c.capture) {
             c.captureFailed = true;
-            std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_CAPTURE: cannot create %s\n", path.string().c_str());
+            std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_CAPTURE: cannot create %s\n",
+                         path.string().c_str());
             return;
         }
     }
@@ -387,8 +389,8 @@ Handled StreamModel::Control(const DeviceAddress& device, ControlRequest& reques
             return Rate(&m_rightRate, request.code == req::kSetRightRate, request, kRight, kRight, now);
         case req::kSetCodecRate:
         case req::kGetCodecRate:
-            return Rate(&m_codecRate, request.code == req::kSetCodecRate, request, kFirstInput, kChannelCount - 1,
-                        now);
+            return Rate(&m_codecRate, request.code == req::kSetCodecRate, request, kFirstInput,
+                        kChannelCount - 1, now);
         default:
             return Handled::No;
         }

@@ -1,4 +1,5 @@
-// Simulated board part: streaming channels: attenuation and gain, sample and codec rates, stream start and stop, DMA buffer state, counters, routing mode.
+// Simulated board part: streaming channels: attenuation and gain, sample and codec rates, stream start and
+// stop, DMA buffer state, counters, routing mode.
 #pragma once
 
 #include "BoardState.h"
@@ -80,7 +81,7 @@ private:
         size_t count = 0;
 
         bool running = false;
-        Duration since{};      // when counting at the current rate began
+        Duration since{};       // when counting at the current rate began
         uint64_t accounted = 0; // samples due since `since` that were already handled
         uint64_t produced = 0;  // samples moved since the start: the sequence index of inputs
         uint64_t bytes = 0;     // bytes moved since the start
