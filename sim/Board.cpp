@@ -97,20 +97,16 @@ uint32_t Board::Control(const DeviceAddress& device, ControlRequest& request) {
     return 1;
 }
 
-uint32_t Board::Read(const DeviceAddress&, void*, uint32_t, uint32_t* done) {
+uint32_t Board::Read(const DeviceAddress& device, void* buffer, uint32_t size, uint32_t* done) {
     std::lock_guard lock(m_mutex);
     AdvanceAll(m_clock.Now());
-    if (done)
-        *done = 0;
-    return 0; // sample streaming is not modelled yet
+    return m_streams.Read(device, static_cast<uint8_t*>(buffer), size, done) ? 1 : 0;
 }
 
-uint32_t Board::Write(const DeviceAddress&, const void*, uint32_t, uint32_t* done) {
+uint32_t Board::Write(const DeviceAddress& device, const void* buffer, uint32_t size, uint32_t* done) {
     std::lock_guard lock(m_mutex);
     AdvanceAll(m_clock.Now());
-    if (done)
-        *done = 0;
-    return 0; // sample streaming is not modelled yet
+    return m_streams.Write(device, static_cast<const uint8_t*>(buffer), size, done) ? 1 : 0;
 }
 
 } // namespace sim

@@ -35,7 +35,28 @@ std::unique_ptr<Simulator> Simulator::FromEnvironment() {
             std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_FAULTS: %s; no faults injected\n", error.c_str());
         }
     }
+    if (const char* text = std::getenv("VELTRIN_SIM_INPUT"); text && *text) {
+        if (const auto signal = ParseInputSignal(text)) {
+            for (size_t b = 0; b < simulator->BoardCount(); ++b) {
+                auto lock = simulator->BoardAt(b).Lock();
+                simulator->BoardAt(b).Streams().SetInputSignal(*signal);
+            }
+        } else {
+            std::fprintf(stderr,
+                         "veltrin-sim: VELTRIN_SIM_INPUT: \"%s\" is not tone, sequence or loopback; using tone\n",
+                         text);
+        }
+    }
+    if (const char* text = std::getenv("VELTRIN_SIM_CAPTURE"); text && *text)
+        simulator->SetCaptureDirectory(text);
     return simulator;
+}
+
+void Simulator::SetCaptureDirectory(const std::string& directory) {
+    for (size_t b = 0; b < m_boards.size(); ++b) {
+        auto lock = m_boards[b]->Lock();
+        m_boards[b]->Streams().SetCapture(directory, m_bases[b]);
+    }
 }
 
 int32_t Simulator::Create(const std::string& name) {

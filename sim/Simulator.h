@@ -18,9 +18,13 @@ class Simulator {
 public:
     Simulator(std::vector<BoardConfig> boards, std::shared_ptr<const Clock> clock);
 
-    // Boards from VELTRIN_SIM_BOARDS and faults from VELTRIN_SIM_FAULTS, on the steady clock. Bad
-    // text is reported on standard error; the default boards (and no faults) are used instead.
+    // Boards from VELTRIN_SIM_BOARDS, faults from VELTRIN_SIM_FAULTS, the line inputs' signal from
+    // VELTRIN_SIM_INPUT and the capture folder from VELTRIN_SIM_CAPTURE, on the steady clock. Bad text
+    // is reported on standard error; the defaults (no faults, a tone) are used instead.
     static std::unique_ptr<Simulator> FromEnvironment();
+
+    // Every board appends what its outputs accept to DIR/<base name>-<leaf>.raw; empty turns it off.
+    void SetCaptureDirectory(const std::string& directory);
 
     // Enumeration: one device per board, named by the board's base name.
     uint32_t DeviceCount() const { return static_cast<uint32_t>(m_boards.size()); }
