@@ -15,6 +15,7 @@ struct ProgramTest : ::testing::Test {
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("HOME", home.path());
         env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system"); // not this machine's driver library setting
         env.insert("XDG_RUNTIME_DIR", home.path());
         env.insert("TMPDIR", home.path());
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev"); // no kernel boards here
