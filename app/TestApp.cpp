@@ -13,6 +13,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -70,10 +71,17 @@ int CTestApp::Run(int argc, char** argv) {
 
     // A batch screenshot run is not a second interactive instance; it skips the check.
     CSingleInstance instance(CSingleInstance::DefaultName());
-    if (!screenshots && !instance.Acquire()) {
-        if (!instance.NotifyFirst())
-            std::fprintf(stderr, "veltrin-test: another instance is running but did not answer\n");
-        return 0;
+    if (!screenshots) {
+        switch (instance.Claim()) {
+        case CSingleInstance::Role::First:
+            break;
+        case CSingleInstance::Role::Second:
+            return 0; // the running instance has brought its window forward
+        case CSingleInstance::Role::Unguarded:
+            std::fprintf(stderr, "veltrin-test: %s; starting without the single-instance check\n",
+                         qPrintable(instance.LockProblem()));
+            break;
+        }
     }
 
     const QIcon icon(QStringLiteral(":/veltrin/app-icon.png"));
@@ -117,6 +125,8 @@ int CTestApp::Run(int argc, char** argv) {
                     result = 1;
                 }
             } else {
+                // Requests to come forward wait until the window is shown by exec.
+                QTimer::singleShot(0, &instance, &CSingleInstance::AcceptRequests);
                 window.exec();
             }
         }
