@@ -46,10 +46,10 @@ EXPORT int32_t Write(int32_t, const void*, uint32_t, uint32_t* done) {
     *done = 0;
     return 0;
 }
-EXPORT int32_t DevIoControl(int32_t handle, uint32_t code, const void* input, uint32_t inputSize, void* output,
-                            uint32_t outputSize, uint32_t* returned) {
-    Log("DevIoControl " + std::to_string(handle) + " " + Hex(code) + " " + std::to_string(input ? inputSize : 0) +
-        "/" + std::to_string(outputSize));
+EXPORT int32_t DevIoControl(int32_t handle, uint32_t code, const void* input, uint32_t inputSize,
+                            void* output, uint32_t outputSize, uint32_t* returned) {
+    Log("DevIoControl " + std::to_string(handle) + " " + Hex(code) + " " +
+        std::to_string(input ? inputSize : 0) + "/" + std::to_string(outputSize));
     *returned = 0;
     if (code != 0x222470 || outputSize < 66)
         return 1;

@@ -405,7 +405,8 @@ TEST_F(MemoryPageTest, AFailedSaveIsReportedAndLeavesNoFileThatLooksComplete) {
     cfg.Answer(req::kMemoryData, {1, std::vector<uint8_t>(224, 0x5A)}); // 224 bytes, 14 text lines
     ASSERT_TRUE(page->OnInitDialog());
     QTemporaryDir dir;
-    const QString missing = dir.filePath(QStringLiteral("missing/dump")), limited = dir.filePath(QStringLiteral("dump"));
+    const QString missing = dir.filePath(QStringLiteral("missing/dump"));
+    const QString limited = dir.filePath(QStringLiteral("dump"));
     const struct {
         const char* format;
         QString path;
