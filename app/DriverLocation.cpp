@@ -3,6 +3,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
@@ -42,7 +43,7 @@ QString InstalledDriverLibraryPath() {
         return {};
     const QString path = value.toString();
     // The value was always read into a 260-byte buffer: a longer one counts as absent.
-    if (path.toLocal8Bit().size() > 259)
+    if (QFile::encodeName(path).size() > 259)
         return {};
     return path;
 }

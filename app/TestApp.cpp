@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
 #include <QTimer>
@@ -28,13 +29,17 @@ public:
     QString ChooseFile(QWidget*, bool, const QStringList&) override { return {}; }
 };
 
+// A path as the system's loader takes it: in the local 8-bit encoding of file names, which on Windows is
+// the code page that LoadLibraryA reads (and in which the machine-wide setting's length was measured).
+std::string LibraryPathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
 std::unique_ptr<CDriverLibrary> LoadNamedLibrary(const QString& path, const char* what) {
     if (path.isEmpty()) {
         std::fprintf(stderr, "veltrin-test: %s not found; using the kernel driver alone\n", what);
         return nullptr;
     }
     std::string why;
-    auto library = LoadDriverLibrary(QFileInfo(path).absoluteFilePath().toStdString(), &why);
+    auto library = LoadDriverLibrary(LibraryPathBytes(QFileInfo(path).absoluteFilePath()), &why);
     if (!library)
         std::fprintf(stderr, "veltrin-test: cannot load %s %s: %s; using the kernel driver alone\n", what,
                      qPrintable(path), why.c_str());
@@ -99,7 +104,7 @@ int CTestApp::Run(int argc, char** argv) {
     } else {
         loader = [] {
             const QString path = InstalledDriverLibraryPath();
-            return path.isEmpty() ? nullptr : LoadDriverLibrary(path.toStdString());
+            return path.isEmpty() ? nullptr : LoadDriverLibrary(LibraryPathBytes(path));
         };
     }
 
