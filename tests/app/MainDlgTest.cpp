@@ -156,15 +156,3 @@ TEST_F(MainDlgTest, LibraryBoardsFromTheSimulatorAreReleasedBeforeTheLibrary) {
     EXPECT_NE(dlg->Board(0)->Context().cfg, nullptr);
     dlg.reset(); // devices call the library's Close: it must still be loaded
 }
-
-TEST(MainDlgTabText, ABoardNameIsShownAsItIsEvenWithPlaceholdersInIt) {
-    const struct {
-        BoardRecord record;
-        const char* text;
-    } cases[] = {
-        {{"", "R%1 %2", 3, 0x310, 7, 8}, "Board R%1 %2 : 3,7"},
-        {{"", "%1%3", -1, 0x330D, 0xFFFFFFFF, 4}, "Board %1%3 : -1"},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(CMainDlg::TabText(c.record), QString::fromLatin1(c.text));
-}
