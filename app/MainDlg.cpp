@@ -74,9 +74,11 @@ void CMainDlg::BuildMenu() {
 
 QString CMainDlg::TabText(const BoardRecord& record) {
     const QString name = QString::fromLatin1(record.name.c_str());
+    // One arg() call for all fields: a name holding "%1" or the like stays as it is.
+    const QString id = QString::number(static_cast<int32_t>(record.boardId));
     if (record.index >= 0)
-        return QStringLiteral("Board %1 : %2,%3").arg(name).arg(record.index).arg(static_cast<int32_t>(record.boardId));
-    return QStringLiteral("Board %1 : %2").arg(name).arg(static_cast<int32_t>(record.boardId));
+        return QStringLiteral("Board %1 : %2,%3").arg(name, QString::number(record.index), id);
+    return QStringLiteral("Board %1 : %2").arg(name, id);
 }
 
 bool CMainDlg::OnInitDialog() {

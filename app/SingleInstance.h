@@ -2,25 +2,41 @@
 // per-user local socket; a later start asks it to come to the front and exits.
 #pragma once
 
+#include <QList>
 #include <QLockFile>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
 
 class QLocalServer;
+class QLocalSocket;
 
 class CSingleInstance : public QObject {
     Q_OBJECT
 public:
-    // `name` identifies the program for this user; tests pass their own.
-    explicit CSingleInstance(const QString& name, QObject* parent = nullptr);
+    enum class Role {
+        First,     // this process holds the lock and listens for later starts
+        Second,    // another instance holds the lock and has brought its window forward
+        Unguarded, // the lock file cannot be used at all; nothing guarantees a single instance
+    };
+
+    // `name` identifies the program for this user; tests pass their own. The lock file lives in
+    // `lockFolder`, or in the user's runtime folder when it is empty.
+    explicit CSingleInstance(const QString& name, const QString& lockFolder = QString(),
+                             QObject* parent = nullptr);
     ~CSingleInstance() override;
 
-    // True when this process is the first instance (it then listens for later starts).
-    bool Acquire();
-    // Asks the first instance to show its window; true when it answered.
-    bool NotifyFirst(int timeoutMs = 3000);
+    // Decides this process's role. While another instance holds the lock, it is asked to show its
+    // window, and this waits for its answer for as long as that instance lives (it may still be
+    // starting); when it ends without answering, this process takes the lock in its place.
+    Role Claim();
+    // Why the lock file could not be used, for a Unguarded role.
+    QString LockProblem() const { return m_problem; }
+    // The first instance holds requests to show its window until its window is up; this answers the
+    // held ones and every later one at once.
+    void AcceptRequests();
 
     static QString DefaultName();
 
@@ -29,7 +45,16 @@ signals:
     void activationRequested();
 
 private:
+    void Listen();
+    void Answer(QLocalSocket* socket);
+    // One attempt to reach the first instance; true when it answered.
+    bool AskFirst();
+
     QString m_name;
+    QString m_lockPath;
+    QString m_problem;
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer* m_server = nullptr;
+    bool m_accepting = false;
+    QList<QPointer<QLocalSocket>> m_held;
 };

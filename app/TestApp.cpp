@@ -11,8 +11,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QFile>
 #include <QFileInfo>
 #include <QIcon>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -27,13 +29,17 @@ public:
     QString ChooseFile(QWidget*, bool, const QStringList&) override { return {}; }
 };
 
+// A path as the system's loader takes it: in the local 8-bit encoding of file names, which on Windows is
+// the code page that LoadLibraryA reads (and in which the machine-wide setting's length was measured).
+std::string LibraryPathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
 std::unique_ptr<CDriverLibrary> LoadNamedLibrary(const QString& path, const char* what) {
     if (path.isEmpty()) {
         std::fprintf(stderr, "veltrin-test: %s not found; using the kernel driver alone\n", what);
         return nullptr;
     }
     std::string why;
-    auto library = LoadDriverLibrary(QFileInfo(path).absoluteFilePath().toStdString(), &why);
+    auto library = LoadDriverLibrary(LibraryPathBytes(QFileInfo(path).absoluteFilePath()), &why);
     if (!library)
         std::fprintf(stderr, "veltrin-test: cannot load %s %s: %s; using the kernel driver alone\n", what,
                      qPrintable(path), why.c_str());
@@ -70,10 +76,17 @@ int CTestApp::Run(int argc, char** argv) {
 
     // A batch screenshot run is not a second interactive instance; it skips the check.
     CSingleInstance instance(CSingleInstance::DefaultName());
-    if (!screenshots && !instance.Acquire()) {
-        if (!instance.NotifyFirst())
-            std::fprintf(stderr, "veltrin-test: another instance is running but did not answer\n");
-        return 0;
+    if (!screenshots) {
+        switch (instance.Claim()) {
+        case CSingleInstance::Role::First:
+            break;
+        case CSingleInstance::Role::Second:
+            return 0; // the running instance has brought its window forward
+        case CSingleInstance::Role::Unguarded:
+            std::fprintf(stderr, "veltrin-test: %s; starting without the single-instance check\n",
+                         qPrintable(instance.LockProblem()));
+            break;
+        }
     }
 
     const QIcon icon(QStringLiteral(":/veltrin/app-icon.png"));
@@ -91,7 +104,7 @@ int CTestApp::Run(int argc, char** argv) {
     } else {
         loader = [] {
             const QString path = InstalledDriverLibraryPath();
-            return path.isEmpty() ? nullptr : LoadDriverLibrary(path.toStdString());
+            return path.isEmpty() ? nullptr : LoadDriverLibrary(LibraryPathBytes(path));
         };
     }
 
@@ -117,6 +130,8 @@ int CTestApp::Run(int argc, char** argv) {
                     result = 1;
                 }
             } else {
+                // Requests to come forward wait until the window is shown by exec.
+                QTimer::singleShot(0, &instance, &CSingleInstance::AcceptRequests);
                 window.exec();
             }
         }

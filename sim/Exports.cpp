@@ -6,7 +6,8 @@
 #include <mutex>
 
 #if defined(_WIN32)
-#define VELTRIN_EXPORT extern "C" __declspec(dllexport)
+// veltrin-sim.def exports these by their plain names; dllexport would add the decorated ones on 32 bits.
+#define VELTRIN_EXPORT extern "C"
 #else
 #define VELTRIN_EXPORT extern "C" __attribute__((visibility("default")))
 #endif

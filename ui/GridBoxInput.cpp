@@ -5,10 +5,13 @@
 #include "GridLogic.h"
 
 #include <QFontMetrics>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QWheelEvent>
+
+#include <string>
 
 namespace {
 constexpr int kScrollRange = 10000;
@@ -16,6 +19,38 @@ constexpr int kScrollRange = 10000;
 constexpr int kBorderGrip = 5;
 // A dragged column keeps at least this width plus one.
 constexpr int kMinDragWidth = 10;
+
+// The Latin letter A..Z of a key (its index 0..25), or -1. With a non-Latin keyboard layout active the key
+// itself is a letter of that alphabet; the letter printed for the key's place is then taken from what the
+// window system reports besides: a virtual key code of 'A'..'Z' (the Windows codes for the letter keys
+// in every layout), or on X11 and Wayland the evdev key code of the letter's place.
+int LatinLetter(const QKeyEvent& event) {
+    const int key = event.key();
+    if (key >= Qt::Key_A && key <= Qt::Key_Z)
+        return key - Qt::Key_A;
+    if (!QChar::isLetter(static_cast<char32_t>(key)))
+        return -1;
+    const quint32 virtualKey = event.nativeVirtualKey();
+    if (virtualKey >= 'A' && virtualKey <= 'Z')
+        return static_cast<int>(virtualKey - 'A');
+#ifdef Q_OS_LINUX
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("xcb") || platform.startsWith(QLatin1String("wayland"))) {
+        // X key codes (evdev code + 8) of the letter rows: QWERTYUIOP, ASDFGHJKL, ZXCVBNM.
+        static constexpr struct {
+            quint32 first;
+            const char* letters;
+        } kRows[] = {{24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
+        const quint32 code = event.nativeScanCode();
+        for (const auto& row : kRows) {
+            const quint32 length = static_cast<quint32>(std::char_traits<char>::length(row.letters));
+            if (code >= row.first && code < row.first + length)
+                return row.letters[code - row.first] - 'A';
+        }
+    }
+#endif
+    return -1;
+}
 } // namespace
 
 void CGridBox::keyPressEvent(QKeyEvent* event) {
@@ -69,9 +104,9 @@ void CGridBox::keyPressEvent(QKeyEvent* event) {
         PostNotification(GRIDN_DELETE);
         break;
     default:
-        if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+        if (const int latin = LatinLetter(*event); latin >= 0) {
             letter = true;
-            m_search.append(QChar(u'A' + (key - Qt::Key_A)));
+            m_search.append(QChar(u'A' + latin));
             TypeAhead();
         } else {
             handled = false;

@@ -83,13 +83,18 @@ void CLineOptionsPage::ReadAtOpening(int line) {
                           QStringLiteral("Ошибка"), PromptIcon::Error);
         return;
     }
-    m_last[static_cast<size_t>(line)] = *state;
-    LineControls& c = m_controls[static_cast<size_t>(line)];
-    c.externalInput->setChecked(state->externalInput != 0);
-    c.compensation->setChecked(state->compensation != 0);
-    c.tape->setChecked(state->tape != 0);
+    TakeFirstState(static_cast<size_t>(line), *state);
+}
+
+void CLineOptionsPage::TakeFirstState(size_t line, const LineStateShort& state) {
+    m_last[line] = state;
+    m_known[line] = true;
+    LineControls& c = m_controls[line];
+    c.externalInput->setChecked(state.externalInput != 0);
+    c.compensation->setChecked(state.compensation != 0);
+    c.tape->setChecked(state.tape != 0);
     // A sensor power the list does not offer leaves it without a selection.
-    c.power->setCurrentIndex(state->sensorPower <= 2 ? state->sensorPower : -1);
+    c.power->setCurrentIndex(state.sensorPower <= 2 ? state.sensorPower : -1);
 }
 
 void CLineOptionsPage::OnTimer() {
@@ -99,13 +104,17 @@ void CLineOptionsPage::OnTimer() {
             continue;
         LineControls& c = m_controls[line];
         // While the user is choosing in the list, its current item is not yet a decision.
-        if (!c.power->IsDroppedDown()) {
+        if (m_known[line] && !c.power->IsDroppedDown()) {
             const WantedOptions wanted{c.power->currentIndex(), c.compensation->isChecked(),
                                        c.tape->isChecked()};
             if (const auto block = OptionsToSend(wanted, m_last[line]))
                 SetLineStateShort(*device, *block); // a change the board does not take goes again next tick
         }
         if (const auto state = GetLineStateShort(*device)) {
+            if (!m_known[line]) {
+                TakeFirstState(line, *state);
+                continue;
+            }
             m_last[line] = *state;
             c.externalInput->setChecked(state->externalInput != 0);
         }

@@ -35,9 +35,14 @@ class CLineOptionsPage : public CPageDlg {
 
     QGroupBox* MakeLineGroup(int line);
     void ReadAtOpening(int line);
+    // Shows a line's state read from the board in its controls and takes it as the line's last state.
+    void TakeFirstState(size_t line, const LineStateShort& state);
 
     std::array<CDevice*, 8> m_lines;
     std::array<LineControls, 8> m_controls{};
     std::array<LineStateShort, 8> m_last{};
+    // A line whose options were never read has controls that say nothing about the board; it is
+    // sent nothing until its first good read fills them.
+    std::array<bool, 8> m_known{};
     QTimer* m_timer = nullptr;
 };

@@ -55,6 +55,7 @@ QGroupBox* CPhoneLinePage::MakeLineGroup(int line) {
     c.rings->setObjectName(Name(line, "Rings"));
     c.number = new QLabel(QStringLiteral("Static"), c.group);
     c.number->setObjectName(Name(line, "Number"));
+    c.number->setTextFormat(Qt::PlainText); // the number's bytes come from the board, never markup
     c.voltageLabel = new QLabel(QStringLiteral("Voltage       :"), c.group);
     c.voltageLabel->setObjectName(Name(line, "VoltageLabel"));
     c.voltage = new QLabel(QStringLiteral("-120"), c.group);

@@ -16,6 +16,14 @@ bool WriteAll(QFile& file, const char* data, size_t size) {
     return file.write(data, static_cast<qint64>(size)) == static_cast<qint64>(size);
 }
 
+// A write that stopped part way (full disk, file size limit) leaves a file that ends early but looks
+// like a smaller dump; it is emptied so nobody takes it for a complete one. Truncating a device
+// such as a terminal simply fails and does no harm.
+SaveResult WriteFailed(QFile& file) {
+    file.resize(0);
+    return SaveResult::ShortWrite;
+}
+
 } // namespace
 
 SaveResult SaveBinary(const QString& path, const uint8_t* bytes, size_t size) {
@@ -23,7 +31,7 @@ SaveResult SaveBinary(const QString& path, const uint8_t* bytes, size_t size) {
     if (!Create(file))
         return SaveResult::CannotCreate;
     if (size && !WriteAll(file, reinterpret_cast<const char*>(bytes), size))
-        return SaveResult::ShortWrite;
+        return WriteFailed(file);
     return SaveResult::Ok;
 }
 
@@ -41,7 +49,7 @@ SaveResult SaveText(const QString& path, const CDumpModel& lines) {
         chunk += '\n';
         if (chunk.size() >= kChunk || row + 1 == count) {
             if (!WriteAll(file, chunk.data(), chunk.size()))
-                return SaveResult::ShortWrite;
+                return WriteFailed(file);
             chunk.clear();
         }
     }

@@ -63,10 +63,21 @@ int OpenRead(const std::string& path) {
     return fd;
 }
 int OpenCreate(const std::string& path) {
+    // Non-blocking and without truncation until the target is known to be a regular file: a FIFO or a
+    // device chosen by mistake must neither hang the open nor be handed to the worker.
     int fd;
     do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0666);
+        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0666);
     } while (fd < 0 && errno == EINTR);
+    if (fd < 0)
+        return -1;
+    struct stat st {};
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
+        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
+        ::close(fd);
+        return -1;
+    }
     return fd;
 }
 int64_t ReadSome(int fd, void* buffer, int64_t bytes) {
@@ -195,6 +206,10 @@ bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate) {
     const int fd = OpenCreate(path);
     if (fd < 0)
         return false;
+    if (Length(fd) < 0) { // not a regular file, as for reading
+        CloseHandle(fd);
+        return false;
+    }
     const unsigned char header[kRawHeaderSize] = {
         static_cast<unsigned char>(rate), static_cast<unsigned char>(rate >> 8),
         static_cast<unsigned char>(rate >> 16), static_cast<unsigned char>(rate >> 24)};

@@ -1,8 +1,13 @@
 // The board dialog: device opening order, page creation, ended pages, destruction order.
 #include "BoardDlg.h"
+#include "MainDlg.h"
 #include "PageDlg.h"
 #include "RecordingDevice.h"
+#include "RecordingPrompts.h"
+#include "SettingsSandbox.h"
 
+#include <QCoreApplication>
+#include <QIcon>
 #include <QTabWidget>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -144,10 +149,24 @@ TEST_F(BoardDlgTest, PageThatCannotBeMadeEndsTheBoardDialog) {
 }
 
 TEST_F(BoardDlgTest, EscapeInAPageDoesNothing) {
-    CBoardDlg board(nullptr, "B", 8, 0x310, 1, 0, nullptr, Opener(), Pages(&MakeSecond));
-    ASSERT_TRUE(board.OnInitDialog());
-    board.show();
-    QTest::keyClick(board.Page(0), Qt::Key_Escape);
-    QTest::keyClick(board.Page(0), Qt::Key_Return);
-    EXPECT_TRUE(board.Page(0)->isVisible());
+    SettingsSandbox settings;
+    RecordingPrompts prompts;
+    CMainDlg window(
+        QIcon(), {}, nullptr,
+        [](CDriverLibrary* library) {
+            return library ? std::vector<BoardRecord>{}
+                           : std::vector<BoardRecord>{{"\\\\.\\VELTRIN0", "B", 0, 0x310, 1, 8}};
+        },
+        [this](const BoardRecord& r, CDriverLibrary* library, QWidget* parent) {
+            return std::make_unique<CBoardDlg>(library, r.devicePath, r.channels, r.type, r.boardId, r.index,
+                                               parent, Opener(), Pages(&MakeSecond));
+        });
+    ASSERT_TRUE(window.OnInitDialog());
+    window.show();
+    // Unhandled, Esc would reach the main window and close it.
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return})
+        QTest::keyClick(window.Board(0)->Page(0), key);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(window.isVisible());
+    EXPECT_TRUE(prompts.messages.empty());
 }

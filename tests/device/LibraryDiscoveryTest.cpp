@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 namespace {
 // The library reads its configuration once, at its first call in this process.
@@ -32,4 +34,24 @@ TEST(LibraryDiscovery, LibraryWithoutEnumerationFindsNothing) {
     auto library = LoadDriverLibrary(INCOMPLETE_DRIVER);
     ASSERT_NE(library, nullptr);
     EXPECT_TRUE(FindBoards(library.get()).empty());
+}
+
+TEST(LibraryDiscovery, AsksEachBoardForItsInformationAndClosesItBeforeTheNext) {
+    auto library = LoadDriverLibrary(RECORDING_DRIVER);
+    ASSERT_NE(library, nullptr);
+    const auto boards = FindBoards(library.get());
+    // The board answering with a success flag of 2 is left out.
+    EXPECT_EQ(boards, (std::vector<BoardRecord>{{"REC0", "Board0", -1, 0x310, 100, 8},
+                                                {"REC2", "Board2", -1, 0x310, 102, 8}}));
+    std::string expected = "GetDeviceCount 0\n";
+    for (int n = 0; n < 3; ++n) {
+        const std::string handle = std::to_string(10 + n);
+        expected += "GetDeviceName " + std::to_string(n) + "\nCreate REC" + std::to_string(n) +
+                    "\\VELTRIN_CFG\nDevIoControl " + handle + " 0x22247C 0/12\nDevIoControl " + handle +
+                    " 0x222470 0/66\nClose " + handle + "\n";
+    }
+    using RecordedCallsFn = const char* (*)();
+    const auto recorded = library->Function<RecordedCallsFn>("RecordedCalls");
+    ASSERT_NE(recorded, nullptr);
+    EXPECT_EQ(std::string(recorded()), expected); // never 0x222474 on this route
 }

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFontMetrics>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -119,6 +120,25 @@ TEST_F(GridInput, TypeAheadFindsTheFirstMatchInTheSortedColumn) {
     EXPECT_EQ(grid.CurRow(), 9);
     EXPECT_EQ(grid.StatusText(), "10 from 16");
     EXPECT_EQ(TakeNotes(), (NoteList{{GRIDN_ROWCHANGED, 8}, {GRIDN_ROWCHANGED, 9}}));
+}
+
+TEST_F(GridInput, TypeAheadTakesTheLatinLetterOfAKeyInAnotherLayout) {
+    ShowStereoTable(16);
+    Click(TitleCentre(0));
+    // The M key with a Cyrillic layout: the key is the letter "Ь", the virtual key still 'M'.
+    QKeyEvent press(QEvent::KeyPress, 0x42C, Qt::NoModifier, 0, 'M', 0, QStringLiteral("ь"));
+    QCoreApplication::sendEvent(&grid, &press);
+    Settle();
+    EXPECT_EQ(grid.SearchText(), "M");
+    EXPECT_EQ(grid.GetCellText(grid.CurRow(), 0), "MUTE");
+}
+
+TEST_F(GridInput, TwoKeysBeforeOneRedrawStillReportTheNewRow) {
+    ShowStereoTable();
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QTest::keyClick(&grid, Qt::Key_Space); // no redraw in between
+    Settle();
+    EXPECT_EQ(TakeNotes(), (NoteList{{GRIDN_ROWCHANGED, 1}}));
 }
 
 TEST_F(GridInput, TitleClicksSortAndReverse) {

@@ -146,7 +146,7 @@ TEST_F(LineOptionsPageTest, AListClosedWithoutHidePopupNoLongerHoldsItsLineBack)
     EXPECT_EQ(Board().Options(1), (sim::LineOptions{2, 0, 0}));
 }
 
-TEST_F(LineOptionsPageTest, AFailedOpeningReadIsReportedAndLeavesTheControlsEmpty) {
+TEST_F(LineOptionsPageTest, AFailedOpeningReadIsReportedAndTheFirstGoodReadFillsTheControls) {
     sim.simulator->FaultInjection().Add(
         {sim::FaultRule::Kind::Fail, "PHONE_LINE2_IN_DEV", req::kGetLineState, 1, 1});
     Board().SetOptions(2, {2, 1, 1});
@@ -156,6 +156,14 @@ TEST_F(LineOptionsPageTest, AFailedOpeningReadIsReportedAndLeavesTheControlsEmpt
                                                      QStringLiteral("Ошибка"), PromptIcon::Error}}));
     EXPECT_FALSE(Control<QCheckBox>(2, "Compensation")->isChecked());
     EXPECT_EQ(Control<CDropList>(2, "Power")->currentIndex(), -1);
+
+    // The empty controls are not a wish: the board keeps its options, and they show up.
+    for (int tick = 0; tick < 3; ++tick)
+        page->OnTimer();
+    EXPECT_EQ(Board().Options(2), (sim::LineOptions{2, 1, 1}));
+    EXPECT_EQ(Writes(), 0u);
+    EXPECT_TRUE(Control<QCheckBox>(2, "Tape")->isChecked());
+    EXPECT_EQ(Control<CDropList>(2, "Power")->currentIndex(), 2);
 }
 
 TEST_F(LineOptionsPageTest, AbsentLinesShowOnlyTheirEmptyGroups) {

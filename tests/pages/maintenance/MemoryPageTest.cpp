@@ -8,15 +8,21 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QTimer>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <csignal>
+#include <optional>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -364,4 +370,70 @@ TEST_F(MemoryPageTest, Check1SendsItsState) {
     Click("check1Button");
     const std::vector<RecordedCall> expected{Call(req::kPushSwitch, {1, 0}), Call(req::kPushSwitch, {0, 0})};
     EXPECT_EQ(Calls(), expected);
+}
+
+namespace {
+
+// Lets a regular file grow to `bytes` only, as a nearly full disk does; writes beyond it fail
+// instead of ending the process.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limited = m_old;
+        limited.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limited);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int) = SIG_DFL;
+};
+
+} // namespace
+
+TEST_F(MemoryPageTest, AFailedSaveIsReportedAndLeavesNoFileThatLooksComplete) {
+    Make(0x310);
+    cfg.Answer(req::kMemoryData, {1, Le32({1})});
+    cfg.Answer(req::kMemoryData, {1, std::vector<uint8_t>(224, 0x5A)}); // 224 bytes, 14 text lines
+    ASSERT_TRUE(page->OnInitDialog());
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing/dump"));
+    const QString limited = dir.filePath(QStringLiteral("dump"));
+    const struct {
+        const char* format;
+        QString path;
+        bool nearlyFull;
+        const char* message;
+    } cases[] = {
+        {"textRadio", QStringLiteral("/dev/full"), false, "Cann't write to file"},
+        {"binaryRadio", QStringLiteral("/dev/full"), false, "Cann't write to file"},
+        {"textRadio", missing, false, "Cann't create destanation file"},
+        {"binaryRadio", missing, false, "Cann't create destanation file"},
+        {"textRadio", limited, true, "Cann't write to file"},
+        {"binaryRadio", limited, true, "Cann't write to file"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.format + (" " + c.path.toStdString()));
+        prompts.messages.clear();
+        Click(c.format);
+        prompts.fileAnswers.push_back(c.path);
+        {
+            std::optional<FileSizeLimit> limit;
+            if (c.nearlyFull)
+                limit.emplace(100);
+            Click("saveButton");
+        }
+        EXPECT_EQ(prompts.messages, (std::vector<Shown>{Error(c.message)}));
+        if (c.path != QStringLiteral("/dev/full")) {
+            EXPECT_EQ(QFileInfo(c.path).size(), 0); // a missing file has size 0 too
+        }
+    }
 }

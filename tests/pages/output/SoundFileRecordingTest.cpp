@@ -11,6 +11,8 @@
 #include <fstream>
 #include <thread>
 
+#include <sys/stat.h>
+
 namespace {
 
 class SoundFileRecordingTest : public ::testing::Test {
@@ -77,6 +79,11 @@ TEST_F(SoundFileRecordingTest, FailuresLeaveNoFileOpen) {
     const int16_t sample = 5;
     EXPECT_FALSE(file.Append(&sample, 2));
     EXPECT_FALSE(file.CreateForRecording(dir.Path(""), 8000));
+    // Neither a FIFO (nobody reads it: a blocking open or write would hang) nor a device is a recording.
+    ASSERT_EQ(::mkfifo(dir.Path("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(file.CreateForRecording(dir.Path("fifo"), 8000));
+    EXPECT_FALSE(file.CreateForRecording("/dev/null", 8000));
+    EXPECT_FALSE(file.IsOpen());
 }
 
 TEST_F(SoundFileRecordingTest, ClosingWhileAWorkerAppendsIsSafe) {
