@@ -364,7 +364,9 @@ Handled StreamModel::Command(Channel& c, ControlRequest& request, Duration now) 
         c.produced = 0;
         c.bytes = 0;
         c.level = 0;
-        c.dry = false;
+        // An output started before anything was written is silent until its first data; only running
+        // out of data after that counts as an underrun.
+        c.dry = c.output && c.count == 0;
         if (!c.output) {
             c.head = 0; // a capture starts empty, so its first sample is the start's
             c.count = 0;

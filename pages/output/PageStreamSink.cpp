@@ -10,8 +10,14 @@
 CPageStreamSink::CPageStreamSink(QObject* context, ShowFn show, StopFn stop)
     : m_context(context), m_show(std::move(show)), m_stop(std::move(stop)) {}
 
-void CPageStreamSink::ShowFigures(int channel, const ChannelFigures& figures) {
-    QMetaObject::invokeMethod(m_context, [&] { m_show(channel, figures); }, Qt::BlockingQueuedConnection);
+void CPageStreamSink::ShowFigures(std::span<const ChannelFigures> figures) {
+    QMetaObject::invokeMethod(
+        m_context,
+        [&] {
+            for (size_t channel = 0; channel < figures.size(); ++channel)
+                m_show(static_cast<int>(channel), figures[channel]);
+        },
+        Qt::BlockingQueuedConnection);
 }
 
 void CPageStreamSink::PlayedToEnd(int channel) {

@@ -16,7 +16,7 @@ public:
     // `context` lives on the user-interface thread and outlives the worker.
     CPageStreamSink(QObject* context, ShowFn show, StopFn stop);
 
-    void ShowFigures(int channel, const ChannelFigures& figures) override;
+    void ShowFigures(std::span<const ChannelFigures> figures) override;
     void PlayedToEnd(int channel) override;
 
 private:

@@ -2,7 +2,7 @@
 #include "StreamWorker.h"
 
 CStreamWorker::CStreamWorker(std::vector<StreamChannel*> channels, IStreamSink& sink)
-    : m_channels(std::move(channels)), m_sink(sink), m_buffer(kPassSamples) {}
+    : m_channels(std::move(channels)), m_sink(sink), m_buffer(kPassSamples), m_results(m_channels.size()) {}
 
 CStreamWorker::~CStreamWorker() {
     RequestStop();
@@ -40,13 +40,16 @@ bool CStreamWorker::WaitForStop() {
 }
 
 void CStreamWorker::Run() {
+    std::vector<ChannelFigures> figures(m_channels.size());
     while (!WaitForStop()) {
         for (size_t i = 0; i < m_channels.size(); ++i) {
-            const PassResult pass = RunStreamPass(*m_channels[i], m_buffer);
-            m_sink.ShowFigures(static_cast<int>(i), pass.figures);
-            if (pass.playedToEnd)
-                m_sink.PlayedToEnd(static_cast<int>(i));
+            m_results[i] = RunStreamPass(*m_channels[i], m_buffer);
+            figures[i] = m_results[i].figures;
         }
+        m_sink.ShowFigures(figures);
+        for (size_t i = 0; i < m_channels.size(); ++i)
+            if (m_results[i].playedToEnd)
+                m_sink.PlayedToEnd(static_cast<int>(i));
     }
     m_finished.store(true, std::memory_order_release);
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -18,7 +19,9 @@ struct StreamChannel;
 class IStreamSink {
 public:
     virtual ~IStreamSink() = default;
-    virtual void ShowFigures(int channel, const ChannelFigures& figures) = 0;
+    // The figures of every channel after one pass, indexed by channel: one report a pass, so the page
+    // repaints once for all its channels.
+    virtual void ShowFigures(std::span<const ChannelFigures> figures) = 0;
     // The device has played the channel's whole file: stop the channel as the Stop button does.
     virtual void PlayedToEnd(int channel) = 0;
 };
@@ -50,6 +53,7 @@ private:
     std::vector<StreamChannel*> m_channels;
     IStreamSink& m_sink;
     std::vector<int16_t> m_buffer; // used by the worker thread only, for every channel in turn
+    std::vector<PassResult> m_results; // worker thread only
     std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_stop = false;
