@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -137,7 +138,9 @@ TEST(StreamPass, ShrunkFileEndsWhenWhatWasWrittenIsPlayed) {
 TEST(StreamPass, InputIsDrainedAndRecordedOnlyWhileRecording) {
     TempDir dir;
     ScriptedChannel s(StreamDirection::Input);
-    ASSERT_TRUE(s.channel.file.CreateForRecording(dir.Path("rec.raw"), 16000));
+    auto recording = std::make_shared<CSoundFile>();
+    ASSERT_TRUE(recording->CreateForRecording(dir.Path("rec.raw"), 16000));
+    s.channel.SetRecording(recording);
     s.channel.MarkRunning();
     struct Case {
         int32_t source;
