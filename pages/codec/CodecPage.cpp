@@ -64,14 +64,18 @@ QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
     return label;
 }
 
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
 
-QWidget* W(QWidget* widget) { return widget; }
+QWidget* W(QWidget* widget) {
+    return widget;
+}
 
 } // namespace
 
-CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* input, CDevice* output, CDevice* cfg,
-                       QWidget* parent)
+CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* input, CDevice* output,
+                       CDevice* cfg, QWidget* parent)
     : CPageDlg(parent), m_type(type), m_board(board), m_line(line), m_cfg(cfg) {
     setObjectName(QStringLiteral("codecPage%1").arg(line));
     m_channels[kInput].device = input;
@@ -84,7 +88,9 @@ CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* inpu
     BuildControls();
 }
 
-CCodecPage::~CCodecPage() { Shutdown(); }
+CCodecPage::~CCodecPage() {
+    Shutdown();
+}
 
 void CCodecPage::BuildControls() {
     auto* layout = new QHBoxLayout(this);
@@ -105,8 +111,8 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     c.file = Button(QStringLiteral("File"), named("FileButton"), title, group);
     c.fileName = Named(new QLineEdit(group), named("FileName"), spoken(QStringLiteral("file")));
     c.fileName->setReadOnly(true);
-    c.rate = NumberEdit(named("Rate"), spoken(input ? QStringLiteral("Sampling rate") : QStringLiteral("Sampling")),
-                        group);
+    c.rate = NumberEdit(named("Rate"),
+                        spoken(input ? QStringLiteral("Sampling rate") : QStringLiteral("Sampling")), group);
     c.slider = Named(new QSlider(Qt::Vertical, group), named("Slider"), spoken(QStringLiteral("gain")));
     // The top end is the lowest position, as on the output page: position 0 means the loudest.
     c.slider->setInvertedAppearance(true);
@@ -149,8 +155,10 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
         c.sine = Button(QStringLiteral("Sin"), named("SineButton"), title, group, true);
         c.sineFreq = NumberEdit(named("SineFreq"), spoken(QStringLiteral("sine frequency")), group);
         c.sineAmpl = NumberEdit(named("SineAmpl"), spoken(QStringLiteral("ampl")), group);
-        c.totalCount = Text(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("Total byte count")), group);
-        c.totalTime = Text(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("Total time count")), group);
+        c.totalCount =
+            Text(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("Total byte count")), group);
+        c.totalTime =
+            Text(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("Total time count")), group);
         form->addWidget(c.sine, row, 0);
         form->addWidget(c.sineFreq, row, 1);
         form->addWidget(Caption(QStringLiteral("ampl"), c.sineAmpl, group), row, 2, Qt::AlignRight);
@@ -221,7 +229,8 @@ bool CCodecPage::OnInitDialog() {
     ChannelControls& oc = Controls(kOutput);
     const QString outSection = Extras(kOutput).section;
     const bool sine = ReadBoardInt(m_board, outSection, QStringLiteral("SOURCE_SEL"), 1) != 0;
-    out.source.store(sine ? StreamChannel::kSourceSine : StreamChannel::kSourceFile, std::memory_order_relaxed);
+    out.source.store(sine ? StreamChannel::kSourceSine : StreamChannel::kSourceFile,
+                     std::memory_order_relaxed);
     {
         const QSignalBlocker blocker(oc.sine);
         oc.sine->setChecked(sine);
@@ -242,7 +251,8 @@ bool CCodecPage::OnInitDialog() {
     ic.fileName->setText(ReadBoardFile(m_board, inSection));
 
     // One rate for the whole codec; a board that refuses it keeps its own and the fields only show it.
-    const int32_t stored = ReadBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), kDefaultRate);
+    const int32_t stored =
+        ReadBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), kDefaultRate);
     if (!SetCodecRate(*m_cfg, static_cast<uint32_t>(stored))) {
         m_rateSettable = false;
         ic.rate->setEnabled(false);
@@ -258,8 +268,8 @@ bool CCodecPage::OnInitDialog() {
     m_sink = std::make_unique<CPageStreamSink>(
         this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
         [this](int channel) { Stop(channel); });
-    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&m_channels[kInput], &m_channels[kOutput]},
-                                               *m_sink);
+    m_worker = std::make_unique<CStreamWorker>(
+        std::vector<StreamChannel*>{&m_channels[kInput], &m_channels[kOutput]}, *m_sink);
     return m_worker->Start();
 }
 
@@ -301,8 +311,10 @@ bool CCodecPage::OpenChannel(int channel) {
     c.rate->setText(QString::number(*rate));
 
     if (channel == kOutput) {
-        c.sineFreq->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), 1000)));
-        c.sineAmpl->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), 32500)));
+        c.sineFreq->setText(
+            QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), 1000)));
+        c.sineAmpl->setText(
+            QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), 32500)));
     }
     c.start->setEnabled(true);
     c.stop->setEnabled(false);
@@ -386,7 +398,8 @@ void CCodecPage::Start(int channel) {
             ShowError(this, QStringLiteral("Cann't set sampling rate"));
             return;
         }
-        WriteBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), static_cast<int32_t>(rate));
+        WriteBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"),
+                      static_cast<int32_t>(rate));
     }
     const auto actual = GetCodecRate(*m_cfg);
     if (!actual) {
@@ -470,7 +483,9 @@ void CCodecPage::SetRunningControls(int channel, bool running) {
     c.stop->setEnabled(running);
 }
 
-void CCodecPage::CloseRecording() { Channel(kInput).TakeRecording(); }
+void CCodecPage::CloseRecording() {
+    Channel(kInput).TakeRecording();
+}
 
 void CCodecPage::SelectOutputFile() {
     StreamChannel& s = Channel(kOutput);
@@ -504,7 +519,8 @@ void CCodecPage::SinToggled() {
     StreamChannel& s = Channel(kOutput);
     if (s.running.load(std::memory_order_relaxed))
         return;
-    s.source.store(Controls(kOutput).sine->isChecked() ? StreamChannel::kSourceSine : StreamChannel::kSourceFile,
+    s.source.store(Controls(kOutput).sine->isChecked() ? StreamChannel::kSourceSine
+                                                       : StreamChannel::kSourceFile,
                    std::memory_order_relaxed);
 }
 

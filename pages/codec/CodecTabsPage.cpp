@@ -19,7 +19,9 @@ CCodecTabsPage::CCodecTabsPage(uint32_t type, int32_t board, const Devices& inpu
     layout->addWidget(m_tabs);
 }
 
-CCodecTabsPage::~CCodecTabsPage() { Shutdown(); }
+CCodecTabsPage::~CCodecTabsPage() {
+    Shutdown();
+}
 
 bool CCodecTabsPage::OnInitDialog() {
     if (!m_cfg)

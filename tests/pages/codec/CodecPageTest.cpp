@@ -29,7 +29,9 @@
 
 namespace {
 
-template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
+template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) {
+    return {a.begin(), a.end()};
+}
 
 // A board with its configuration device and the codec lines the test asks for. Line inputs deliver an
 // endless count of samples 0, 1, 2 ... while they report data available.
@@ -89,8 +91,8 @@ struct CodecBoard {
     }
 
     std::unique_ptr<CCodecTabsPage> Open() {
-        auto page = std::make_unique<CCodecTabsPage>(context.type, context.index, context.lineIn, context.lineOut,
-                                                     context.cfg);
+        auto page = std::make_unique<CCodecTabsPage>(context.type, context.index, context.lineIn,
+                                                     context.lineOut, context.cfg);
         EXPECT_TRUE(page->OnInitDialog());
         return page;
     }
@@ -160,12 +162,14 @@ TEST(CodecPage, RefusedStartUpRateLeavesTheRateToTheBoard) {
             EXPECT_EQ(board.prompts.messages.size(), refuse ? 1u : 0u);
             page->Start(CCodecPage::kInput);
             EXPECT_TRUE(page->Channel(CCodecPage::kInput).running.load());
-            EXPECT_EQ(board.Count(req::kSetCodecRate), refuse ? 1u : 2u) << "Start sends no rate when refused";
+            EXPECT_EQ(board.Count(req::kSetCodecRate), refuse ? 1u : 2u)
+                << "Start sends no rate when refused";
             page->Stop(CCodecPage::kInput);
             for (const char* name : {"inputRate", "outputRate"})
                 EXPECT_EQ(Child<QLineEdit>(page, name)->isEnabled(), !refuse) << name;
         }
-        EXPECT_EQ(ReadBoardInt(0, QStringLiteral("AIC"), QStringLiteral("SampleRate"), -1), refuse ? -1 : 16000);
+        EXPECT_EQ(ReadBoardInt(0, QStringLiteral("AIC"), QStringLiteral("SampleRate"), -1),
+                  refuse ? -1 : 16000);
     }
 }
 
@@ -219,7 +223,8 @@ TEST(CodecPage, RecordingHoldsEverySampleOnceUpToTheStop) {
     EXPECT_EQ(bytes.size(), stopped);
     ASSERT_EQ((bytes.size() - 4) % 2048, 0) << "whole blocks only";
     for (qsizetype i = 4; i + 1 < bytes.size(); i += 2) {
-        const auto sample = static_cast<uint16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
+        const auto sample =
+            static_cast<uint16_t>(static_cast<uint8_t>(bytes[i]) | (static_cast<uint8_t>(bytes[i + 1]) << 8));
         ASSERT_EQ(sample, static_cast<uint16_t>((i - 4) / 2)) << "at byte " << i;
     }
 }
@@ -248,7 +253,8 @@ TEST(CodecPage, SynchroModeOnlyOnTheFirstLineOfSomeBoards) {
         int line;
         bool offered;
     };
-    for (const Case c : {Case{0x330, 0, true}, Case{0x13204, 0, true}, Case{0x330, 1, false}, Case{0x340, 0, false}}) {
+    for (const Case c :
+         {Case{0x330, 0, true}, Case{0x13204, 0, true}, Case{0x330, 1, false}, Case{0x340, 0, false}}) {
         CodecBoard board({c.line}, c.type);
         auto tabs = board.Open();
         CCodecPage* page = tabs->Page(0);

@@ -156,4 +156,12 @@ TEST(StreamPass, InputIsDrainedAndRecordedOnlyWhileRecording) {
         total += c.recorded;
         EXPECT_EQ(std::filesystem::file_size(dir.Path("rec.raw")), total) << "available " << c.available;
     }
+    // Taken back by the page: the next pass records nothing, and the page's reference was the last.
+    s.channel.source.store(StreamChannel::kRecording);
+    std::weak_ptr<CSoundFile> held = recording;
+    recording.reset();
+    s.channel.TakeRecording();
+    RunStreamPass(s.channel, s.buffer);
+    EXPECT_EQ(std::filesystem::file_size(dir.Path("rec.raw")), total);
+    EXPECT_TRUE(held.expired());
 }
