@@ -45,6 +45,7 @@ struct CodecBoard {
 
     bool secondSet = false;
     bool refuseRate = false;
+    bool refuseGain = false;
     AttenuationBlock gain{0, 0, 0, 14, 0};
     std::atomic<uint32_t> available{0};
     std::atomic<uint16_t> nextSample{0};
@@ -79,7 +80,7 @@ struct CodecBoard {
             case req::kGetAttenuation2:
                 return {secondSet ? 1u : 0u, Vec(gain.Encode())};
             case req::kGetAttenuation:
-                return {1, Vec(gain.Encode())};
+                return {refuseGain ? 0u : 1u, refuseGain ? std::vector<uint8_t>{} : Vec(gain.Encode())};
             case req::kGetBufferState:
                 return {1, Vec(BufferState{32768, call.device[0] == 'i' ? available.load() : 0u}.Encode())};
             default:
@@ -133,6 +134,21 @@ TEST(CodecTabs, OneTabPerCompleteLineNumberedByPosition) {
             EXPECT_EQ(Child<QLineEdit>(page, "inputFileName")->text(), second ? "line2.raw" : "");
         }
     }
+}
+
+TEST(CodecTabs, LineThatDoesNotAnswerKeepsAnEmptyTabAndItsSettings) {
+    CodecBoard board({0});
+    board.refuseGain = true;
+    WriteBoardInt(0, QStringLiteral("AIC\\OUT0"), QStringLiteral("SOURCE_SEL"), 5);
+    {
+        auto tabs = board.Open();
+        ASSERT_EQ(tabs->Tabs()->count(), 1);
+        EXPECT_EQ(tabs->Tabs()->widget(0)->objectName(), "endedCodecPage0");
+        EXPECT_EQ(tabs->Tabs()->tabText(0), "Channel : 0");
+    }
+    EXPECT_EQ(ReadBoardInt(0, QStringLiteral("AIC\\OUT0"), QStringLiteral("SOURCE_SEL"), -1), 5)
+        << "a page that did not start writes nothing";
+    EXPECT_EQ(ReadBoardInt(0, QStringLiteral("AIC\\IN0"), QStringLiteral("SOURCE_SEL"), -1), -1);
 }
 
 TEST(CodecPage, GainTextsOfBothRequestSets) {
