@@ -22,7 +22,7 @@ const PageRow kRows[] = {
      CreatePhoneLinePage},
     {"CLineOptionsPage", {0x310D, 0x330D}, "Telephone line state", nullptr, CreateLineOptionsPage},
     {"COutputPage", {}, "PCM1717 device", "Headphones output", CreateOutputPage},
-    {"CCodecTabsPage", {}, "Input/output device AIC10", "Phone line input/output", nullptr},
+    {"CCodecTabsPage", {}, "Input/output device AIC10", "Phone line input/output", CreateCodecTabsPage},
     {"CCalibrationPage", {0x310, 0x320, 0x330, 0x350, 0x3204, 0x330D}, "Calibration AD7811", nullptr, CreateCalibrationPage},
 };
 

@@ -7,7 +7,9 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 class CDevice;
 
@@ -32,7 +34,26 @@ struct StreamChannel {
     std::atomic<uint32_t> freeSpacePeak{0};
 
     SineGenerator sine;
-    CSoundFile file; // guards itself: the page may close a recording while the worker appends
+    CSoundFile file; // the file an output channel plays
+
+    // An input channel's recording. The page hands it over at Start and takes it back at Stop; the worker
+    // borrows it for one append at a time. Whoever lets go last closes the file, so the user-interface
+    // thread never waits for a write in progress on a slow disk, and a block the worker read before the
+    // page took the recording back still lands in that recording, whole.
+    void SetRecording(std::shared_ptr<CSoundFile> recording) {
+        std::lock_guard lock(m_recordingMutex);
+        m_recording = std::move(recording);
+    }
+    // The page's hand-back: the recording leaves the channel; the caller's reference is the page's last.
+    std::shared_ptr<CSoundFile> TakeRecording() {
+        std::lock_guard lock(m_recordingMutex);
+        return std::exchange(m_recording, nullptr);
+    }
+    // The worker's borrow: the mutex guards only this copy, never a write.
+    std::shared_ptr<CSoundFile> Recording() const {
+        std::lock_guard lock(m_recordingMutex);
+        return m_recording;
+    }
 
     // Held by the worker only while it takes samples from the generator, and by the page while it
     // prepares the generator for a Start, so a Stop and a quick Start cannot meet a pass half-way.
@@ -49,4 +70,8 @@ struct StreamChannel {
         freeSpacePeak.store(0, std::memory_order_relaxed);
         running.store(true, std::memory_order_release);
     }
+
+  private:
+    mutable std::mutex m_recordingMutex;
+    std::shared_ptr<CSoundFile> m_recording;
 };

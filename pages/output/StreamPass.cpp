@@ -38,8 +38,11 @@ void Drain(StreamChannel& channel, int32_t samples, std::span<int16_t> buffer) {
     uint32_t got = 0;
     if (!channel.device->Read(buffer.data(), static_cast<uint32_t>(samples) * 2, &got) || got == 0)
         return;
-    if (channel.source.load(std::memory_order_relaxed) == StreamChannel::kRecording)
-        channel.file.Append(buffer.data(), got & ~1u); // writes nothing once the page closed the file
+    if (channel.source.load(std::memory_order_relaxed) != StreamChannel::kRecording)
+        return;
+    // Borrowed after the read: a recording the page has taken back gets nothing more.
+    if (const std::shared_ptr<CSoundFile> recording = channel.Recording())
+        recording->Append(buffer.data(), got & ~1u);
 }
 
 } // namespace
@@ -70,7 +73,8 @@ PassResult RunStreamPass(StreamChannel& channel, std::span<int16_t> buffer) {
     result.figures.rate = channel.actualRate.load(std::memory_order_relaxed);
 
     if (running && channel.direction == StreamDirection::Output &&
-        channel.source.load(std::memory_order_relaxed) == StreamChannel::kSourceFile && result.figures.counters) {
+        channel.source.load(std::memory_order_relaxed) == StreamChannel::kSourceFile &&
+        result.figures.counters) {
         const uint64_t played = result.figures.counters->bytes;
         const bool wholeFile = static_cast<int64_t>(played) >= channel.file.DataLength();
         // A file that shrank after it was opened: no more data, and the device played all it was given.

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 namespace {
@@ -137,7 +138,9 @@ TEST(StreamPass, ShrunkFileEndsWhenWhatWasWrittenIsPlayed) {
 TEST(StreamPass, InputIsDrainedAndRecordedOnlyWhileRecording) {
     TempDir dir;
     ScriptedChannel s(StreamDirection::Input);
-    ASSERT_TRUE(s.channel.file.CreateForRecording(dir.Path("rec.raw"), 16000));
+    auto recording = std::make_shared<CSoundFile>();
+    ASSERT_TRUE(recording->CreateForRecording(dir.Path("rec.raw"), 16000));
+    s.channel.SetRecording(recording);
     s.channel.MarkRunning();
     struct Case {
         int32_t source;
@@ -153,4 +156,12 @@ TEST(StreamPass, InputIsDrainedAndRecordedOnlyWhileRecording) {
         total += c.recorded;
         EXPECT_EQ(std::filesystem::file_size(dir.Path("rec.raw")), total) << "available " << c.available;
     }
+    // Taken back by the page: the next pass records nothing, and the page's reference was the last.
+    s.channel.source.store(StreamChannel::kRecording);
+    std::weak_ptr<CSoundFile> held = recording;
+    recording.reset();
+    s.channel.TakeRecording();
+    RunStreamPass(s.channel, s.buffer);
+    EXPECT_EQ(std::filesystem::file_size(dir.Path("rec.raw")), total);
+    EXPECT_TRUE(held.expired());
 }

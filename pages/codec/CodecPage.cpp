@@ -1,0 +1,602 @@
+// The codec line page: page start, the channel operations, the recording hand-over and the live figures.
+#include "CodecPage.h"
+
+#include "Helpers.h"
+#include "LevelMeter.h"
+#include "Prompts.h"
+#include "Settings.h"
+#include "StreamRequests.h"
+#include "StreamTexts.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr int32_t kLevelMax = 32767;
+// Only the first line of these boards can start its input in step with the other lines.
+constexpr uint16_t kSynchroBoards[] = {0x330, 0x320, 0x3204, 0x310};
+
+template <typename Widget> Widget* Named(Widget* widget, const QString& name, const QString& accessibleName) {
+    widget->setObjectName(name);
+    widget->setAccessibleName(accessibleName);
+    return widget;
+}
+
+QPushButton* Button(const QString& text, const QString& name, const QString& group, QWidget* parent,
+                    bool checkable = false) {
+    auto* button = Named(new QPushButton(text, parent), name, group + QLatin1Char(' ') + text);
+    button->setAutoDefault(false);
+    button->setCheckable(checkable);
+    return button;
+}
+
+QLineEdit* NumberEdit(const QString& name, const QString& accessibleName, QWidget* parent) {
+    auto* edit = Named(new QLineEdit(parent), name, accessibleName);
+    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 9);
+    return edit;
+}
+
+QLabel* Text(const QString& text, const QString& name, const QString& accessibleName, QWidget* parent) {
+    auto* label = Named(new QLabel(text, parent), name, accessibleName);
+    label->setTextFormat(Qt::PlainText);
+    return label;
+}
+
+QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
+    auto* label = new QLabel(text, parent);
+    label->setBuddy(buddy);
+    return label;
+}
+
+std::string LocalPath(const QString& path) {
+    return QFile::encodeName(path).toStdString();
+}
+
+QWidget* W(QWidget* widget) {
+    return widget;
+}
+
+} // namespace
+
+CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* input, CDevice* output,
+                       CDevice* cfg, QWidget* parent)
+    : CPageDlg(parent), m_type(type), m_board(board), m_line(line), m_cfg(cfg) {
+    setObjectName(QStringLiteral("codecPage%1").arg(line));
+    m_channels[kInput].device = input;
+    m_channels[kInput].direction = StreamDirection::Input;
+    m_channels[kInput].source.store(StreamChannel::kNotRecording, std::memory_order_relaxed);
+    m_channels[kOutput].device = output;
+    m_channels[kOutput].direction = StreamDirection::Output;
+    m_extras[kInput].section = QStringLiteral("AIC\\IN%1").arg(line);
+    m_extras[kOutput].section = QStringLiteral("AIC\\OUT%1").arg(line);
+    BuildControls();
+}
+
+CCodecPage::~CCodecPage() {
+    Shutdown();
+}
+
+void CCodecPage::BuildControls() {
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(BuildChannel(kInput));
+    layout->addWidget(BuildChannel(kOutput));
+}
+
+QGroupBox* CCodecPage::BuildChannel(int channel) {
+    ChannelControls& c = Controls(channel);
+    const bool input = channel == kInput;
+    const QString title = input ? QStringLiteral("Input") : QStringLiteral("Output");
+    const QString p = input ? QStringLiteral("input") : QStringLiteral("output");
+    auto* group = Named(new QGroupBox(title, this), p + QStringLiteral("Group"), title);
+    c.group = group;
+    auto named = [&](const char* suffix) { return p + QLatin1String(suffix); };
+    auto spoken = [&](const QString& what) { return title + QLatin1Char(' ') + what; };
+
+    c.file = Button(QStringLiteral("File"), named("FileButton"), title, group);
+    c.fileName = Named(new QLineEdit(group), named("FileName"), spoken(QStringLiteral("file")));
+    c.fileName->setReadOnly(true);
+    c.rate = NumberEdit(named("Rate"),
+                        spoken(input ? QStringLiteral("Sampling rate") : QStringLiteral("Sampling")), group);
+    c.slider = Named(new QSlider(Qt::Vertical, group), named("Slider"), spoken(QStringLiteral("gain")));
+    // The top end is the lowest position, as on the output page: position 0 means the loudest.
+    c.slider->setInvertedAppearance(true);
+    c.slider->setInvertedControls(true);
+    c.slider->setMinimumHeight(120);
+    c.gainText = Text(QString(), named("GainText"), spoken(QStringLiteral("gain value")), group);
+    c.mute = Button(QStringLiteral("Mute/unmute"), named("MuteButton"), title, group, true);
+    c.start = Button(QStringLiteral("Start"), named("StartButton"), title, group);
+    c.stop = Button(QStringLiteral("Stop"), named("StopButton"), title, group);
+    c.stop->setEnabled(false);
+    c.count = Text(QStringLiteral("0"), named("Count"), spoken(QStringLiteral("Byte count")), group);
+    c.time = Text(QStringLiteral("00:00:00:00"), named("Time"), spoken(QStringLiteral("Time count")), group);
+    c.dmaSize = Text(QString(), named("DmaSize"), spoken(QStringLiteral("DMA size")), group);
+    c.dmaCount = Text(QString(), named("DmaCount"), spoken(QStringLiteral("DMA count")), group);
+    c.progress = Named(new QProgressBar(group), named("Progress"), spoken(QStringLiteral("level")));
+    c.progress->setOrientation(Qt::Vertical);
+    c.progress->setTextVisible(false);
+    c.progress->setFixedWidth(18);
+    c.level = Text(QString(), named("Level"), spoken(QStringLiteral("level number")), group);
+    c.level->setAlignment(Qt::AlignHCenter);
+
+    auto* form = new QGridLayout;
+    int row = 0;
+    form->addWidget(c.file, row, 0);
+    form->addWidget(c.fileName, row++, 1, 1, 3);
+    if (input) {
+        c.writeFile = Named(new QCheckBox(QStringLiteral("write into file"), group), named("WriteFile"),
+                            QStringLiteral("write into file"));
+        c.synchro = Named(new QCheckBox(QStringLiteral("synchro mode"), group), named("Synchro"),
+                          QStringLiteral("synchro mode"));
+        form->addWidget(c.writeFile, row, 0, 1, 2);
+        form->addWidget(c.synchro, row++, 2, 1, 2);
+        form->addWidget(Caption(QStringLiteral("Sampling rate"), c.rate, group), row, 0);
+        form->addWidget(c.rate, row++, 1);
+        form->addWidget(Caption(QStringLiteral("Byte count :"), c.count, group), row, 0);
+        form->addWidget(c.count, row++, 1, 1, 3);
+        form->addWidget(Caption(QStringLiteral("Time count"), c.time, group), row, 0);
+        form->addWidget(c.time, row++, 1, 1, 3);
+    } else {
+        c.sine = Button(QStringLiteral("Sin"), named("SineButton"), title, group, true);
+        c.sineFreq = NumberEdit(named("SineFreq"), spoken(QStringLiteral("sine frequency")), group);
+        c.sineAmpl = NumberEdit(named("SineAmpl"), spoken(QStringLiteral("ampl")), group);
+        c.totalCount =
+            Text(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("Total byte count")), group);
+        c.totalTime =
+            Text(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("Total time count")), group);
+        form->addWidget(c.sine, row, 0);
+        form->addWidget(c.sineFreq, row, 1);
+        form->addWidget(Caption(QStringLiteral("ampl"), c.sineAmpl, group), row, 2, Qt::AlignRight);
+        form->addWidget(c.sineAmpl, row++, 3);
+        form->addWidget(Caption(QStringLiteral("Sampling"), c.rate, group), row, 0);
+        form->addWidget(c.rate, row++, 1);
+        form->addWidget(new QLabel(QStringLiteral("Current"), group), row, 1);
+        form->addWidget(new QLabel(QStringLiteral("Total"), group), row++, 2);
+        form->addWidget(Caption(QStringLiteral("Byte count :"), c.count, group), row, 0);
+        form->addWidget(c.count, row, 1);
+        form->addWidget(c.totalCount, row++, 2, 1, 2);
+        form->addWidget(Caption(QStringLiteral("Time count"), c.time, group), row, 0);
+        form->addWidget(c.time, row, 1);
+        form->addWidget(c.totalTime, row++, 2, 1, 2);
+    }
+    form->addWidget(Caption(QStringLiteral("DMA size"), c.dmaSize, group), row, 0);
+    form->addWidget(c.dmaSize, row++, 1, 1, 3);
+    form->addWidget(Caption(QStringLiteral("DMA count :"), c.dmaCount, group), row, 0);
+    form->addWidget(c.dmaCount, row++, 1, 1, 3);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(c.start);
+    buttons->addWidget(c.stop);
+    buttons->addWidget(c.mute);
+    form->addLayout(buttons, row++, 0, 1, 4);
+    form->setRowStretch(row, 1);
+
+    auto* sliderColumn = new QVBoxLayout;
+    sliderColumn->addWidget(c.gainText, 0, Qt::AlignHCenter);
+    sliderColumn->addWidget(c.slider, 1, Qt::AlignHCenter);
+    auto* meterColumn = new QVBoxLayout;
+    meterColumn->addWidget(c.progress, 1, Qt::AlignHCenter);
+    meterColumn->addWidget(c.level);
+
+    auto* columns = new QHBoxLayout(group);
+    columns->addLayout(form, 1);
+    columns->addLayout(sliderColumn);
+    columns->addLayout(meterColumn);
+
+    if (input)
+        connect(c.file, &QPushButton::clicked, this, [this] { SelectInputFile(); });
+    else {
+        connect(c.file, &QPushButton::clicked, this, [this] { SelectOutputFile(); });
+        connect(c.sine, &QPushButton::toggled, this, [this] { SinToggled(); });
+    }
+    connect(c.mute, &QPushButton::toggled, this, [this, channel] { MuteToggled(channel); });
+    connect(c.start, &QPushButton::clicked, this, [this, channel] { Start(channel); });
+    connect(c.stop, &QPushButton::clicked, this, [this, channel] { Stop(channel); });
+    connect(c.slider, &QSlider::valueChanged, this, [this, channel] { SliderMoved(channel); });
+    return group;
+}
+
+bool CCodecPage::OnInitDialog() {
+    QCheckBox* synchro = Controls(kInput).synchro;
+    synchro->setChecked(false);
+    const auto type16 = static_cast<uint16_t>(m_type & 0xFFFF);
+    bool offered = false;
+    for (uint16_t t : kSynchroBoards)
+        offered = offered || (m_line == 0 && type16 == t);
+    synchro->setVisible(offered);
+
+    if (!m_cfg)
+        return false;
+    if (CDevice* output = Channel(kOutput).device)
+        m_secondSet = AnswersSecondSet(*output);
+
+    // The output's source and file.
+    StreamChannel& out = Channel(kOutput);
+    ChannelControls& oc = Controls(kOutput);
+    const QString outSection = Extras(kOutput).section;
+    const bool sine = ReadBoardInt(m_board, outSection, QStringLiteral("SOURCE_SEL"), 1) != 0;
+    out.source.store(sine ? StreamChannel::kSourceSine : StreamChannel::kSourceFile,
+                     std::memory_order_relaxed);
+    {
+        const QSignalBlocker blocker(oc.sine);
+        oc.sine->setChecked(sine);
+    }
+    const QString outFile = ReadBoardFile(m_board, outSection);
+    if (!outFile.isEmpty() && out.file.OpenForReading(LocalPath(outFile))) {
+        oc.fileName->setText(outFile);
+        ShowOutputFile();
+    }
+
+    // The input's recording choice; nothing is created before Start.
+    ChannelControls& ic = Controls(kInput);
+    const QString inSection = Extras(kInput).section;
+    const bool record = ReadBoardInt(m_board, inSection, QStringLiteral("SOURCE_SEL"), 0) != 0;
+    Channel(kInput).source.store(record ? StreamChannel::kRecording : StreamChannel::kNotRecording,
+                                 std::memory_order_relaxed);
+    ic.writeFile->setChecked(record);
+    ic.fileName->setText(ReadBoardFile(m_board, inSection));
+
+    // One rate for the whole codec; a board that refuses it keeps its own and the fields only show it.
+    const int32_t stored =
+        ReadBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), kDefaultRate);
+    if (!SetCodecRate(*m_cfg, static_cast<uint32_t>(stored))) {
+        m_rateSettable = false;
+        ic.rate->setEnabled(false);
+        oc.rate->setEnabled(false);
+        ShowError(this, QStringLiteral("Can not set sampling rate"));
+    }
+
+    for (int channel : {kInput, kOutput})
+        if (!OpenChannel(channel))
+            return false;
+    m_started = true;
+
+    m_sink = std::make_unique<CPageStreamSink>(
+        this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
+        [this](int channel) { Stop(channel); });
+    m_worker = std::make_unique<CStreamWorker>(
+        std::vector<StreamChannel*>{&m_channels[kInput], &m_channels[kOutput]}, *m_sink);
+    return m_worker->Start();
+}
+
+bool CCodecPage::OpenChannel(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    ChannelExtras& x = Extras(channel);
+    if (!s.device)
+        return false;
+    CDevice& device = *s.device;
+
+    AttenuationBlock stored;
+    stored.value = static_cast<int16_t>(ReadBoardInt(m_board, x.section, QStringLiteral("ATT"), 0));
+    stored.mute = static_cast<int16_t>(ReadBoardInt(m_board, x.section, QStringLiteral("MUTE"), 0));
+    SetAttenuation(device, m_secondSet, stored); // a refused set shows in the get that follows
+    // A get that fails leaves no range to show: the start is abandoned as on the output page.
+    const auto now = GetAttenuation(device, m_secondSet);
+    if (!now)
+        return false;
+    x.gainMax = now->max;
+    x.gainMin = now->min;
+    x.gainValue = now->value;
+    x.mute = now->mute;
+    {
+        const QSignalBlocker blocker(c.slider);
+        c.slider->setRange(x.gainMin, x.gainMax);
+        c.slider->setValue(x.gainMax + x.gainMin - x.gainValue);
+    }
+    SliderMoved(channel);
+    {
+        const QSignalBlocker blocker(c.mute);
+        c.mute->setChecked(now->mute != 0);
+    }
+
+    const auto rate = GetCodecRate(*m_cfg);
+    if (!rate)
+        return false;
+    s.actualRate.store(static_cast<int32_t>(*rate), std::memory_order_relaxed);
+    c.rate->setText(QString::number(*rate));
+
+    if (channel == kOutput) {
+        c.sineFreq->setText(
+            QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), 1000)));
+        c.sineAmpl->setText(
+            QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), 32500)));
+    }
+    c.start->setEnabled(true);
+    c.stop->setEnabled(false);
+
+    c.meter = Named(new CLevelMeter(c.group), c.progress->objectName() + QStringLiteral("Meter"),
+                    c.progress->accessibleName());
+    if (!c.meter->Attach(c.progress))
+        return false;
+    c.meter->SetMax(kLevelMax);
+    c.meter->SetPos(0);
+    return true;
+}
+
+void CCodecPage::ShowOutputFile() {
+    CSoundFile& file = Channel(kOutput).file;
+    ChannelControls& c = Controls(kOutput);
+    const auto length = static_cast<uint32_t>(file.DataLength());
+    c.rate->setText(QString::number(file.SampleRate()));
+    c.totalCount->setText(QString::number(length));
+    c.totalTime->setText(FormatPlayTime(length, file.SampleRate()));
+}
+
+bool CCodecPage::ReadRateField(int channel, uint32_t* rate) {
+    QLineEdit* field = Controls(channel).rate;
+    if (!ParseUnsigned(rate, field->text())) {
+        ShowError(this, QStringLiteral("Cann't get sampling rate"));
+        return false;
+    }
+    field->setText(QString::number(*rate));
+    return true;
+}
+
+void CCodecPage::Start(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    if (s.running.load(std::memory_order_relaxed))
+        return;
+    uint32_t rate = 0;
+    if (!ReadRateField(channel, &rate))
+        return;
+
+    if (channel == kOutput) {
+        if (s.source.load(std::memory_order_relaxed) == StreamChannel::kSourceSine) {
+            uint32_t frequency = 0;
+            uint32_t amplitude = 0;
+            if (!ParseUnsigned(&frequency, c.sineFreq->text())) {
+                ShowError(this, QStringLiteral("Cann't get sinuse freq"));
+                return;
+            }
+            c.sineFreq->setText(QString::number(frequency));
+            if (!ParseUnsigned(&amplitude, c.sineAmpl->text())) {
+                ShowError(this, QStringLiteral("Cann't get sinuse amplitude"));
+                return;
+            }
+            c.sineAmpl->setText(QString::number(amplitude));
+            bool ready = false;
+            {
+                std::lock_guard lock(s.sourceMutex);
+                ready = s.sine.Init(rate, amplitude, frequency); // refuses 0 Hz as well
+            }
+            if (!ready) {
+                ShowError(this, QStringLiteral("Cann't initialize sinuse generator"));
+                return;
+            }
+        } else {
+            if (!s.file.IsOpen()) {
+                ShowError(this, QStringLiteral("Cann't open trn file"));
+                return;
+            }
+            if (!s.file.Rewind()) {
+                ShowError(this, QStringLiteral("Cann't reset sound data counter"));
+                return;
+            }
+        }
+    }
+
+    if (!m_cfg)
+        return;
+    if (m_rateSettable) {
+        if (!SetCodecRate(*m_cfg, rate)) {
+            ShowError(this, QStringLiteral("Cann't set sampling rate"));
+            return;
+        }
+        WriteBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"),
+                      static_cast<int32_t>(rate));
+    }
+    const auto actual = GetCodecRate(*m_cfg);
+    if (!actual) {
+        ShowError(this, QStringLiteral("Cann't get sampling rate"));
+        return;
+    }
+    s.actualRate.store(static_cast<int32_t>(*actual), std::memory_order_relaxed);
+    c.rate->setText(QString::number(*actual));
+
+    bool synchro = false;
+    if (channel == kInput) {
+        CloseRecording();
+        if (c.writeFile->isChecked()) {
+            s.source.store(StreamChannel::kRecording, std::memory_order_relaxed);
+            // A recording the worker still appends to closes when the worker lets go of it; the next one
+            // is created only then, so a late block of the old recording cannot land in a new file of the
+            // same name. That wait lasts one append at most and keeps the window painting.
+            while (!m_lastRecording.expired()) {
+                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            auto recording = std::make_shared<CSoundFile>();
+            if (!recording->CreateForRecording(LocalPath(c.fileName->text()), *actual)) {
+                ShowError(this, QStringLiteral("Cann't create TRN file"));
+                return;
+            }
+            m_lastRecording = recording;
+            s.SetRecording(std::move(recording));
+        } else {
+            s.source.store(StreamChannel::kNotRecording, std::memory_order_relaxed);
+        }
+        synchro = c.synchro->isChecked();
+    } else if (!s.device) {
+        return;
+    }
+
+    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStart, synchro)) {
+        ShowError(this, QStringLiteral("Cann't start device"));
+        if (channel == kInput)
+            CloseRecording(); // the file stays on disk with its header only
+        return;
+    }
+    SetRunningControls(channel, true);
+    s.MarkRunning();
+}
+
+void CCodecPage::Stop(int channel) {
+    StreamChannel& s = Channel(channel);
+    if (!s.running.load(std::memory_order_relaxed))
+        return;
+    bool synchro = false;
+    if (channel == kInput) {
+        CloseRecording();
+        synchro = Controls(kInput).synchro->isChecked();
+    } else if (!s.device) {
+        return;
+    }
+    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStop, synchro)) {
+        ShowError(this, QStringLiteral("Cann't stop device"));
+        return;
+    }
+    s.running.store(false, std::memory_order_release);
+    SetRunningControls(channel, false);
+    for (int other : {kInput, kOutput})
+        Controls(other).rate->setEnabled(m_rateSettable);
+}
+
+void CCodecPage::SetRunningControls(int channel, bool running) {
+    ChannelControls& c = Controls(channel);
+    std::vector<QWidget*> idle = {W(c.rate), W(c.start), W(c.fileName), W(c.file)};
+    if (channel == kInput) {
+        idle.push_back(c.writeFile);
+        idle.push_back(c.synchro);
+    } else {
+        idle.push_back(c.sine);
+        idle.push_back(c.sineFreq);
+        idle.push_back(c.sineAmpl);
+    }
+    for (QWidget* w : idle)
+        w->setEnabled(!running);
+    c.stop->setEnabled(running);
+}
+
+void CCodecPage::CloseRecording() {
+    Channel(kInput).TakeRecording();
+}
+
+void CCodecPage::SelectOutputFile() {
+    StreamChannel& s = Channel(kOutput);
+    ChannelControls& c = Controls(kOutput);
+    if (s.running.load(std::memory_order_relaxed))
+        return;
+    QString path;
+    if (!ChooseFile(this, true, c.fileName, &path, false))
+        return;
+    s.file.Close();
+    if (!s.file.OpenForReading(LocalPath(path))) {
+        ShowError(this, QStringLiteral("Cann't open TRN file"));
+        return;
+    }
+    ShowOutputFile(); // the source stays as "Sin" says
+}
+
+void CCodecPage::SelectInputFile() {
+    StreamChannel& s = Channel(kInput);
+    ChannelControls& c = Controls(kInput);
+    if (s.running.load(std::memory_order_relaxed))
+        return;
+    if (!ChooseFile(this, false, c.fileName, nullptr, false))
+        return;
+    CloseRecording();
+    c.writeFile->setChecked(true);
+    s.source.store(StreamChannel::kRecording, std::memory_order_relaxed);
+}
+
+void CCodecPage::SinToggled() {
+    StreamChannel& s = Channel(kOutput);
+    if (s.running.load(std::memory_order_relaxed))
+        return;
+    s.source.store(Controls(kOutput).sine->isChecked() ? StreamChannel::kSourceSine
+                                                       : StreamChannel::kSourceFile,
+                   std::memory_order_relaxed);
+}
+
+void CCodecPage::MuteToggled(int channel) {
+    Extras(channel).mute = Controls(channel).mute->isChecked() ? 1 : 0;
+    SliderMoved(channel);
+}
+
+void CCodecPage::SliderMoved(int channel) {
+    StreamChannel& s = Channel(channel);
+    ChannelControls& c = Controls(channel);
+    ChannelExtras& x = Extras(channel);
+    if (!s.device)
+        return;
+    AttenuationBlock block;
+    block.value = static_cast<int16_t>(x.gainMax - c.slider->value() + x.gainMin);
+    block.mute = static_cast<int16_t>(x.mute);
+    block.max = x.gainMax;
+    block.min = x.gainMin;
+    SetAttenuation(*s.device, m_secondSet, block); // a refused set shows in the get that follows
+    const auto now = GetAttenuation(*s.device, m_secondSet);
+    if (!now)
+        return;
+    {
+        const QSignalBlocker sliderBlocker(c.slider);
+        const QSignalBlocker muteBlocker(c.mute);
+        c.slider->setValue(x.gainMax - now->value + x.gainMin);
+        c.mute->setChecked(now->mute != 0);
+    }
+    x.gainValue = now->value;
+    c.gainText->setText(QString::fromStdString(GainText(m_secondSet, now->value)));
+}
+
+void CCodecPage::ShowFigures(int channel, const ChannelFigures& figures) {
+    ChannelControls& c = Controls(channel);
+    if (figures.buffer) {
+        c.dmaSize->setText(QString::number(figures.buffer->length));
+        c.dmaCount->setText(QString::number(figures.buffer->space));
+    }
+    if (figures.counters) {
+        if (c.meter)
+            c.meter->SetPos(figures.counters->level);
+        c.level->setText(QString::number(figures.counters->level));
+        c.count->setText(QString::number(figures.counters->bytes));
+        c.time->setText(FormatPlayTime(figures.counters->bytes, static_cast<uint32_t>(figures.rate)));
+    }
+}
+
+void CCodecPage::Shutdown() {
+    if (m_shutDown)
+        return;
+    m_shutDown = true;
+    if (m_worker)
+        StopWorkerServingEvents(*m_worker);
+    if (m_started)
+        SaveSettings();
+}
+
+void CCodecPage::SaveSettings() {
+    ChannelControls& ic = Controls(kInput);
+    ChannelControls& oc = Controls(kOutput);
+    const QString in = Extras(kInput).section;
+    const QString out = Extras(kOutput).section;
+    const bool sine = Channel(kOutput).source.load(std::memory_order_relaxed) == StreamChannel::kSourceSine;
+    WriteBoardInt(m_board, out, QStringLiteral("SOURCE_SEL"), sine ? 1 : 0);
+    WriteBoardFile(m_board, out, oc.fileName->text());
+    WriteBoardInt(m_board, in, QStringLiteral("SOURCE_SEL"), ic.writeFile->isChecked() ? 1 : 0);
+    WriteBoardFile(m_board, in, ic.fileName->text());
+    for (int channel : {kInput, kOutput}) {
+        const ChannelExtras& x = Extras(channel);
+        WriteBoardInt(m_board, x.section, QStringLiteral("ATT"), x.gainValue);
+        WriteBoardInt(m_board, x.section, QStringLiteral("MUTE"), x.mute);
+    }
+    uint32_t number = 0;
+    if (ParseUnsigned(&number, oc.sineFreq->text()))
+        WriteBoardInt(m_board, out, QStringLiteral("SINE_FREQ"), static_cast<int32_t>(number));
+    if (ParseUnsigned(&number, oc.sineAmpl->text()))
+        WriteBoardInt(m_board, out, QStringLiteral("SINE_AMPL"), static_cast<int32_t>(number));
+}

@@ -1,0 +1,118 @@
+// CCodecPage: one AIC10 codec line. An input channel that records what the codec receives (into a file
+// when asked) and an output channel that plays a sound file or a sine tone, each with gain, mute, the
+// codec sampling rate, Start and Stop, live DMA figures, counters and a level meter.
+#pragma once
+
+#include "PageDlg.h"
+#include "PageStreamSink.h"
+#include "StreamChannel.h"
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+class CDevice;
+class CLevelMeter;
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+
+class CCodecPage : public CPageDlg {
+    Q_OBJECT
+  public:
+    static constexpr int kInput = 0;
+    static constexpr int kOutput = 1;
+    static constexpr int32_t kDefaultRate = 16000;
+
+    CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* input, CDevice* output, CDevice* cfg,
+               QWidget* parent = nullptr);
+    ~CCodecPage() override;
+
+    bool OnInitDialog() override;
+    // Stops the worker (serving its last reports) and stores the settings; once.
+    void Shutdown() override;
+
+    // The page's operations, as the buttons and sliders start them.
+    void Start(int channel);
+    void Stop(int channel);
+    void SelectOutputFile();
+    void SelectInputFile();
+    void SinToggled();
+    void MuteToggled(int channel);
+    void SliderMoved(int channel);
+
+    bool SecondRequestSet() const { return m_secondSet; }
+    bool RateSettable() const { return m_rateSettable; }
+    int32_t Line() const { return m_line; }
+    StreamChannel& Channel(int channel) { return m_channels[static_cast<size_t>(channel)]; }
+
+  private:
+    struct ChannelControls {
+        QGroupBox* group = nullptr;
+        QPushButton* file = nullptr;
+        QLineEdit* fileName = nullptr;
+        QCheckBox* writeFile = nullptr; // input
+        QCheckBox* synchro = nullptr;   // input
+        QPushButton* sine = nullptr;    // output
+        QLineEdit* sineFreq = nullptr;  // output
+        QLineEdit* sineAmpl = nullptr;  // output
+        QLineEdit* rate = nullptr;
+        QLabel* gainText = nullptr;
+        QSlider* slider = nullptr;
+        QPushButton* mute = nullptr;
+        QPushButton* start = nullptr;
+        QPushButton* stop = nullptr;
+        QLabel* count = nullptr;
+        QLabel* totalCount = nullptr; // output
+        QLabel* time = nullptr;
+        QLabel* totalTime = nullptr; // output
+        QLabel* dmaSize = nullptr;
+        QLabel* dmaCount = nullptr;
+        QProgressBar* progress = nullptr;
+        CLevelMeter* meter = nullptr;
+        QLabel* level = nullptr;
+    };
+    // What the user-interface thread alone keeps of a channel.
+    struct ChannelExtras {
+        int16_t gainMax = 0;
+        int16_t gainMin = 0;
+        int16_t gainValue = 0;
+        int32_t mute = 0;
+        QString section;
+    };
+
+    void BuildControls();
+    QGroupBox* BuildChannel(int channel);
+    bool OpenChannel(int channel);
+    void ShowOutputFile();
+    // The channel's rate field as a number, written back; false after a message.
+    bool ReadRateField(int channel, uint32_t* rate);
+    void SetRunningControls(int channel, bool running);
+    void ShowFigures(int channel, const ChannelFigures& figures);
+    // Takes the recording back from the input channel and lets go of it (see StreamChannel).
+    void CloseRecording();
+    void SaveSettings();
+    ChannelControls& Controls(int channel) { return m_controls[static_cast<size_t>(channel)]; }
+    ChannelExtras& Extras(int channel) { return m_extras[static_cast<size_t>(channel)]; }
+
+    uint32_t m_type;
+    int32_t m_board;
+    int32_t m_line;
+    CDevice* m_cfg;
+    std::array<StreamChannel, 2> m_channels;
+    std::array<ChannelExtras, 2> m_extras;
+    std::array<ChannelControls, 2> m_controls;
+    bool m_secondSet = false;
+    bool m_rateSettable = true;
+    bool m_started = false; // the page start read the settings, so closing may write them back
+    bool m_shutDown = false;
+    // The last recording handed to the input channel; alive while the worker still appends to it.
+    std::weak_ptr<CSoundFile> m_lastRecording;
+
+    std::unique_ptr<CPageStreamSink> m_sink;
+    std::unique_ptr<CStreamWorker> m_worker;
+};
