@@ -166,7 +166,7 @@ int main(int argc, char** argv) {
                 context.lineIn[static_cast<size_t>(line)] = open(b, "PHONE_LINE" + std::to_string(line) + "_IN_DEV");
                 context.lineOut[static_cast<size_t>(line)] = open(b, "PHONE_LINE" + std::to_string(line) + "_OUT_DEV");
             }
-            auto* codec = new CCodecTabsPage(context, board);
+            auto* codec = new CCodecTabsPage(context.type, context.index, context.lineIn, context.lineOut, context.cfg, board);
             board->addTab(codec, QStringLiteral("Input/output device AIC10"));
             if (!codec->OnInitDialog()) {
                 std::fprintf(stderr, "board %d: the codec page did not start\n", b);

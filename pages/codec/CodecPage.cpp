@@ -7,11 +7,11 @@
 #include "Settings.h"
 #include "StreamRequests.h"
 #include "StreamTexts.h"
+#include "StreamWidgets.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QEventLoop>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -31,42 +31,6 @@ namespace {
 constexpr int32_t kLevelMax = 32767;
 // Only the first line of these boards can start its input in step with the other lines.
 constexpr uint16_t kSynchroBoards[] = {0x330, 0x320, 0x3204, 0x310};
-
-template <typename Widget> Widget* Named(Widget* widget, const QString& name, const QString& accessibleName) {
-    widget->setObjectName(name);
-    widget->setAccessibleName(accessibleName);
-    return widget;
-}
-
-QPushButton* Button(const QString& text, const QString& name, const QString& group, QWidget* parent,
-                    bool checkable = false) {
-    auto* button = Named(new QPushButton(text, parent), name, group + QLatin1Char(' ') + text);
-    button->setAutoDefault(false);
-    button->setCheckable(checkable);
-    return button;
-}
-
-QLineEdit* NumberEdit(const QString& name, const QString& accessibleName, QWidget* parent) {
-    auto* edit = Named(new QLineEdit(parent), name, accessibleName);
-    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 9);
-    return edit;
-}
-
-QLabel* Text(const QString& text, const QString& name, const QString& accessibleName, QWidget* parent) {
-    auto* label = Named(new QLabel(text, parent), name, accessibleName);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    return label;
-}
-
-std::string LocalPath(const QString& path) {
-    return QFile::encodeName(path).toStdString();
-}
 
 QWidget* W(QWidget* widget) {
     return widget;
@@ -108,7 +72,7 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     auto named = [&](const char* suffix) { return p + QLatin1String(suffix); };
     auto spoken = [&](const QString& what) { return title + QLatin1Char(' ') + what; };
 
-    c.file = Button(QStringLiteral("File"), named("FileButton"), title, group);
+    c.file = PageButton(QStringLiteral("File"), named("FileButton"), title + QLatin1Char(' ') + QStringLiteral("File"), group);
     c.fileName = Named(new QLineEdit(group), named("FileName"), spoken(QStringLiteral("file")));
     c.fileName->setReadOnly(true);
     c.rate = NumberEdit(named("Rate"),
@@ -118,20 +82,20 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     c.slider->setInvertedAppearance(true);
     c.slider->setInvertedControls(true);
     c.slider->setMinimumHeight(120);
-    c.gainText = Text(QString(), named("GainText"), spoken(QStringLiteral("gain value")), group);
-    c.mute = Button(QStringLiteral("Mute/unmute"), named("MuteButton"), title, group, true);
-    c.start = Button(QStringLiteral("Start"), named("StartButton"), title, group);
-    c.stop = Button(QStringLiteral("Stop"), named("StopButton"), title, group);
+    c.gainText = FigureText(QString(), named("GainText"), spoken(QStringLiteral("gain value")), QStringLiteral("-100.0 dB"), group);
+    c.mute = PageButton(QStringLiteral("Mute/unmute"), named("MuteButton"), title + QLatin1Char(' ') + QStringLiteral("Mute/unmute"), group, true);
+    c.start = PageButton(QStringLiteral("Start"), named("StartButton"), title + QLatin1Char(' ') + QStringLiteral("Start"), group);
+    c.stop = PageButton(QStringLiteral("Stop"), named("StopButton"), title + QLatin1Char(' ') + QStringLiteral("Stop"), group);
     c.stop->setEnabled(false);
-    c.count = Text(QStringLiteral("0"), named("Count"), spoken(QStringLiteral("Byte count")), group);
-    c.time = Text(QStringLiteral("00:00:00:00"), named("Time"), spoken(QStringLiteral("Time count")), group);
-    c.dmaSize = Text(QString(), named("DmaSize"), spoken(QStringLiteral("DMA size")), group);
-    c.dmaCount = Text(QString(), named("DmaCount"), spoken(QStringLiteral("DMA count")), group);
+    c.count = FigureText(QStringLiteral("0"), named("Count"), spoken(QStringLiteral("Byte count")), kLongestCount, group);
+    c.time = FigureText(QStringLiteral("00:00:00:00"), named("Time"), spoken(QStringLiteral("Time count")), kLongestTime, group);
+    c.dmaSize = FigureText(QString(), named("DmaSize"), spoken(QStringLiteral("DMA size")), kLongestCount, group);
+    c.dmaCount = FigureText(QString(), named("DmaCount"), spoken(QStringLiteral("DMA count")), kLongestCount, group);
     c.progress = Named(new QProgressBar(group), named("Progress"), spoken(QStringLiteral("level")));
     c.progress->setOrientation(Qt::Vertical);
     c.progress->setTextVisible(false);
     c.progress->setFixedWidth(18);
-    c.level = Text(QString(), named("Level"), spoken(QStringLiteral("level number")), group);
+    c.level = FigureText(QString(), named("Level"), spoken(QStringLiteral("level number")), kLongestLevel, group);
     c.level->setAlignment(Qt::AlignHCenter);
 
     auto* form = new QGridLayout;
@@ -152,13 +116,13 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
         form->addWidget(Caption(QStringLiteral("Time count"), c.time, group), row, 0);
         form->addWidget(c.time, row++, 1, 1, 3);
     } else {
-        c.sine = Button(QStringLiteral("Sin"), named("SineButton"), title, group, true);
+        c.sine = PageButton(QStringLiteral("Sin"), named("SineButton"), title + QLatin1Char(' ') + QStringLiteral("Sin"), group, true);
         c.sineFreq = NumberEdit(named("SineFreq"), spoken(QStringLiteral("sine frequency")), group);
         c.sineAmpl = NumberEdit(named("SineAmpl"), spoken(QStringLiteral("ampl")), group);
         c.totalCount =
-            Text(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("Total byte count")), group);
+            FigureText(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("Total byte count")), kLongestCount, group);
         c.totalTime =
-            Text(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("Total time count")), group);
+            FigureText(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("Total time count")), kLongestTime, group);
         form->addWidget(c.sine, row, 0);
         form->addWidget(c.sineFreq, row, 1);
         form->addWidget(Caption(QStringLiteral("ampl"), c.sineAmpl, group), row, 2, Qt::AlignRight);

@@ -9,10 +9,10 @@
 #include "Settings.h"
 #include "StreamRequests.h"
 #include "StreamTexts.h"
+#include "StreamWidgets.h"
 
 #include <QApplication>
 #include <QCheckBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -38,39 +38,6 @@ const char* const kRouting[16][2] = {
 constexpr int kFirstRow = 9;
 constexpr int32_t kLevelMax = 32767;
 
-template <typename Widget> Widget* Named(Widget* widget, const QString& name) {
-    widget->setObjectName(name);
-    return widget;
-}
-
-QPushButton* Button(const QString& text, const QString& name, QWidget* parent, bool checkable = false) {
-    auto* button = Named(new QPushButton(text, parent), name);
-    button->setAutoDefault(false);
-    button->setCheckable(checkable);
-    return button;
-}
-
-QLineEdit* NumberEdit(const QString& name, QWidget* parent, const QString& accessibleName) {
-    auto* edit = Named(new QLineEdit(parent), name);
-    edit->setMaximumWidth(edit->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 9);
-    edit->setAccessibleName(accessibleName);
-    return edit;
-}
-
-QLabel* Text(const QString& text, const QString& name, QWidget* parent) {
-    auto* label = Named(new QLabel(text, parent), name);
-    label->setTextFormat(Qt::PlainText);
-    return label;
-}
-
-QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent) {
-    auto* label = new QLabel(text, parent);
-    label->setBuddy(buddy);
-    return label;
-}
-
-std::string LocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-
 } // namespace
 
 COutputPage::COutputPage(uint32_t type, int32_t board, CDevice* cfg, CDevice* left, CDevice* right, QWidget* parent)
@@ -90,9 +57,8 @@ void COutputPage::BuildControls() {
     layout->addWidget(BuildChannel(kLeft, QStringLiteral("Left channel"), "left"));
 
     auto* middle = new QVBoxLayout;
-    auto* icon = Named(new QLabel(this), QStringLiteral("outputIcon"));
+    auto* icon = Named(new QLabel(this), QStringLiteral("outputIcon"), QStringLiteral("PCM1717"));
     icon->setPixmap(QApplication::windowIcon().pixmap(32, 32));
-    icon->setAccessibleName(QStringLiteral("PCM1717"));
     middle->addWidget(icon, 0, Qt::AlignHCenter);
     m_gridPlace = Named(new QListWidget(this), QStringLiteral("routingList"));
     m_gridPlace->setMinimumWidth(150);
@@ -108,38 +74,43 @@ void COutputPage::BuildControls() {
 QGroupBox* COutputPage::BuildChannel(int channel, const QString& title, const char* prefix) {
     ChannelControls& c = Controls(channel);
     const QString p = QLatin1String(prefix);
-    auto* group = Named(new QGroupBox(title, this), p + QStringLiteral("Group"));
+    auto named = [&](const char* suffix) { return p + QLatin1String(suffix); };
+    auto spoken = [&](const QString& what) { return title + QLatin1Char(' ') + what; };
+    auto* group = Named(new QGroupBox(title, this), named("Group"), title);
     c.group = group;
-    c.file = Button(QStringLiteral("File"), p + QStringLiteral("FileButton"), group);
-    c.fileName = Named(new QLineEdit(group), p + QStringLiteral("FileName"));
+    c.file = PageButton(QStringLiteral("File"), named("FileButton"), spoken(QStringLiteral("File")), group);
+    c.fileName = Named(new QLineEdit(group), named("FileName"), spoken(QStringLiteral("file name")));
     c.fileName->setReadOnly(true);
-    c.fileName->setAccessibleName(title + QStringLiteral(" file"));
-    c.sine = Button(QStringLiteral("Sin"), p + QStringLiteral("SineButton"), group, true);
-    c.sineFreq = NumberEdit(p + QStringLiteral("SineFreq"), group, QStringLiteral("Sin"));
-    c.sineAmpl = NumberEdit(p + QStringLiteral("SineAmpl"), group, QStringLiteral("ampl :"));
-    c.rate = NumberEdit(p + QStringLiteral("Rate"), group, QStringLiteral("Freq :"));
-    c.slider = Named(new QSlider(Qt::Vertical, group), p + QStringLiteral("Slider"));
+    c.sine = PageButton(QStringLiteral("Sin"), named("SineButton"), spoken(QStringLiteral("Sin")), group, true);
+    c.sineFreq = NumberEdit(named("SineFreq"), spoken(QStringLiteral("sine frequency")), group);
+    c.sineAmpl = NumberEdit(named("SineAmpl"), QString(), group);
+    c.rate = NumberEdit(named("Rate"), QString(), group);
+    c.slider = Named(new QSlider(Qt::Vertical, group), named("Slider"));
     // The top end is the lowest position, as on the board's own tools: position 0 means the loudest.
     c.slider->setInvertedAppearance(true);
     c.slider->setInvertedControls(true);
     c.slider->setMinimumHeight(120);
-    c.attText = Text(QString(), p + QStringLiteral("AttText"), group);
-    c.mute = Button(QStringLiteral("Mute"), p + QStringLiteral("MuteButton"), group, true);
-    c.start = Button(QStringLiteral("Start"), p + QStringLiteral("StartButton"), group);
-    c.stop = Button(QStringLiteral("Stop"), p + QStringLiteral("StopButton"), group);
+    c.attText = FigureText(QString(), named("AttText"), spoken(QStringLiteral("attenuation")),
+                           QStringLiteral("-100.00"), group);
+    c.mute = PageButton(QStringLiteral("Mute"), named("MuteButton"), spoken(QStringLiteral("Mute")), group, true);
+    c.start = PageButton(QStringLiteral("Start"), named("StartButton"), spoken(QStringLiteral("Start")), group);
+    c.stop = PageButton(QStringLiteral("Stop"), named("StopButton"), spoken(QStringLiteral("Stop")), group);
     c.stop->setEnabled(false);
-    c.count = Text(QStringLiteral("0"), p + QStringLiteral("Count"), group);
-    c.totalCount = Text(QStringLiteral("0"), p + QStringLiteral("TotalCount"), group);
-    c.playTime = Text(QStringLiteral("00:00:00"), p + QStringLiteral("PlayTime"), group);
-    c.totalTime = Text(QStringLiteral("0"), p + QStringLiteral("TotalTime"), group);
-    c.dmaLength = Text(QString(), p + QStringLiteral("DmaLength"), group);
-    c.freeSpace = Text(QString(), p + QStringLiteral("FreeSpace"), group);
-    c.reset = Button(QStringLiteral("Reset"), p + QStringLiteral("ResetButton"), group);
-    c.progress = Named(new QProgressBar(group), p + QStringLiteral("Progress"));
+    c.count = FigureText(QStringLiteral("0"), named("Count"), QString(), kLongestCount, group);
+    c.totalCount = FigureText(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("total count")),
+                              kLongestCount, group);
+    c.playTime = FigureText(QStringLiteral("00:00:00"), named("PlayTime"), QString(), kLongestTime, group);
+    c.totalTime = FigureText(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("total play time")),
+                             kLongestTime, group);
+    c.dmaLength = FigureText(QString(), named("DmaLength"), QString(), kLongestCount, group);
+    c.freeSpace = FigureText(QString(), named("FreeSpace"), QString(), QStringLiteral("-2147483648 / -2147483648"),
+                             group);
+    c.reset = PageButton(QStringLiteral("Reset"), named("ResetButton"), spoken(QStringLiteral("Reset")), group);
+    c.progress = Named(new QProgressBar(group), named("Progress"));
     c.progress->setOrientation(Qt::Vertical);
     c.progress->setTextVisible(false);
     c.progress->setFixedWidth(18);
-    c.level = Text(QString(), p + QStringLiteral("Level"), group);
+    c.level = FigureText(QString(), named("Level"), spoken(QStringLiteral("level")), kLongestLevel, group);
     c.level->setAlignment(Qt::AlignHCenter);
 
     auto* form = new QGridLayout;
@@ -201,10 +172,9 @@ bool COutputPage::OnInitDialog() {
         return false;
     m_secondSet = AnswersSecondSet(*left);
 
-    m_grid = Named(new CGridBox(this), QStringLiteral("routingGrid"));
+    m_grid = Named(new CGridBox(this), QStringLiteral("routingGrid"), QStringLiteral("Routing"));
     if (!m_grid->Attach(m_gridPlace))
         return false;
-    m_grid->setAccessibleName(QStringLiteral("Routing"));
     m_grid->AddColumn(QStringLiteral("Left"));
     m_grid->AddColumn(QStringLiteral("Right"));
     for (int column = 0; column < 2; ++column)
@@ -281,10 +251,10 @@ bool COutputPage::OpenChannel(int channel) {
     c.sineAmpl->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), 32500)));
     SetRunningControls(channel, false);
 
-    c.meter = Named(new CLevelMeter(c.group), c.progress->objectName() + QStringLiteral("Meter"));
+    c.meter = Named(new CLevelMeter(c.group), c.progress->objectName() + QStringLiteral("Meter"),
+                    c.group->title() + QStringLiteral(" level meter"));
     if (!c.meter->Attach(c.progress))
         return false;
-    c.meter->setAccessibleName(QStringLiteral("Level"));
     c.meter->SetMax(kLevelMax);
     c.meter->SetPos(0);
 
