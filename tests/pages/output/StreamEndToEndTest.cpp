@@ -1,0 +1,178 @@
+// The streaming engine against the simulated board, worker thread included: a played file arrives in the
+// board's capture byte for byte, a recording is one unbroken run of what the input delivered, and a
+// line's recording holds, in loopback, the file its output played. The test steps the board's clock
+// once per worker pass, so the outcome does not depend on how fast the machine is.
+#include "RequestCodes.h"
+#include "SimDevice.h"
+#include "StreamChannel.h"
+#include "StreamRequests.h"
+#include "StreamWorker.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <condition_variable>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// Counts the worker's passes and stops a file channel that has been played to its end.
+class LockstepSink : public IStreamSink {
+public:
+    explicit LockstepSink(std::vector<StreamChannel*> channels) : m_channels(std::move(channels)) {}
+    void ShowFigures(std::span<const ChannelFigures>) override {
+        std::lock_guard lock(m_mutex);
+        ++m_passes;
+        m_changed.notify_all();
+    }
+    void PlayedToEnd(int channel) override {
+        StreamChannel& c = *m_channels[static_cast<size_t>(channel)];
+        if (SendStreamCommand(*c.device, StreamCommand::kStop))
+            c.running.store(false);
+        std::lock_guard lock(m_mutex);
+        ++m_ended;
+    }
+    // Waits until the worker has finished one more pass; false if it does not within a few seconds.
+    bool AwaitPass() {
+        std::unique_lock lock(m_mutex);
+        const int seen = m_passes;
+        return m_changed.wait_for(lock, 5s, [&] { return m_passes > seen; });
+    }
+    int Ended() {
+        std::lock_guard lock(m_mutex);
+        return m_ended;
+    }
+
+private:
+    std::vector<StreamChannel*> m_channels;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    int m_passes = 0;
+    int m_ended = 0;
+};
+
+std::vector<int16_t> Samples(const std::vector<uint8_t>& bytes, size_t from) {
+    std::vector<int16_t> samples;
+    for (size_t i = from; i + 1 < bytes.size(); i += 2)
+        samples.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+    return samples;
+}
+
+struct StreamEndToEnd : ::testing::Test {
+    TempDir dir;
+    SimFixtureBoards boards{{sim::BoardConfig{}}};
+    std::unique_ptr<CDevice> cfg = boards.Open(0, "VELTRIN_CFG");
+
+    // A raw 16 kHz file of `count` samples that never repeat within it.
+    std::string WriteTone(const std::string& name, int count, std::vector<int16_t>* samples) {
+        std::vector<uint8_t> image;
+        PutU32(image, 16000);
+        for (int i = 0; i < count; ++i) {
+            samples->push_back(static_cast<int16_t>((i * 7919) % 30011 - 15000));
+            PutS16(image, samples->back());
+        }
+        return dir.Write(name, image);
+    }
+    void StartOutputFile(StreamChannel& c, CDevice* device, const std::string& path) {
+        c.device = device;
+        ASSERT_TRUE(c.file.OpenForReading(path));
+        c.source.store(StreamChannel::kSourceFile);
+        c.actualRate.store(16000);
+        ASSERT_TRUE(SendStreamCommand(*device, StreamCommand::kStart));
+        c.MarkRunning();
+    }
+    void StartRecording(StreamChannel& c, CDevice* device, const std::string& path) {
+        c.device = device;
+        c.direction = StreamDirection::Input;
+        auto recording = std::make_shared<CSoundFile>();
+        ASSERT_TRUE(recording->CreateForRecording(path, 16000));
+        c.SetRecording(std::move(recording));
+        c.source.store(StreamChannel::kRecording);
+        c.actualRate.store(16000);
+        ASSERT_TRUE(SendStreamCommand(*device, StreamCommand::kStart));
+        c.MarkRunning();
+    }
+    // Lets the worker run `passes` passes with `step` of board time before each.
+    static void Run(LockstepSink& sink, int passes, std::chrono::milliseconds step, SimFixtureBoards& b) {
+        for (int i = 0; i < passes; ++i) {
+            b.clock->Advance(step);
+            ASSERT_TRUE(sink.AwaitPass()) << "the worker stalled";
+        }
+    }
+};
+
+} // namespace
+
+TEST_F(StreamEndToEnd, PlayedFileArrivesInTheCaptureAndTheChannelStopsItself) {
+    boards.simulator->SetCaptureDirectory(dir.Path(""));
+    std::vector<int16_t> tone;
+    const std::string path = WriteTone("tone.raw", 20000, &tone);
+    auto left = boards.Open(0, "LINE_OUT_LEFT");
+    StreamChannel channel;
+    StartOutputFile(channel, left.get(), path);
+    LockstepSink sink({&channel});
+    CStreamWorker worker({&channel}, sink);
+    ASSERT_TRUE(worker.Start());
+    Run(sink, 20, 100ms, boards); // 2 s of board time for 1.25 s of sound
+    worker.RequestStop();
+    worker.Join();
+    EXPECT_EQ(sink.Ended(), 1);
+    EXPECT_FALSE(channel.running.load());
+    EXPECT_EQ(Samples(ReadAll(dir.Path("VSIM0-LINE_OUT_LEFT.raw")), 0), tone);
+    auto lock = boards.simulator->BoardAt(0).Lock();
+    EXPECT_EQ(boards.simulator->BoardAt(0).Streams().Stats({sim::DeviceKind::OutLeft, 0}).underruns, 1u)
+        << "once, when the file ran out";
+}
+
+TEST_F(StreamEndToEnd, RecordingIsOneUnbrokenRunOfTheInput) {
+    {
+        auto lock = boards.simulator->BoardAt(0).Lock();
+        boards.simulator->BoardAt(0).Streams().SetInputSignal(sim::InputSignal::Sequence);
+    }
+    auto input = boards.Open(0, "PHONE_LINE2_IN_DEV");
+    StreamChannel channel;
+    StartRecording(channel, input.get(), dir.Path("rec.raw"));
+    LockstepSink sink({&channel});
+    CStreamWorker worker({&channel}, sink);
+    ASSERT_TRUE(worker.Start());
+    Run(sink, 60, 70ms, boards); // 4.2 s of board time in uneven 1120-sample steps
+    channel.TakeRecording();     // as the page's Input Stop: the recording leaves while the worker runs
+    Run(sink, 3, 70ms, boards);
+    worker.RequestStop();
+    worker.Join();
+
+    const std::vector<int16_t> recorded = Samples(ReadAll(dir.Path("rec.raw")), 4);
+    ASSERT_GE(recorded.size(), 60u * 1120u - 1120u);
+    for (size_t i = 0; i < recorded.size(); ++i)
+        ASSERT_EQ(recorded[i], static_cast<int16_t>(i)) << "sample " << i;
+    auto lock = boards.simulator->BoardAt(0).Lock();
+    EXPECT_EQ(boards.simulator->BoardAt(0).Streams().Stats({sim::DeviceKind::LineIn, 2}).lostInputBytes, 0u);
+}
+
+TEST_F(StreamEndToEnd, LoopbackRecordingHoldsThePlayedFile) {
+    {
+        auto lock = boards.simulator->BoardAt(0).Lock();
+        boards.simulator->BoardAt(0).Streams().SetInputSignal(sim::InputSignal::Loopback);
+    }
+    std::vector<int16_t> tone;
+    const std::string path = WriteTone("tone.raw", 12000, &tone);
+    auto output = boards.Open(0, "PHONE_LINE0_OUT_DEV");
+    auto input = boards.Open(0, "PHONE_LINE0_IN_DEV");
+    StreamChannel in;
+    StreamChannel out;
+    StartRecording(in, input.get(), dir.Path("loop.raw"));
+    StartOutputFile(out, output.get(), path);
+    LockstepSink sink({&in, &out});
+    CStreamWorker worker({&in, &out}, sink);
+    ASSERT_TRUE(worker.Start());
+    Run(sink, 20, 80ms, boards);
+    worker.RequestStop();
+    worker.Join();
+    in.TakeRecording();
+
+    const std::vector<int16_t> recorded = Samples(ReadAll(dir.Path("loop.raw")), 4);
+    EXPECT_NE(std::search(recorded.begin(), recorded.end(), tone.begin(), tone.end()), recorded.end())
+        << "the whole file, sample for sample, in " << recorded.size() << " recorded samples";
+}
