@@ -1,31 +1,10 @@
-// Golden bytes of the maintenance blocks, dump and header lines, and the page's number texts.
+// The dump and header lines, and the page's number texts.
 #include "DumpText.h"
-#include "MaintenanceBlocks.h"
 #include "NumberText.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
-
-TEST(MaintenanceBlocks, MemoryOperationAtDocumentedOffsets) {
-    const MemoryOperation op{0x12345678, 0x9ABCDEF0, 1, 1};
-    const std::array<uint8_t, 12> golden{0x78, 0x56, 0x34, 0x12, 0xF0, 0xDE, 0xBC, 0x9A, 0x01, 0x00, 0x01, 0x00};
-    EXPECT_EQ(op.Encode(), golden);
-    const auto back = MemoryOperation::Decode(golden.data(), 12);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->start, 0x12345678u);
-    EXPECT_EQ(back->count, 0x9ABCDEF0u);
-    EXPECT_FALSE(MemoryOperation::Decode(golden.data(), 11));
-}
-
-TEST(MaintenanceBlocks, ProgramLoadRequestIsTheBareNameThenNuls) {
-    const auto b = ProgramLoadRequest{}.Encode();
-    const char name[] = "prog.i00";
-    for (size_t i = 0; i < 8; ++i)
-        EXPECT_EQ(b[i], static_cast<uint8_t>(name[i]));
-    for (size_t i = 8; i < 50; ++i)
-        EXPECT_EQ(b[i], 0) << i;
-}
 
 namespace {
 std::vector<uint8_t> Words(std::initializer_list<uint16_t> words) {
