@@ -1,9 +1,10 @@
 // The leaf names of a board's devices and how many phone lines a board can have.
 #pragma once
 
+#include <cstddef>
 #include <string>
 
-inline constexpr int kMaxLines = 8;
+inline constexpr size_t kMaxLines = 8;
 
 inline constexpr const char* kConfigLeaf = "VELTRIN_CFG";
 inline constexpr const char* kLeftOutputLeaf = "LINE_OUT_LEFT";

@@ -2,6 +2,8 @@
 // board ID words, with the EEPROM words that hold the board's identity. Coded byte by byte, little-endian.
 #pragma once
 
+#include "BlockCodec.h"
+
 #include <array>
 #include <cstdint>
 #include <optional>
@@ -28,6 +30,14 @@ struct MemoryOperation {
     std::array<uint8_t, kSize> Encode() const;
     static std::optional<MemoryOperation> Decode(const uint8_t* data, uint32_t size);
 };
+
+// The data of a memory operation's second request (0x222414): its words in order, each little-endian.
+inline uint16_t GetMemoryWord(const uint8_t* data, uint32_t index) {
+    return block::GetU16(data, size_t{index} * 2);
+}
+inline void PutMemoryWord(uint8_t* data, uint32_t index, uint16_t word) {
+    block::PutU16(data, size_t{index} * 2, word);
+}
 
 // Input block of 0x222404 when the user loads the program: the program's bare file name.
 struct ProgramLoadRequest {

@@ -29,7 +29,7 @@ std::optional<DeviceAddress> Board::DeviceFor(const std::string& leaf) const {
         return DeviceAddress{DeviceKind::OutLeft, 0};
     if (leaf == kRightOutputLeaf)
         return DeviceAddress{DeviceKind::OutRight, 0};
-    for (int line = 0; line < static_cast<int>(m_state.config.channels) && line < kMaxLines; ++line) {
+    for (int line = 0; line < static_cast<int>(m_state.config.channels) && line < static_cast<int>(kMaxLines); ++line) {
         if (leaf == LineInLeaf(line))
             return DeviceAddress{DeviceKind::LineIn, line};
         if (leaf == LineOutLeaf(line))

@@ -2,6 +2,7 @@
 // amplitudes, interface power, line options.
 #include "LineModel.h"
 
+#include "BoardModels.h"
 #include "LineBlocks.h"
 #include "RequestCodes.h"
 
@@ -33,18 +34,15 @@ std::array<uint16_t, 22> LineModel::DefaultSettings() {
 }
 
 bool LineModel::HasLineOptions() const {
-    const uint32_t type = m_state.config.type & 0xFFFF;
-    return type == 0x310D || type == 0x330D;
+    return BoardModelFor(m_state.config.type).lineOptions;
 }
 
 bool LineModel::HasCommutation() const {
-    const uint32_t type = m_state.config.type & 0xFFFF;
-    return type == 0x340 || type == 0x350;
+    return BoardModelFor(m_state.config.type).commutation;
 }
 
 bool LineModel::HasInterfacePower() const {
-    const uint32_t type = m_state.config.type & 0xFFFF;
-    return type != 0x340 && type != 0x350 && type != 0x360;
+    return !BoardModelFor(m_state.config.type).fixedInterfacePower;
 }
 
 void LineModel::StartCall(int line, const std::string& number, Duration now) {

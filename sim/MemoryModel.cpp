@@ -1,7 +1,6 @@
 // Simulated board part: DSP on-chip memory and EEPROM, memory operations, DSP reset and program load, board ID, watchdog, push switch.
 #include "MemoryModel.h"
 
-#include "BlockCodec.h"
 #include "BoardModels.h"
 #include "MemoryImage.h"
 #include "RequestCodes.h"
@@ -101,7 +100,7 @@ Handled MemoryModel::DataPhase(ControlRequest& request, const Operation& op) {
         if (!request.Sizes(0, bytes))
             return Handled::Fail;
         for (uint32_t i = 0; i < op.count; ++i)
-            block::PutU16(request.output, size_t{i} * 2, memory[(op.start + i) % size]);
+            PutMemoryWord(request.output, i, memory[(op.start + i) % size]);
         request.returned = bytes;
         return Handled::Ok;
     }
@@ -110,7 +109,7 @@ Handled MemoryModel::DataPhase(ControlRequest& request, const Operation& op) {
     bool idTouched = false;
     for (uint32_t i = 0; i < op.count; ++i) {
         const uint32_t address = (op.start + i) % size;
-        memory[address] = block::GetU16(request.input, size_t{i} * 2);
+        memory[address] = GetMemoryWord(request.input, i);
         idTouched = idTouched || (op.memory == 1 && (address == kEepromIdWord || address == kEepromIdWord + 1));
     }
     // The information block reports the ID the EEPROM holds.
