@@ -1,6 +1,7 @@
 // The board dialog: device opening order, the pages a type code calls for, and orderly release.
 #include "BoardDlg.h"
 
+#include "DeviceNames.h"
 #include "PageDlg.h"
 
 #include <QTabWidget>
@@ -23,7 +24,7 @@ CBoardDlg::~CBoardDlg() {
             page->Shutdown();
     for (auto& page : m_pages)
         page.reset();
-    for (size_t n = 0; n < 8; ++n) {
+    for (size_t n = 0; n < kMaxLines; ++n) {
         m_lineIn[n].reset();
         m_lineOut[n].reset();
     }
@@ -33,15 +34,15 @@ CBoardDlg::~CBoardDlg() {
 }
 
 void CBoardDlg::OpenDevices() {
-    for (size_t n = 0; n < 8; ++n) {
-        m_lineIn[n] = m_open(m_library, m_devicePath, "PHONE_LINE" + std::to_string(n) + "_IN_DEV");
-        m_lineOut[n] = m_open(m_library, m_devicePath, "PHONE_LINE" + std::to_string(n) + "_OUT_DEV");
+    for (size_t n = 0; n < kMaxLines; ++n) {
+        m_lineIn[n] = m_open(m_library, m_devicePath, LineInLeaf(static_cast<int>(n)));
+        m_lineOut[n] = m_open(m_library, m_devicePath, LineOutLeaf(static_cast<int>(n)));
         m_context.lineIn[n] = m_lineIn[n].get();
         m_context.lineOut[n] = m_lineOut[n].get();
     }
-    m_left = m_open(m_library, m_devicePath, "LINE_OUT_LEFT");
-    m_right = m_open(m_library, m_devicePath, "LINE_OUT_RIGHT");
-    m_cfg = m_open(m_library, m_devicePath, "VELTRIN_CFG");
+    m_left = m_open(m_library, m_devicePath, kLeftOutputLeaf);
+    m_right = m_open(m_library, m_devicePath, kRightOutputLeaf);
+    m_cfg = m_open(m_library, m_devicePath, kConfigLeaf);
     m_context.left = m_left.get();
     m_context.right = m_right.get();
     m_context.cfg = m_cfg.get();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Device.h"
+#include "DeviceNames.h"
 #include "PageTable.h"
 
 #include <QWidget>
@@ -52,8 +53,8 @@ private:
 
     QTabWidget* m_tabs = nullptr;
     std::array<std::unique_ptr<CPageDlg>, kMaxPages> m_pages;
-    std::array<std::unique_ptr<CDevice>, 8> m_lineIn;
-    std::array<std::unique_ptr<CDevice>, 8> m_lineOut;
+    std::array<std::unique_ptr<CDevice>, kMaxLines> m_lineIn;
+    std::array<std::unique_ptr<CDevice>, kMaxLines> m_lineOut;
     std::unique_ptr<CDevice> m_left;
     std::unique_ptr<CDevice> m_right;
     std::unique_ptr<CDevice> m_cfg;

@@ -1,6 +1,8 @@
 // What a board dialog hands to the pages it creates: non-owning device pointers and the board's facts.
 #pragma once
 
+#include "DeviceNames.h"
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -10,14 +12,14 @@ class CPageDlg;
 class QWidget;
 
 struct PageContext {
-    uint32_t type = 0;     // board type code; pages compare its low 16 bits
+    uint32_t type = 0;     // board type code; BoardModelFor() tells what the board has
     int32_t index = 0;     // settings index: 0..9 for kernel boards, -1 for library boards
     uint32_t channels = 0; // phone-line channels
-    std::array<CDevice*, 8> lineIn{};  // "PHONE_LINE%d_IN_DEV", null when absent
-    std::array<CDevice*, 8> lineOut{}; // "PHONE_LINE%d_OUT_DEV"
-    CDevice* left = nullptr;           // "LINE_OUT_LEFT"
-    CDevice* right = nullptr;          // "LINE_OUT_RIGHT"
-    CDevice* cfg = nullptr;            // "VELTRIN_CFG"
+    std::array<CDevice*, kMaxLines> lineIn{};  // LineInLeaf(n), null when absent
+    std::array<CDevice*, kMaxLines> lineOut{}; // LineOutLeaf(n)
+    CDevice* left = nullptr;                   // kLeftOutputLeaf
+    CDevice* right = nullptr;                  // kRightOutputLeaf
+    CDevice* cfg = nullptr;                    // kConfigLeaf
 
     uint16_t Type16() const { return static_cast<uint16_t>(type & 0xFFFF); }
 };

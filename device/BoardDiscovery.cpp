@@ -2,6 +2,8 @@
 #include "BoardDiscovery.h"
 
 #include "BoardInfo.h"
+#include "DeviceNames.h"
+#include "DeviceRequests.h"
 #include "DriverExports.h"
 #include "DriverLibrary.h"
 #include "PhysicalDevice.h"
@@ -17,18 +19,13 @@ constexpr int kKernelBoardNumbers = 10;
 // Sends the two information queries; the 66-byte block when the second answered whole. `flag` gets
 // the information request's success flag (library boards are listed only on the value 1).
 std::optional<BoardInformation> QueryInformation(CDevice& cfg, uint32_t* flag = nullptr) {
-    std::array<uint8_t, 12> scratch{};
-    uint32_t returned = 0;
-    cfg.DevIoControl(req::kPrepareBoard, nullptr, 0, scratch.data(), 12, &returned);
-    std::array<uint8_t, BoardInformation::kSize> info{};
-    returned = 0;
-    const uint32_t ok =
-        cfg.DevIoControl(req::kGetBoardInfo, nullptr, 0, info.data(), BoardInformation::kSize, &returned);
+    QueryRaw<kPrepareBoardSize>(cfg, req::kPrepareBoard);
+    const auto info = QueryRaw<BoardInformation::kSize>(cfg, req::kGetBoardInfo);
     if (flag)
-        *flag = ok;
-    if (!ok)
+        *flag = info.ok;
+    if (!info.ok)
         return std::nullopt;
-    return BoardInformation::Decode(info.data(), returned);
+    return BoardInformation::Decode(info.bytes.data(), info.returned);
 }
 
 } // namespace
@@ -38,15 +35,13 @@ std::vector<BoardRecord> ProbeKernelBoards(const DeviceOpener& open) {
     for (const char* prefix : kPrefixes) {
         for (int n = 0; n < kKernelBoardNumbers; ++n) {
             const std::string base = "\\\\.\\" + std::string(prefix) + std::to_string(n);
-            std::unique_ptr<CDevice> cfg = open(base + "\\VELTRIN_CFG");
+            std::unique_ptr<CDevice> cfg = open(base + "\\" + kConfigLeaf);
             if (!cfg)
                 continue;
             const auto info = QueryInformation(*cfg);
             if (!info)
                 continue; // the handle closes on leaving the iteration
-            std::array<uint8_t, 8> scratch{};
-            uint32_t returned = 0;
-            if (!cfg->DevIoControl(req::kConfirmBoard, nullptr, 0, scratch.data(), 8, &returned))
+            if (!QueryRaw<kConfirmBoardSize>(*cfg, req::kConfirmBoard).ok)
                 continue;
             boards.push_back({base, info->name, n, info->type, info->boardId, info->channels});
         }
@@ -69,7 +64,7 @@ std::vector<BoardRecord> EnumerateLibraryBoards(CDriverLibrary& library) {
             continue;
         text.back() = '\0'; // a library that filled the whole buffer still gives a bounded name
         const std::string path = text.data();
-        std::unique_ptr<CDevice> cfg = OpenDevice(&library, path, "VELTRIN_CFG");
+        std::unique_ptr<CDevice> cfg = OpenDevice(&library, path, kConfigLeaf);
         if (!cfg)
             continue;
         uint32_t ok = 0;

@@ -24,3 +24,9 @@ std::optional<BoardInformation> BoardInformation::Decode(const uint8_t* data, ui
     info.reserved = block::GetU32(data, 62);
     return info;
 }
+
+std::optional<uint32_t> BoardInformation::DecodeId(const uint8_t* data, uint32_t size) {
+    if (!data || size < 58)
+        return std::nullopt;
+    return block::GetU32(data, 54);
+}

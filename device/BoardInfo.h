@@ -1,4 +1,5 @@
-// The 66-byte board information block answered by the configuration device.
+// The 66-byte board information block answered by the configuration device, and the two discovery
+// queries around it whose answers are not used.
 #pragma once
 
 #include <array>
@@ -17,10 +18,11 @@ struct BoardInformation {
     std::array<uint8_t, kSize> Encode() const;
     // Null when fewer than kSize bytes are given.
     static std::optional<BoardInformation> Decode(const uint8_t* data, uint32_t size);
+    // The board ID alone, from an answer that reaches at least to the end of its field; null otherwise.
+    static std::optional<uint32_t> DecodeId(const uint8_t* data, uint32_t size);
 };
 
-// New-family boards keep their ID in the information block instead of the EEPROM.
-inline bool IsNewFamily(uint32_t type) {
-    const uint32_t low = type & 0xFFFF;
-    return low == 0x330 || low == 0x360 || low == 0x330D;
-}
+// Output sizes of the query sent before the information block and of the confirmation after it.
+inline constexpr uint32_t kPrepareBoardSize = 12;
+inline constexpr uint32_t kConfirmBoardSize = 8;
+

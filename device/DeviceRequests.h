@@ -18,6 +18,47 @@ template <typename Block> std::optional<Block> QueryBlock(CDevice& device, uint3
     return Block::Decode(bytes.data(), returned);
 }
 
+// A query whose block decoder judges the answer's length itself (for blocks whose answer may be longer
+// or whose leading part is enough).
+template <typename Block> std::optional<Block> QueryDecoded(CDevice& device, uint32_t code) {
+    std::array<uint8_t, Block::kSize> bytes{};
+    uint32_t returned = 0;
+    if (!device.DevIoControl(code, nullptr, 0, bytes.data(), Block::kSize, &returned))
+        return std::nullopt;
+    return Block::Decode(bytes.data(), returned < Block::kSize ? returned : Block::kSize);
+}
+
+// A query answered over the encoded `block`: bytes the device does not write keep the block's values,
+// and the count is not checked. Returns the success flag.
+template <typename Block> bool QueryInPlace(CDevice& device, uint32_t code, Block& block) {
+    auto bytes = block.Encode();
+    uint32_t returned = 0;
+    if (!device.DevIoControl(code, nullptr, 0, bytes.data(), Block::kSize, &returned))
+        return false;
+    block = *Block::Decode(bytes.data(), Block::kSize);
+    return true;
+}
+
+// The answer to a query of up to Size bytes as the device gave it: its success flag (some callers
+// need the exact value), the count and the bytes.
+template <uint32_t Size> struct RawAnswer {
+    uint32_t ok = 0;
+    uint32_t returned = 0;
+    std::array<uint8_t, Size> bytes{};
+};
+
+template <uint32_t Size> RawAnswer<Size> QueryRaw(CDevice& device, uint32_t code) {
+    RawAnswer<Size> answer;
+    answer.ok = device.DevIoControl(code, nullptr, 0, answer.bytes.data(), Size, &answer.returned);
+    return answer;
+}
+
+// A query into a caller's buffer of any size (memory words); `returned` gets the count.
+inline bool QueryInto(CDevice& device, uint32_t code, uint8_t* buffer, uint32_t size, uint32_t* returned) {
+    *returned = 0;
+    return device.DevIoControl(code, nullptr, 0, buffer, size, returned) != 0;
+}
+
 template <typename Block> bool SendBlock(CDevice& device, uint32_t code, const Block& block) {
     const auto bytes = block.Encode();
     uint32_t returned = 0;

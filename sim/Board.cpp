@@ -1,9 +1,9 @@
 // A simulated board: device names, the information queries and routing to the board's parts.
 #include "Board.h"
 
+#include "DeviceNames.h"
 #include "RequestCodes.h"
 
-#include <cstdio>
 #include <cstring>
 
 namespace sim {
@@ -23,19 +23,16 @@ BoardInformation Board::Information() const {
 }
 
 std::optional<DeviceAddress> Board::DeviceFor(const std::string& leaf) const {
-    if (leaf == "VELTRIN_CFG")
+    if (leaf == kConfigLeaf)
         return DeviceAddress{DeviceKind::Config, 0};
-    if (leaf == "LINE_OUT_LEFT")
+    if (leaf == kLeftOutputLeaf)
         return DeviceAddress{DeviceKind::OutLeft, 0};
-    if (leaf == "LINE_OUT_RIGHT")
+    if (leaf == kRightOutputLeaf)
         return DeviceAddress{DeviceKind::OutRight, 0};
-    for (int line = 0; line < static_cast<int>(m_state.config.channels) && line < 8; ++line) {
-        char name[32];
-        std::snprintf(name, sizeof name, "PHONE_LINE%d_IN_DEV", line);
-        if (leaf == name)
+    for (int line = 0; line < static_cast<int>(m_state.config.channels) && line < static_cast<int>(kMaxLines); ++line) {
+        if (leaf == LineInLeaf(line))
             return DeviceAddress{DeviceKind::LineIn, line};
-        std::snprintf(name, sizeof name, "PHONE_LINE%d_OUT_DEV", line);
-        if (leaf == name)
+        if (leaf == LineOutLeaf(line))
             return DeviceAddress{DeviceKind::LineOut, line};
     }
     return std::nullopt;
@@ -52,17 +49,12 @@ Handled Board::ControlInformation(const DeviceAddress& device, ControlRequest& r
     if (device.kind != DeviceKind::Config)
         return Handled::No;
     switch (request.code) {
-    case req::kGetBoardInfo: {
-        if (!request.Sizes(0, BoardInformation::kSize))
-            return Handled::Fail;
-        const auto bytes = Information().Encode();
-        std::memcpy(request.output, bytes.data(), bytes.size());
-        request.returned = BoardInformation::kSize;
-        return Handled::Ok;
-    }
+    case req::kGetBoardInfo:
+        return request.Answer(Information()) ? Handled::Ok : Handled::Fail;
     case req::kPrepareBoard:
     case req::kConfirmBoard: {
-        const uint32_t size = request.code == req::kPrepareBoard ? 12 : 8;
+        // Answers whose bytes the application does not read: zeros of the size it asks for.
+        const uint32_t size = request.code == req::kPrepareBoard ? kPrepareBoardSize : kConfirmBoardSize;
         if (!request.Sizes(0, size))
             return Handled::Fail;
         std::memset(request.output, 0, size);

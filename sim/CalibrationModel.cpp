@@ -3,7 +3,7 @@
 // applying the coefficients corrects the voltmeter of every line whose sequence is complete.
 #include "CalibrationModel.h"
 
-#include "BlockCodec.h"
+#include "CalibrationBlocks.h"
 #include "RequestCodes.h"
 
 namespace sim {
@@ -34,17 +34,14 @@ int CalibrationModel::CompletedSteps(int line) const {
 }
 
 Handled CalibrationModel::GetMaxVoltage(ControlRequest& request) {
-    if (!request.Sizes(0, 2))
-        return Handled::Fail;
-    block::PutU16(request.output, 0, m_maxVoltage);
-    request.returned = 2;
-    return Handled::Ok;
+    return request.Answer(MaxVoltageBlock{m_maxVoltage}) ? Handled::Ok : Handled::Fail;
 }
 
 Handled CalibrationModel::SetMaxVoltage(ControlRequest& request) {
-    if (!request.Sizes(2, 0))
+    const auto block = request.Input<MaxVoltageBlock>();
+    if (!block)
         return Handled::Fail;
-    const uint16_t volts = block::GetU16(request.input, 0);
+    const uint16_t volts = block->volts;
     // A full scale of 0 V leaves nothing to scale against: the board refuses it.
     if (volts == 0)
         return Handled::Fail;
@@ -53,10 +50,11 @@ Handled CalibrationModel::SetMaxVoltage(ControlRequest& request) {
 }
 
 Handled CalibrationModel::Step(ControlRequest& request) {
-    if (!request.Sizes(4, 0))
+    const auto block = request.Input<CalibrationStepBlock>();
+    if (!block)
         return Handled::Fail;
-    const uint16_t line = block::GetU16(request.input, 0);
-    const uint16_t step = block::GetU16(request.input, 2);
+    const uint16_t line = block->line;
+    const uint16_t step = block->step;
     if (line >= m_state.config.channels || line >= m_completed.size())
         return Handled::Fail;
     int& completed = m_completed[line];

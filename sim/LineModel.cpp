@@ -2,7 +2,8 @@
 // amplitudes, interface power, line options.
 #include "LineModel.h"
 
-#include "BlockCodec.h"
+#include "BoardModels.h"
+#include "LineBlocks.h"
 #include "RequestCodes.h"
 
 #include <algorithm>
@@ -12,23 +13,7 @@ namespace sim {
 
 namespace {
 
-constexpr uint32_t kStateSize = 46;
-constexpr uint32_t kShortStateSize = 8;
-constexpr uint32_t kSettingsSize = 44;
-constexpr uint32_t kLevelsSize = 4;
-constexpr uint32_t kPowerSize = 2;
-
-constexpr uint16_t kStateOffHook = 1;
-constexpr uint16_t kStateOnHook = 2;
-constexpr uint16_t kStateRinging = 4;
-
-constexpr uint16_t kCommandHookUp = 1;
-constexpr uint16_t kCommandHookDown = 2;
-constexpr uint16_t kCommandCommutationOn = 8;
-constexpr uint16_t kCommandCommutationOff = 16;
-constexpr uint16_t kNoDigit = 0xFFFF;
-
-constexpr size_t kAonEnableField = 34 / 2;
+constexpr size_t kAonEnableField = LineSettings::kAonEnableOffset / 2;
 constexpr size_t kMaxDialled = 256; // a line keeps its most recent digits only
 
 // The callers of line 0, in turn.
@@ -49,18 +34,15 @@ std::array<uint16_t, 22> LineModel::DefaultSettings() {
 }
 
 bool LineModel::HasLineOptions() const {
-    const uint32_t type = m_state.config.type & 0xFFFF;
-    return type == 0x310D || type == 0x330D;
+    return BoardModelFor(m_state.config.type).lineOptions;
 }
 
 bool LineModel::HasCommutation() const {
-    const uint32_t type = m_state.config.type & 0xFFFF;
-    return type == 0x340 || type == 0x350;
+    return BoardModelFor(m_state.config.type).commutation;
 }
 
 bool LineModel::HasInterfacePower() const {
-    const uint32_t type = m_state.config.type & 0xFFFF;
-    return type != 0x340 && type != 0x350 && type != 0x360;
+    return !BoardModelFor(m_state.config.type).fixedInterfacePower;
 }
 
 void LineModel::StartCall(int line, const std::string& number, Duration now) {
@@ -116,8 +98,8 @@ void LineModel::Advance(Duration now) {
 uint16_t LineModel::StateWord(int line) const {
     const Line& l = At(line);
     if (l.offHook)
-        return kStateOffHook;
-    return static_cast<uint16_t>(kStateOnHook | (l.calling && l.ringing ? kStateRinging : 0));
+        return LineState::kOffHook;
+    return static_cast<uint16_t>(LineState::kOnHook | (l.calling && l.ringing ? LineState::kRinging : 0));
 }
 
 int16_t LineModel::Voltage(int line) const {
@@ -146,25 +128,20 @@ std::string LineModel::DialledText(int line) const {
 }
 
 Handled LineModel::GetState(int line, ControlRequest& request) {
-    if (request.Sizes(0, kStateSize)) {
-        uint8_t* b = request.output;
-        std::fill(b, b + kStateSize, uint8_t{0});
-        block::PutU16(b, 0, StateWord(line));
-        block::PutU16(b, 2, At(line).rings);
-        block::PutU16(b, 4, static_cast<uint16_t>(Voltage(line)));
-        block::PutU16(b, 12, ControlInput(line) ? 1 : 0);
-        block::PutText(b, 14, 32, At(line).number);
-        request.returned = kStateSize;
+    if (request.Sizes(0, LineState::kSize)) {
+        LineState state;
+        state.state = StateWord(line);
+        state.rings = At(line).rings;
+        state.voltage = Voltage(line);
+        state.controlInput = ControlInput(line) ? 1 : 0;
+        state.SetNumberText(At(line).number);
+        request.Answer(state);
         return Handled::Ok;
     }
-    if (HasLineOptions() && request.Sizes(0, kShortStateSize)) {
+    if (HasLineOptions() && request.Sizes(0, LineStateShort::kSize)) {
         const LineOptions& options = At(line).options;
-        uint8_t* b = request.output;
-        block::PutU16(b, 0, ControlInput(line) ? 1 : 0);
-        block::PutU16(b, 2, options.sensorPower);
-        block::PutU16(b, 4, options.compensation);
-        block::PutU16(b, 6, options.tape);
-        request.returned = kShortStateSize;
+        request.Answer(LineStateShort{static_cast<uint16_t>(ControlInput(line) ? 1 : 0), options.sensorPower,
+                                      options.compensation, options.tape});
         return Handled::Ok;
     }
     return Handled::Fail;
@@ -172,14 +149,13 @@ Handled LineModel::GetState(int line, ControlRequest& request) {
 
 Handled LineModel::SetState(int line, ControlRequest& request) {
     Line& l = At(line);
-    const uint8_t* b = request.input;
-    if (request.Sizes(kStateSize, 0)) {
-        const uint16_t command = block::GetU16(b, 0);
-        const uint16_t dialType = block::GetU16(b, 6);
-        const uint16_t digit = block::GetU16(b, 8);
-        if (digit != kNoDigit) {
+    if (const auto block = request.Input<LineState>()) {
+        const uint16_t command = block->state;
+        const uint16_t dialType = block->dialType;
+        const uint16_t digit = block->digit;
+        if (digit != LineState::kNoDigit) {
             // A digit takes the line off-hook and dials; pulses can carry the ten digits only.
-            if (command != kCommandHookUp || digit > 15 || dialType > 1 || (dialType == 0 && digit > 9))
+            if (command != LineState::kHookUp || digit > 15 || dialType > 1 || (dialType == 0 && digit > 9))
                 return Handled::Fail;
             TakeOffHook(l);
             if (l.dialled.size() == kMaxDialled)
@@ -188,26 +164,27 @@ Handled LineModel::SetState(int line, ControlRequest& request) {
             return Handled::Ok;
         }
         switch (command) {
-        case kCommandHookUp:
+        case LineState::kHookUp:
             TakeOffHook(l);
             return Handled::Ok;
-        case kCommandHookDown:
+        case LineState::kHookDown:
             l.offHook = false;
             return Handled::Ok;
-        case kCommandCommutationOn:
-        case kCommandCommutationOff:
+        case LineState::kCommutationOn:
+        case LineState::kCommutationOff:
             if (!HasCommutation())
                 return Handled::Fail;
-            l.commutation = command == kCommandCommutationOn;
+            l.commutation = command == LineState::kCommutationOn;
             return Handled::Ok;
         default:
             return Handled::Fail;
         }
     }
-    if (HasLineOptions() && request.Sizes(kShortStateSize, 0)) {
-        const LineOptions wanted{block::GetU16(b, 2), block::GetU16(b, 4), block::GetU16(b, 6)};
+    const auto options = HasLineOptions() ? request.Input<LineStateShort>() : std::nullopt;
+    if (options) {
+        const LineOptions wanted{options->sensorPower, options->compensation, options->tape};
         // The external input is read-only and goes out as zero; the options take their listed values.
-        if (block::GetU16(b, 0) != 0 || wanted.sensorPower > 2 || wanted.compensation > 1 || wanted.tape > 1)
+        if (options->externalInput != 0 || wanted.sensorPower > 2 || wanted.compensation > 1 || wanted.tape > 1)
             return Handled::Fail;
         l.options = wanted;
         return Handled::Ok;
@@ -227,37 +204,28 @@ Handled LineModel::Control(const DeviceAddress& device, ControlRequest& request,
     case req::kSetLineState:
         return SetState(line, request);
     case req::kGetLineSettings:
-        if (!request.Sizes(0, kSettingsSize))
+        return request.Answer(LineSettings{l.settings}) ? Handled::Ok : Handled::Fail;
+    case req::kSetLineSettings: {
+        const auto settings = request.Input<LineSettings>();
+        if (!settings)
             return Handled::Fail;
-        for (size_t i = 0; i < l.settings.size(); ++i)
-            block::PutU16(request.output, 2 * i, l.settings[i]);
-        request.returned = kSettingsSize;
+        l.settings = settings->fields;
         return Handled::Ok;
-    case req::kSetLineSettings:
-        if (!request.Sizes(kSettingsSize, 0))
-            return Handled::Fail;
-        for (size_t i = 0; i < l.settings.size(); ++i)
-            l.settings[i] = block::GetU16(request.input, 2 * i);
-        return Handled::Ok;
+    }
     case req::kGetAmplitudes:
-        if (!request.Sizes(0, kLevelsSize))
+        return request.Answer(LineLevels{l.levels[0], l.levels[1]}) ? Handled::Ok : Handled::Fail;
+    case req::kSetAmplitudes: {
+        const auto levels = request.Input<LineLevels>();
+        if (!levels)
             return Handled::Fail;
-        block::PutU16(request.output, 0, l.levels[0]);
-        block::PutU16(request.output, 2, l.levels[1]);
-        request.returned = kLevelsSize;
+        l.levels = {levels->beepAmplitude, levels->dialAmplitude};
         return Handled::Ok;
-    case req::kSetAmplitudes:
-        if (!request.Sizes(kLevelsSize, 0))
-            return Handled::Fail;
-        l.levels = {block::GetU16(request.input, 0), block::GetU16(request.input, 2)};
-        return Handled::Ok;
+    }
     case req::kInterfacePower: {
-        if (!request.Sizes(kPowerSize, 0) || !HasInterfacePower())
+        const auto power = request.InputU16();
+        if (!power || !HasInterfacePower() || *power > 1)
             return Handled::Fail;
-        const uint16_t power = block::GetU16(request.input, 0);
-        if (power > 1)
-            return Handled::Fail;
-        l.power = power == 1;
+        l.power = *power == 1;
         return Handled::Ok;
     }
     default:

@@ -1,21 +1,14 @@
 // Simulated board part: DSP on-chip memory and EEPROM, memory operations, DSP reset and program load, board ID, watchdog, push switch.
 #include "MemoryModel.h"
 
-#include "BlockCodec.h"
-#include "BoardInfo.h"
+#include "BoardModels.h"
 #include "MemoryImage.h"
 #include "RequestCodes.h"
 
 #include <algorithm>
-#include <cstring>
 #include <utility>
 
 namespace sim {
-
-namespace {
-constexpr uint32_t kOperationSize = 12; // start u32, count u32, direction u16, memory u16
-constexpr uint32_t kProgramNameSize = 50;
-} // namespace
 
 MemoryModel::MemoryModel(BoardState& state)
     : m_state(state), m_daram(kDaramWords, 0), m_eeprom(kEepromWords, 0xFFFF) {
@@ -74,12 +67,10 @@ Handled MemoryModel::Control(const DeviceAddress& device, ControlRequest& reques
     case req::kWriteBoardId:
         return WriteBoardId(request);
     case req::kPushSwitch: {
-        if (!request.Sizes(2, 0))
+        const auto value = request.InputU16();
+        if (!value || *value > 1)
             return Handled::Fail;
-        const uint16_t value = block::GetU16(request.input, 0);
-        if (value > 1)
-            return Handled::Fail;
-        m_pushSwitch = value;
+        m_pushSwitch = *value;
         return Handled::Ok;
     }
     default:
@@ -88,13 +79,10 @@ Handled MemoryModel::Control(const DeviceAddress& device, ControlRequest& reques
 }
 
 Handled MemoryModel::StartOperation(const ControlRequest& request) {
-    if (!request.Sizes(kOperationSize, 0))
+    const auto decoded = request.Input<MemoryOperation>();
+    if (!decoded)
         return Handled::Fail;
-    Operation op;
-    op.start = block::GetU32(request.input, 0);
-    op.count = block::GetU32(request.input, 4);
-    op.direction = block::GetU16(request.input, 8);
-    op.memory = block::GetU16(request.input, 10);
+    const Operation op = *decoded;
     if (op.direction > 1 || op.memory > 1)
         return Handled::Fail;
     // One operation moves at most the whole memory; addresses wrap around its size.
@@ -112,7 +100,7 @@ Handled MemoryModel::DataPhase(ControlRequest& request, const Operation& op) {
         if (!request.Sizes(0, bytes))
             return Handled::Fail;
         for (uint32_t i = 0; i < op.count; ++i)
-            block::PutU16(request.output, size_t{i} * 2, memory[(op.start + i) % size]);
+            PutMemoryWord(request.output, i, memory[(op.start + i) % size]);
         request.returned = bytes;
         return Handled::Ok;
     }
@@ -121,7 +109,7 @@ Handled MemoryModel::DataPhase(ControlRequest& request, const Operation& op) {
     bool idTouched = false;
     for (uint32_t i = 0; i < op.count; ++i) {
         const uint32_t address = (op.start + i) % size;
-        memory[address] = block::GetU16(request.input, size_t{i} * 2);
+        memory[address] = GetMemoryWord(request.input, i);
         idTouched = idTouched || (op.memory == 1 && (address == kEepromIdWord || address == kEepromIdWord + 1));
     }
     // The information block reports the ID the EEPROM holds.
@@ -135,12 +123,8 @@ Handled MemoryModel::LoadProgram(const ControlRequest& request) {
     if (request.outputSize != 0)
         return Handled::Fail;
     if (request.inputSize != 0) { // an empty input names the driver's default program
-        if (!request.Sizes(kProgramNameSize, 0))
-            return Handled::Fail;
-        const void* end = std::memchr(request.input, 0, kProgramNameSize);
-        if (!end)
-            return Handled::Fail; // a name must end within the block
-        if (std::strcmp(reinterpret_cast<const char*>(request.input), kProgramName) != 0)
+        const auto load = request.Input<ProgramLoadRequest>(); // a name must end within the block
+        if (!load || load->name != kProgramName)
             return Handled::Fail; // no such program file
     }
     // The DSP accepts a program only while it is held in reset.
@@ -152,21 +136,20 @@ Handled MemoryModel::LoadProgram(const ControlRequest& request) {
 }
 
 Handled MemoryModel::StartWatchdog(const ControlRequest& request, Duration now) {
-    if (!request.Sizes(4, 0))
-        return Handled::Fail;
-    const uint32_t interval = block::GetU32(request.input, 0);
-    if (interval == 0)
+    const auto interval = request.InputU32();
+    if (!interval || *interval == 0)
         return Handled::Fail; // a watchdog that can never be kicked in time is refused
-    m_watchdog = Watchdog{std::chrono::milliseconds(interval), now};
+    m_watchdog = Watchdog{std::chrono::milliseconds(*interval), now};
     return Handled::Ok;
 }
 
 Handled MemoryModel::WriteBoardId(const ControlRequest& request) {
     if (!IsNewFamily(m_state.config.type))
         return Handled::Fail; // older boards take their ID through the EEPROM only
-    if (!request.Sizes(4, 0))
+    const auto words = request.Input<BoardIdWords>();
+    if (!words)
         return Handled::Fail;
-    SetEepromId(block::GetU32(request.input, 0));
+    SetEepromId(words->id);
     return Handled::Ok;
 }
 

@@ -3,6 +3,7 @@
 
 #include "BoardState.h"
 #include "Clock.h"
+#include "MemoryBlocks.h"
 #include "Request.h"
 
 #include <cstdint>
@@ -15,8 +16,8 @@ class MemoryModel {
 public:
     static constexpr uint32_t kDaramWords = 0x10000; // DSP on-chip memory, 64 K words
     static constexpr uint32_t kEepromWords = 256;    // bridge configuration EEPROM
-    static constexpr uint32_t kEepromTypeWord = 0x22;
-    static constexpr uint32_t kEepromIdWord = 0x38; // two words, low word first
+    static constexpr uint32_t kEepromTypeWord = ::kEepromTypeWord;
+    static constexpr uint32_t kEepromIdWord = ::kEepromIdWord; // two words, low word first
 
     explicit MemoryModel(BoardState& state);
 
@@ -36,12 +37,7 @@ public:
 
 private:
     enum class Program { Running, Reset };
-    struct Operation {
-        uint32_t start = 0;
-        uint32_t count = 0;
-        uint16_t direction = 0; // 0 read from the board, 1 write to it
-        uint16_t memory = 0;    // 0 DARAM, 1 EEPROM
-    };
+    using Operation = MemoryOperation;
     struct Watchdog {
         Duration interval;
         Duration lastKick;

@@ -1,6 +1,7 @@
 // The line settings exchanges: each read must bring its whole block; each step stops the sequence on failure.
 #include "LineSettingsFlow.h"
 
+#include "BoardModels.h"
 #include "LineRequests.h"
 #include "Settings.h"
 
@@ -13,10 +14,6 @@ const QString kBeepEntry = QStringLiteral("BEEP_ENABLED");
 
 QString LineSection(int line) {
     return QStringLiteral("CFG\\LINE%1").arg(line);
-}
-
-bool HasFixedInterfacePower(uint16_t boardType) {
-    return boardType == 0x340 || boardType == 0x350 || boardType == 0x360;
 }
 
 void RestoreLineSwitches(CDevice& device, int32_t boardIndex, int line) {
@@ -49,7 +46,7 @@ QString RunLineSettings(CDevice& device, uint16_t boardType, int32_t boardIndex,
     const QString section = LineSection(line);
     WriteBoardInt(boardIndex, section, kAonEntry, settings->At(LineSettings::kAonEnableOffset));
     WriteBoardInt(boardIndex, section, kBeepEntry, settings->At(LineSettings::kBeepEnableOffset));
-    if (HasFixedInterfacePower(boardType))
+    if (BoardModelFor(boardType).fixedInterfacePower)
         return {};
     if (!SetInterfacePower(device, power != 0))
         return QStringLiteral("Can not set phone interface power");

@@ -14,9 +14,6 @@ class CDevice;
 // The settings section of line `line`: "CFG\LINE<line>".
 QString LineSection(int line);
 
-// Board types whose phone interface power is not switched by the application.
-bool HasFixedInterfacePower(uint16_t boardType);
-
 // Reads the line's settings and, if the board answers with the whole block, puts the stored switches
 // ("AON_ENABLED", default 1; "BEEP_ENABLED", default 0) into it and sends it back. Silent on failure.
 void RestoreLineSwitches(CDevice& device, int32_t boardIndex, int line);

@@ -2,6 +2,7 @@
 // control only when what it shows has changed.
 #include "PhoneLinePage.h"
 
+#include "BoardModels.h"
 #include "DialDlg.h"
 #include "HookView.h"
 #include "LineRequests.h"
@@ -22,10 +23,6 @@
 namespace {
 
 const QString kSetStateFailed = QStringLiteral("Cann't set phone line state for device");
-
-bool HasCommutation(uint16_t boardType) {
-    return boardType == 0x340 || boardType == 0x350;
-}
 
 QString Name(int line, const char* control) {
     return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control));
@@ -105,7 +102,7 @@ void CPhoneLinePage::ShowLineControls(int line) {
          std::initializer_list<QWidget*>{c.picture, c.ringsLabel, c.rings, c.number, c.voltageLabel,
                                          c.voltage, c.hook, c.settings, c.dial, c.input})
         w->setVisible(present);
-    c.commutation->setVisible(present && HasCommutation(m_boardType));
+    c.commutation->setVisible(present && BoardModelFor(m_boardType).commutation);
 }
 
 bool CPhoneLinePage::OnInitDialog() {
@@ -114,7 +111,7 @@ bool CPhoneLinePage::OnInitDialog() {
         if (CDevice* device = m_lines[static_cast<size_t>(line)])
             RestoreLineSwitches(*device, m_boardIndex, line);
     }
-    if (m_boardType == 0x330D) {
+    if (BoardModelFor(m_boardType).hookLocked) {
         for (LineControls& c : m_controls) {
             c.hook->setEnabled(false);
             c.dial->setEnabled(false);

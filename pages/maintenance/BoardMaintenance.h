@@ -1,8 +1,9 @@
-// The maintenance conversations with a board's configuration device: memory operations and the board
-// identity. Each returns the message to show on failure, or nothing on success.
+// The maintenance conversations with a board's configuration device: memory operations, the board
+// identity, reset and program load, watchdog and push switch. The memory and identity requests return
+// the message to show on failure, or nothing on success; the others return the success flag.
 #pragma once
 
-#include "MaintenanceBlocks.h"
+#include "MemoryBlocks.h"
 
 #include <QString>
 
@@ -25,3 +26,12 @@ BoardIdReading ReadBoardId(CDevice& device, bool newFamily);
 Failure WriteBoardId(CDevice& device, bool newFamily, uint32_t id);
 // Writes the board type word into the EEPROM.
 Failure WriteBoardPrefix(CDevice& device, uint16_t type);
+
+// Holds the DSP in reset.
+bool ResetDsp(CDevice& device);
+// Loads the DSP program: the driver's default one (empty request) or the one named by ProgramLoadRequest.
+bool LoadProgram(CDevice& device, bool named);
+bool StartWatchdog(CDevice& device, uint32_t intervalMs);
+bool StopWatchdog(CDevice& device);
+bool KickWatchdog(CDevice& device);
+bool SetPushSwitch(CDevice& device, bool pressed);

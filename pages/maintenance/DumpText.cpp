@@ -1,7 +1,7 @@
 // Formatting of dump and header lines.
 #include "DumpText.h"
 
-#include "BlockCodec.h"
+#include "MemoryBlocks.h"
 
 #include <cstdio>
 
@@ -24,7 +24,7 @@ std::string DumpLine(uint32_t address, const uint8_t* bytes, size_t count) {
     if (count > kDumpWordsPerLine)
         count = kDumpWordsPerLine;
     for (size_t i = 0; i < count; ++i)
-        PutHex4(line.data() + 6 + 5 * i, block::GetU16(bytes, 2 * i));
+        PutHex4(line.data() + 6 + 5 * i, GetMemoryWord(bytes, static_cast<uint32_t>(i)));
     return line;
 }
 
@@ -36,7 +36,7 @@ std::vector<std::string> HeaderLines(const uint8_t* bytes, size_t size) {
     };
     std::vector<std::string> lines;
     for (size_t i = 0; i < 7; ++i) {
-        const uint16_t word = 2 * i + 2 <= size ? block::GetU16(bytes, 2 * i) : 0;
+        const uint16_t word = 2 * i + 2 <= size ? GetMemoryWord(bytes, static_cast<uint32_t>(i)) : 0;
         // A memory word is unsigned: 0x8000 and up print as four digits, never sign-extended.
         char value[8];
         std::snprintf(value, sizeof value, "0x%04X", static_cast<unsigned>(word));

@@ -2,19 +2,16 @@
 #include "MemoryPage.h"
 
 #include "AppSwitches.h"
-#include "BlockCodec.h"
-#include "BoardInfo.h"
 #include "BoardMaintenance.h"
-#include "Device.h"
+#include "BoardModels.h"
 #include "DumpFile.h"
 #include "DumpModel.h"
 #include "DumpText.h"
 #include "Helpers.h"
-#include "MaintenanceBlocks.h"
+#include "MemoryBlocks.h"
 #include "NumberText.h"
 #include "PageFactories.h"
 #include "Prompts.h"
-#include "RequestCodes.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,18 +28,11 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
-#include <array>
-
 namespace {
 
 template <class T> T* Named(T* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
     return widget;
-}
-
-uint32_t Control(CDevice& device, uint32_t code, const void* input = nullptr, uint32_t inputSize = 0) {
-    uint32_t returned = 0;
-    return device.DevIoControl(code, input, inputSize, nullptr, 0, &returned);
 }
 
 } // namespace
@@ -277,20 +267,14 @@ void CMemoryPage::OnLoad() {
 
 bool CMemoryPage::ResetAndLoad(bool atOpening) {
     const QString fatal = QStringLiteral("FATAL ERROR");
-    if (!Control(*m_device, req::kResetDsp)) {
+    if (!ResetDsp(*m_device)) {
         Prompts().Message(this, QStringLiteral("Cann't reset board"), fatal, PromptIcon::Error);
         return false;
     }
     if (!WaitAfterReset())
         return false;
-    uint32_t ok;
-    if (atOpening) {
-        ok = Control(*m_device, req::kLoadProgram); // empty: the driver loads its default program
-    } else {
-        const auto block = ProgramLoadRequest{}.Encode();
-        ok = Control(*m_device, req::kLoadProgram, block.data(), ProgramLoadRequest::kSize);
-    }
-    if (!ok) {
+    // At opening the request is empty: the driver loads its default program.
+    if (!LoadProgram(*m_device, !atOpening)) {
         Prompts().Message(this, QStringLiteral("Cann't load programm into board"), fatal, PromptIcon::Error);
         return false;
     }
@@ -375,9 +359,7 @@ void CMemoryPage::OnWatchdog(bool pressed) {
             ShowError(this, QStringLiteral("Incorrect watch dog timer interval"));
             return;
         }
-        std::array<uint8_t, 4> block{};
-        block::PutU32(block.data(), 0, *interval);
-        if (!Control(*m_device, req::kWatchdogStart, block.data(), 4)) {
+        if (!StartWatchdog(*m_device, *interval)) {
             SetWatchdogRunning(false);
             return;
         }
@@ -386,21 +368,19 @@ void CMemoryPage::OnWatchdog(bool pressed) {
         return;
     }
     // A stop the board refused leaves the watchdog running, and the button says so.
-    SetWatchdogRunning(!Control(*m_device, req::kWatchdogStop));
+    SetWatchdogRunning(!StopWatchdog(*m_device));
 }
 
 void CMemoryPage::OnKickTimer() {
     if (m_noResetWdtCheck->isChecked() || !m_device)
         return;
-    Control(*m_device, req::kWatchdogKick);
+    KickWatchdog(*m_device);
 }
 
 void CMemoryPage::OnCheck1(bool pressed) {
     if (!m_device)
         return;
-    std::array<uint8_t, 2> block{};
-    block::PutU16(block.data(), 0, pressed ? 1 : 0);
-    Control(*m_device, req::kPushSwitch, block.data(), 2);
+    SetPushSwitch(*m_device, pressed);
 }
 
 std::unique_ptr<CPageDlg> CreateMemoryPage(const PageContext& context, QWidget* parent) {

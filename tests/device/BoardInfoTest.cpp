@@ -1,5 +1,6 @@
 // Golden bytes of the board information block.
 #include "BoardInfo.h"
+#include "BoardModels.h"
 
 #include <gtest/gtest.h>
 
@@ -59,4 +60,15 @@ TEST(BoardFamily, NewFamilyComparesTheLowWord) {
     EXPECT_FALSE(IsNewFamily(0x310));
     EXPECT_FALSE(IsNewFamily(0x310D));
     EXPECT_FALSE(IsNewFamily(0x3204));
+}
+
+TEST(BoardInformation, IdAloneNeedsTheAnswerToReachTheEndOfItsField) {
+    std::array<uint8_t, 66> answer{};
+    answer[54] = 0x15;
+    answer[55] = 0xCD;
+    answer[56] = 0x5B;
+    answer[57] = 0x07;
+    EXPECT_EQ(BoardInformation::DecodeId(answer.data(), 58), 123456789u);
+    EXPECT_EQ(BoardInformation::DecodeId(answer.data(), 66), 123456789u);
+    EXPECT_FALSE(BoardInformation::DecodeId(answer.data(), 57));
 }

@@ -1,31 +1,9 @@
-// Golden bytes of the maintenance blocks, dump and header lines, and the page's number texts.
+// The dump and header lines of the memory page.
 #include "DumpText.h"
-#include "MaintenanceBlocks.h"
-#include "NumberText.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
-
-TEST(MaintenanceBlocks, MemoryOperationAtDocumentedOffsets) {
-    const MemoryOperation op{0x12345678, 0x9ABCDEF0, 1, 1};
-    const std::array<uint8_t, 12> golden{0x78, 0x56, 0x34, 0x12, 0xF0, 0xDE, 0xBC, 0x9A, 0x01, 0x00, 0x01, 0x00};
-    EXPECT_EQ(op.Encode(), golden);
-    const auto back = MemoryOperation::Decode(golden.data(), 12);
-    ASSERT_TRUE(back);
-    EXPECT_EQ(back->start, 0x12345678u);
-    EXPECT_EQ(back->count, 0x9ABCDEF0u);
-    EXPECT_FALSE(MemoryOperation::Decode(golden.data(), 11));
-}
-
-TEST(MaintenanceBlocks, ProgramLoadRequestIsTheBareNameThenNuls) {
-    const auto b = ProgramLoadRequest{}.Encode();
-    const char name[] = "prog.i00";
-    for (size_t i = 0; i < 8; ++i)
-        EXPECT_EQ(b[i], static_cast<uint8_t>(name[i]));
-    for (size_t i = 8; i < 50; ++i)
-        EXPECT_EQ(b[i], 0) << i;
-}
 
 namespace {
 std::vector<uint8_t> Words(std::initializer_list<uint16_t> words) {
@@ -67,20 +45,4 @@ TEST(DumpText, HeaderWordsPrintAsSixteenBitsAndMissingWordsAsZero) {
     const auto shortLines = HeaderLines(b.data(), 13);
     EXPECT_EQ(shortLines[5], "    Start dma address : 0x8000");
     EXPECT_EQ(shortLines[6], "    Stop dma address  : 0x0000");
-}
-
-TEST(NumberText, HexThenUnsignedDecimal) {
-    struct Case {
-        const char* text;
-        std::optional<uint32_t> value;
-    };
-    const Case cases[] = {
-        {"0X7500", 0x7500},     {"29952", 0x7500}, {"0x", std::nullopt}, {"0x12G", std::nullopt},
-        {"12a", std::nullopt},  {"", std::nullopt}, {"-5", std::nullopt}, {"4294967295", 0xFFFFFFFFu},
-        {"4294967296", std::nullopt}, {"0xFFFFFFFF", 0xFFFFFFFFu}, {"0x100000000", std::nullopt}, {"007", 7u},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(ParseHexOrDecimal(QString::fromLatin1(c.text)), c.value) << c.text;
-    EXPECT_FALSE(ParseUnsignedDecimal(QStringLiteral("0x10")));
-    EXPECT_EQ(ParseUnsignedDecimal(QStringLiteral("3000000000")), 3000000000u);
 }

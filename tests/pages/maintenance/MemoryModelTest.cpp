@@ -1,6 +1,6 @@
 // The simulated board memory: memory operations, reset and program load, board ID, watchdog, push switch.
 #include "BoardInfo.h"
-#include "MaintenanceBlocks.h"
+#include "MemoryBlocks.h"
 #include "MemoryImage.h"
 #include "RecordingDevice.h"
 #include "RequestCodes.h"

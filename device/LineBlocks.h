@@ -38,6 +38,8 @@ struct LineState {
 
     // The caller number up to its first zero byte (the whole field when there is none).
     std::string NumberText() const;
+    // Puts a caller number into its field, zero-filled; at most kNumberSize - 1 characters.
+    void SetNumberText(const std::string& text);
 
     // A command that carries nothing else: every other field zero, no digit.
     static LineState Command(uint16_t command);

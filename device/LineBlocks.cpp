@@ -37,6 +37,10 @@ std::string LineState::NumberText() const {
     return block::GetText(number.data(), 0, kNumberSize);
 }
 
+void LineState::SetNumberText(const std::string& text) {
+    block::PutText(number.data(), 0, kNumberSize, text);
+}
+
 LineState LineState::Command(uint16_t command) {
     LineState s;
     s.state = command;

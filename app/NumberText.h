@@ -1,4 +1,4 @@
-// Number texts of the maintenance page: unsigned 32-bit values typed in decimal or hexadecimal.
+// Number texts several pages share: unsigned 32-bit values typed in decimal or hexadecimal.
 #pragma once
 
 #include <QString>

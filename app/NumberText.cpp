@@ -1,4 +1,4 @@
-// Parsing of the maintenance page's number texts.
+// Parsing of the shared number texts.
 #include "NumberText.h"
 
 #include "Helpers.h"
