@@ -3,6 +3,7 @@
 #include "StreamModel.h"
 
 #include "BlockCodec.h"
+#include "BoardModels.h"
 #include "RequestCodes.h"
 #include "StreamBlocks.h"
 
@@ -61,11 +62,6 @@ std::optional<InputSignal> ParseInputSignal(const std::string& text) {
     if (text == "loopback")
         return InputSignal::Loopback;
     return std::nullopt;
-}
-
-bool HasDecibelAttenuation(uint32_t type) {
-    const uint32_t model = type & 0xFFFF;
-    return model == 0x330 || model == 0x360 || model == 0x330D;
 }
 
 StreamModel::StreamModel(BoardState& state) : m_state(state) {
@@ -303,7 +299,7 @@ StreamStats StreamModel::Stats(const DeviceAddress& device) const {
 }
 
 Handled StreamModel::Attenuation(Channel& c, bool stereo, bool second, ControlRequest& request) {
-    if (second && !HasDecibelAttenuation(m_state.config.type))
+    if (second && !BoardModelFor(m_state.config.type).secondAttenuation)
         return Handled::Fail;
     const Range range = RangeOf(stereo, second);
     Setting& setting = second ? c.second : c.first;

@@ -23,9 +23,6 @@ enum class InputSignal { Tone, Sequence, Loopback };
 // "tone", "sequence" or "loopback"; null for any other text.
 std::optional<InputSignal> ParseInputSignal(const std::string& text);
 
-// Whether a board's streaming devices answer the attenuation requests given in tenths of a decibel.
-bool HasDecibelAttenuation(uint32_t type);
-
 // What a channel has moved since the board was made, for tests and benchmarks.
 struct StreamStats {
     uint64_t bytesPlayed = 0;    // outputs: bytes drained from the DMA buffer

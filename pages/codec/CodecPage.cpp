@@ -1,6 +1,7 @@
 // The codec line page: page start, the channel operations, the recording hand-over and the live figures.
 #include "CodecPage.h"
 
+#include "BoardModels.h"
 #include "Helpers.h"
 #include "LevelMeter.h"
 #include "Prompts.h"
@@ -29,8 +30,6 @@
 namespace {
 
 constexpr int32_t kLevelMax = 32767;
-// Only the first line of these boards can start its input in step with the other lines.
-constexpr uint16_t kSynchroBoards[] = {0x330, 0x320, 0x3204, 0x310};
 
 QWidget* W(QWidget* widget) {
     return widget;
@@ -177,11 +176,8 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
 bool CCodecPage::OnInitDialog() {
     QCheckBox* synchro = Controls(kInput).synchro;
     synchro->setChecked(false);
-    const auto type16 = static_cast<uint16_t>(m_type & 0xFFFF);
-    bool offered = false;
-    for (uint16_t t : kSynchroBoards)
-        offered = offered || (m_line == 0 && type16 == t);
-    synchro->setVisible(offered);
+    // Only the first line of some boards can start its input in step with the other lines.
+    synchro->setVisible(m_line == 0 && BoardModelFor(m_type).synchroMode);
 
     if (!m_cfg)
         return false;
