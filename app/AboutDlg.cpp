@@ -17,8 +17,8 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
-    icon->setPixmap(QPixmap(QStringLiteral(":/veltrin/app-icon.png")).scaled(48, 48, Qt::KeepAspectRatio,
-                                                                              Qt::SmoothTransformation));
+    icon->setPixmap(QPixmap(QStringLiteral(":/veltrin/app-icon.png"))
+                        .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(icon);

@@ -10,7 +10,8 @@
 CBoardDlg::CBoardDlg(CDriverLibrary* library, std::string devicePath, uint32_t channels, uint32_t type,
                      uint32_t boardId, int32_t index, QWidget* parent, DeviceOpener open, PageList pages)
     : QWidget(parent), m_library(library), m_devicePath(std::move(devicePath)), m_boardId(boardId),
-      m_open(open ? std::move(open) : DeviceOpener(&OpenDevice)), m_pageList(pages ? std::move(pages) : PageList(&PagesFor)) {
+      m_open(open ? std::move(open) : DeviceOpener(&OpenDevice)),
+      m_pageList(pages ? std::move(pages) : PageList(&PagesFor)) {
     setObjectName(QStringLiteral("boardDialog"));
     m_context.type = type;
     m_context.index = index;

@@ -17,8 +17,7 @@ namespace {
 // it, Qt's own system folder is used.
 std::unique_ptr<QSettings> MachineSettings() {
 #if !defined(_WIN32) && !defined(__APPLE__)
-    const QStringList folders =
-        qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    const QStringList folders = qEnvironmentVariable("XDG_CONFIG_DIRS").split(QLatin1Char(':'), Qt::SkipEmptyParts);
     if (!folders.isEmpty()) {
         const QString file = QStringLiteral("/Orvane/Kestrabox.conf");
         QString chosen = folders.front() + file;
@@ -31,8 +30,8 @@ std::unique_ptr<QSettings> MachineSettings() {
         return std::make_unique<QSettings>(chosen, QSettings::NativeFormat);
     }
 #endif
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::SystemScope,
-                                       QStringLiteral("Orvane"), QStringLiteral("Kestrabox"));
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::SystemScope, QStringLiteral("Orvane"),
+                                       QStringLiteral("Kestrabox"));
 }
 
 } // namespace

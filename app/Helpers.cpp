@@ -6,9 +6,9 @@
 #include <QLineEdit>
 
 bool ChooseFile(QWidget* owner, bool open, QLineEdit* target, QString* result, bool textFiles) {
-    const QStringList filters = textFiles ? QStringList{QStringLiteral("Text files (*.txt)")}
-                                          : QStringList{QStringLiteral("TRN 5.x files (*.dat)"),
-                                                        QStringLiteral("Wav files (*.wav)")};
+    const QStringList filters =
+        textFiles ? QStringList{QStringLiteral("Text files (*.txt)")}
+                  : QStringList{QStringLiteral("TRN 5.x files (*.dat)"), QStringLiteral("Wav files (*.wav)")};
     const QString path = Prompts().ChooseFile(owner, open, filters);
     if (path.isEmpty())
         return false;

@@ -12,9 +12,9 @@ class CPageDlg;
 class QWidget;
 
 struct PageContext {
-    uint32_t type = 0;     // board type code; BoardModelFor() tells what the board has
-    int32_t index = 0;     // settings index: 0..9 for kernel boards, -1 for library boards
-    uint32_t channels = 0; // phone-line channels
+    uint32_t type = 0;                         // board type code; BoardModelFor() tells what the board has
+    int32_t index = 0;                         // settings index: 0..9 for kernel boards, -1 for library boards
+    uint32_t channels = 0;                     // phone-line channels
     std::array<CDevice*, kMaxLines> lineIn{};  // LineInLeaf(n), null when absent
     std::array<CDevice*, kMaxLines> lineOut{}; // LineOutLeaf(n)
     CDevice* left = nullptr;                   // kLeftOutputLeaf

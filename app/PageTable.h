@@ -8,9 +8,9 @@
 #include <vector>
 
 struct PageEntry {
-    const char* page;    // the page's class name, for tests and diagnostics
+    const char* page; // the page's class name, for tests and diagnostics
     QString tabText;
-    PageFactory create;  // null while the page is not part of this build
+    PageFactory create; // null while the page is not part of this build
 };
 
 // The pages for a type code (its low 16 bits), including those not built, in tab order.

@@ -24,8 +24,7 @@ public:
 
     // `name` identifies the program for this user; tests pass their own. The lock file lives in
     // `lockFolder`, or in the user's runtime folder when it is empty.
-    explicit CSingleInstance(const QString& name, const QString& lockFolder = QString(),
-                             QObject* parent = nullptr);
+    explicit CSingleInstance(const QString& name, const QString& lockFolder = QString(), QObject* parent = nullptr);
     ~CSingleInstance() override;
 
     // Decides this process's role. While another instance holds the lock, it is asked to show its

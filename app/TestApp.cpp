@@ -54,7 +54,8 @@ int CTestApp::Run(int argc, char** argv) {
     QApplication::setApplicationVersion(QStringLiteral("2.1"));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral("Test and service utility for the KVR telephony and audio boards."));
+    parser.setApplicationDescription(
+        QStringLiteral("Test and service utility for the KVR telephony and audio boards."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption libraryOption(QStringLiteral("driver-library"),

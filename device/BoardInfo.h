@@ -25,4 +25,3 @@ struct BoardInformation {
 // Output sizes of the query sent before the information block and of the confirmation after it.
 inline constexpr uint32_t kPrepareBoardSize = 12;
 inline constexpr uint32_t kConfirmBoardSize = 8;
-

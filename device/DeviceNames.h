@@ -11,9 +11,5 @@ inline constexpr const char* kLeftOutputLeaf = "LINE_OUT_LEFT";
 inline constexpr const char* kRightOutputLeaf = "LINE_OUT_RIGHT";
 
 // "PHONE_LINE<n>_IN_DEV" and "PHONE_LINE<n>_OUT_DEV".
-inline std::string LineInLeaf(int line) {
-    return "PHONE_LINE" + std::to_string(line) + "_IN_DEV";
-}
-inline std::string LineOutLeaf(int line) {
-    return "PHONE_LINE" + std::to_string(line) + "_OUT_DEV";
-}
+inline std::string LineInLeaf(int line) { return "PHONE_LINE" + std::to_string(line) + "_IN_DEV"; }
+inline std::string LineOutLeaf(int line) { return "PHONE_LINE" + std::to_string(line) + "_OUT_DEV"; }

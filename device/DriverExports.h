@@ -14,8 +14,7 @@ extern "C" {
 // Opens "base\leaf"; the handle, or -1 on failure.
 using DriverCreateFn = int32_t(VELTRIN_DRIVER_CALL*)(const char* name);
 using DriverReadFn = int32_t(VELTRIN_DRIVER_CALL*)(int32_t handle, void* buffer, uint32_t size, uint32_t* done);
-using DriverWriteFn = int32_t(VELTRIN_DRIVER_CALL*)(int32_t handle, const void* buffer, uint32_t size,
-                                                    uint32_t* done);
+using DriverWriteFn = int32_t(VELTRIN_DRIVER_CALL*)(int32_t handle, const void* buffer, uint32_t size, uint32_t* done);
 using DriverControlFn = int32_t(VELTRIN_DRIVER_CALL*)(int32_t handle, uint32_t code, const void* input,
                                                       uint32_t inputSize, void* output, uint32_t outputSize,
                                                       uint32_t* returned);

@@ -33,13 +33,9 @@ std::optional<LineState> LineState::Decode(const uint8_t* data, uint32_t size) {
     return s;
 }
 
-std::string LineState::NumberText() const {
-    return block::GetText(number.data(), 0, kNumberSize);
-}
+std::string LineState::NumberText() const { return block::GetText(number.data(), 0, kNumberSize); }
 
-void LineState::SetNumberText(const std::string& text) {
-    block::PutText(number.data(), 0, kNumberSize, text);
-}
+void LineState::SetNumberText(const std::string& text) { block::PutText(number.data(), 0, kNumberSize, text); }
 
 LineState LineState::Command(uint16_t command) {
     LineState s;

@@ -22,15 +22,14 @@ struct LineState {
     static constexpr uint16_t kCommutationOff = 16;
     static constexpr uint16_t kNoDigit = 0xFFFF;
 
-    uint16_t state = 0;        // offset 0
-    uint16_t rings = 0;        // offset 2
-    int16_t voltage = 0;       // offset 4, volts
-    uint16_t dialType = 0;     // offset 6: 0 pulse, 1 tone
-    uint16_t digit = 0;        // offset 8: 0..15, kNoDigit for every other command
-    uint16_t reserved = 0;     // offset 10
-    uint16_t controlInput = 0; // offset 12: non-zero = active
-    std::array<uint8_t, kNumberSize>
-        number{}; // offset 14: caller number, kept raw so a block goes back as read
+    uint16_t state = 0;                        // offset 0
+    uint16_t rings = 0;                        // offset 2
+    int16_t voltage = 0;                       // offset 4, volts
+    uint16_t dialType = 0;                     // offset 6: 0 pulse, 1 tone
+    uint16_t digit = 0;                        // offset 8: 0..15, kNoDigit for every other command
+    uint16_t reserved = 0;                     // offset 10
+    uint16_t controlInput = 0;                 // offset 12: non-zero = active
+    std::array<uint8_t, kNumberSize> number{}; // offset 14: caller number, kept raw so a block goes back as read
 
     std::array<uint8_t, kSize> Encode() const;
     // Null unless exactly kSize bytes are given.
@@ -93,5 +92,4 @@ struct LineLevels {
 };
 
 // The sixteen levels each amplitude list offers, in dB, in list order; the board receives the index.
-inline constexpr std::array<int, 16> kAmplitudeTable{0,  -36, -30, -24, -18, -12, -9, -6,
-                                                     -3, 3,   6,   9,   12,  18,  24, -96};
+inline constexpr std::array<int, 16> kAmplitudeTable{0, -36, -30, -24, -18, -12, -9, -6, -3, 3, 6, 9, 12, 18, 24, -96};

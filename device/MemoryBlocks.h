@@ -32,9 +32,7 @@ struct MemoryOperation {
 };
 
 // The data of a memory operation's second request (0x222414): its words in order, each little-endian.
-inline uint16_t GetMemoryWord(const uint8_t* data, uint32_t index) {
-    return block::GetU16(data, size_t{index} * 2);
-}
+inline uint16_t GetMemoryWord(const uint8_t* data, uint32_t index) { return block::GetU16(data, size_t{index} * 2); }
 inline void PutMemoryWord(uint8_t* data, uint32_t index, uint16_t word) {
     block::PutU16(data, size_t{index} * 2, word);
 }

@@ -99,6 +99,4 @@ uint32_t CPhysicalDevice::DevIoControl(uint32_t code, const void* input, uint32_
     return ok ? 1 : 0;
 }
 
-uint32_t CPhysicalDevice::Cancel() {
-    return ::ioctl(static_cast<int>(m_handle), VELTRIN_IOCTL_CANCEL) == 0 ? 1 : 0;
-}
+uint32_t CPhysicalDevice::Cancel() { return ::ioctl(static_cast<int>(m_handle), VELTRIN_IOCTL_CANCEL) == 0 ? 1 : 0; }

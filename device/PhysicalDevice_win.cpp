@@ -53,8 +53,8 @@ uint32_t CPhysicalDevice::Write(const void* buffer, uint32_t size, uint32_t* don
 uint32_t CPhysicalDevice::DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output,
                                        uint32_t outputSize, uint32_t* returned) {
     DWORD count = 0;
-    const BOOL ok = ::DeviceIoControl(reinterpret_cast<HANDLE>(m_handle), code, const_cast<void*>(input),
-                                      inputSize, output, outputSize, &count, nullptr);
+    const BOOL ok = ::DeviceIoControl(reinterpret_cast<HANDLE>(m_handle), code, const_cast<void*>(input), inputSize,
+                                      output, outputSize, &count, nullptr);
     if (returned)
         *returned = count;
     return ok ? 1 : 0;

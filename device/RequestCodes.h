@@ -33,25 +33,25 @@ inline constexpr uint32_t kWriteBoardId = ControlCode(0x929);     // 0x2224A4, 4
 inline constexpr uint32_t kPushSwitch = ControlCode(0x92C);       // 0x2224B0, 2/0
 
 // Phone-line input device ("PHONE_LINE%d_IN_DEV").
-inline constexpr uint32_t kGetLineState = ControlCode(0x908);     // 0x222420, 0/46 or 0/8
-inline constexpr uint32_t kSetLineState = ControlCode(0x909);     // 0x222424, 46/0 or 8/0
-inline constexpr uint32_t kGetLineSettings = ControlCode(0x90A);  // 0x222428, 0/44
-inline constexpr uint32_t kSetLineSettings = ControlCode(0x90B);  // 0x22242C, 44/0
-inline constexpr uint32_t kInterfacePower = ControlCode(0x916);   // 0x222458, 2/0
-inline constexpr uint32_t kGetAmplitudes = ControlCode(0x92D);    // 0x2224B4, 0/4
-inline constexpr uint32_t kSetAmplitudes = ControlCode(0x92E);    // 0x2224B8, 4/0
+inline constexpr uint32_t kGetLineState = ControlCode(0x908);    // 0x222420, 0/46 or 0/8
+inline constexpr uint32_t kSetLineState = ControlCode(0x909);    // 0x222424, 46/0 or 8/0
+inline constexpr uint32_t kGetLineSettings = ControlCode(0x90A); // 0x222428, 0/44
+inline constexpr uint32_t kSetLineSettings = ControlCode(0x90B); // 0x22242C, 44/0
+inline constexpr uint32_t kInterfacePower = ControlCode(0x916);  // 0x222458, 2/0
+inline constexpr uint32_t kGetAmplitudes = ControlCode(0x92D);   // 0x2224B4, 0/4
+inline constexpr uint32_t kSetAmplitudes = ControlCode(0x92E);   // 0x2224B8, 4/0
 
 // Streaming devices (output channels, line inputs, line outputs).
-inline constexpr uint32_t kStream = ControlCode(0x902);           // 0x222408, 10/0 start or stop
-inline constexpr uint32_t kGetCounters = ControlCode(0x903);      // 0x22240C, 0/10
-inline constexpr uint32_t kSetAttenuation = ControlCode(0x906);   // 0x222418, 10/0
-inline constexpr uint32_t kGetAttenuation = ControlCode(0x907);   // 0x22241C, 0/10
-inline constexpr uint32_t kGetBufferState = ControlCode(0x914);   // 0x222450, 0/8
-inline constexpr uint32_t kSetAttenuation2 = ControlCode(0x923);  // 0x22248C, 10/0
-inline constexpr uint32_t kGetAttenuation2 = ControlCode(0x924);  // 0x222490, 0/10
-inline constexpr uint32_t kSyncCodecInput = ControlCode(0x92A);   // 0x2224A8, 10/0
+inline constexpr uint32_t kStream = ControlCode(0x902);          // 0x222408, 10/0 start or stop
+inline constexpr uint32_t kGetCounters = ControlCode(0x903);     // 0x22240C, 0/10
+inline constexpr uint32_t kSetAttenuation = ControlCode(0x906);  // 0x222418, 10/0
+inline constexpr uint32_t kGetAttenuation = ControlCode(0x907);  // 0x22241C, 0/10
+inline constexpr uint32_t kGetBufferState = ControlCode(0x914);  // 0x222450, 0/8
+inline constexpr uint32_t kSetAttenuation2 = ControlCode(0x923); // 0x22248C, 10/0
+inline constexpr uint32_t kGetAttenuation2 = ControlCode(0x924); // 0x222490, 0/10
+inline constexpr uint32_t kSyncCodecInput = ControlCode(0x92A);  // 0x2224A8, 10/0
 
 // Left output device ("LINE_OUT_LEFT").
-inline constexpr uint32_t kOutputMode = ControlCode(0x90C);       // 0x222430, 4/0
+inline constexpr uint32_t kOutputMode = ControlCode(0x90C); // 0x222430, 4/0
 
 } // namespace req

@@ -94,8 +94,7 @@ std::optional<std::vector<BoardConfig>> ParseBoardConfigs(const std::string& tex
         config.id = static_cast<uint32_t>(100 + boards.size());
         if (fields.size() > 1 && !ParseNumber(Trim(fields[1]), &config.id))
             return fail("bad board ID \"" + fields[1] + "\"");
-        if (fields.size() > 2 &&
-            (!ParseNumber(Trim(fields[2]), &config.channels) || config.channels > kMaxChannels))
+        if (fields.size() > 2 && (!ParseNumber(Trim(fields[2]), &config.channels) || config.channels > kMaxChannels))
             return fail("bad channel count \"" + fields[2] + "\" (0 to 8)");
         boards.push_back(config);
     }

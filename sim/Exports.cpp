@@ -49,8 +49,8 @@ public:
         std::fprintf(m_file, "open %s -> %s\n", name, handle >= 0 ? "ok" : "refused");
         std::fflush(m_file);
     }
-    void Control(int32_t handle, uint32_t code, const void* input, uint32_t inputSize, uint32_t outputSize,
-                 int32_t ok, uint32_t returned) {
+    void Control(int32_t handle, uint32_t code, const void* input, uint32_t inputSize, uint32_t outputSize, int32_t ok,
+                 uint32_t returned) {
         std::string bytes;
         const auto* in = static_cast<const uint8_t*>(input);
         for (uint32_t i = 0; in && i < inputSize; ++i) {
@@ -101,8 +101,7 @@ VELTRIN_EXPORT int32_t VELTRIN_DRIVER_CALL Read(int32_t handle, void* buffer, ui
     return static_cast<int32_t>(Instance().Read(handle, buffer, size, done));
 }
 
-VELTRIN_EXPORT int32_t VELTRIN_DRIVER_CALL Write(int32_t handle, const void* buffer, uint32_t size,
-                                                 uint32_t* done) {
+VELTRIN_EXPORT int32_t VELTRIN_DRIVER_CALL Write(int32_t handle, const void* buffer, uint32_t size, uint32_t* done) {
     return static_cast<int32_t>(Instance().Write(handle, buffer, size, done));
 }
 

@@ -14,9 +14,9 @@ struct FaultRule {
     Kind kind = Kind::Fail;
     // Matches a full device name ("VSIM0\VELTRIN_CFG"), a base ("VSIM0"), a leaf ("VELTRIN_CFG") or "*".
     std::string device = "*";
-    uint32_t code = 0;      // 0: any request (Fail, Short, Vanish)
-    uint32_t shortBy = 1;   // Short: bytes withheld from the answer
-    int remaining = -1;     // how many more times it fires; -1: always
+    uint32_t code = 0;    // 0: any request (Fail, Short, Vanish)
+    uint32_t shortBy = 1; // Short: bytes withheld from the answer
+    int remaining = -1;   // how many more times it fires; -1: always
 };
 
 class Faults {

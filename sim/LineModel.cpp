@@ -29,21 +29,14 @@ LineModel::LineModel(BoardState& state) : m_state(state) {
 std::array<uint16_t, 22> LineModel::DefaultSettings() {
     // Thresholds in volts and delays in milliseconds as a board leaves the factory; offset 22 is an
     // internal word the application must hand back untouched.
-    return {20,     40, 50,  400, 200,   6000, 500, 100, 3000, 3,  80,
-            0x0C35, 0,  100, 200, 15000, 60,   1,   0,   80,   20, 300};
+    return {20, 40, 50, 400, 200, 6000, 500, 100, 3000, 3, 80, 0x0C35, 0, 100, 200, 15000, 60, 1, 0, 80, 20, 300};
 }
 
-bool LineModel::HasLineOptions() const {
-    return BoardModelFor(m_state.config.type).lineOptions;
-}
+bool LineModel::HasLineOptions() const { return BoardModelFor(m_state.config.type).lineOptions; }
 
-bool LineModel::HasCommutation() const {
-    return BoardModelFor(m_state.config.type).commutation;
-}
+bool LineModel::HasCommutation() const { return BoardModelFor(m_state.config.type).commutation; }
 
-bool LineModel::HasInterfacePower() const {
-    return !BoardModelFor(m_state.config.type).fixedInterfacePower;
-}
+bool LineModel::HasInterfacePower() const { return !BoardModelFor(m_state.config.type).fixedInterfacePower; }
 
 void LineModel::StartCall(int line, const std::string& number, Duration now) {
     Line& l = At(line);

@@ -30,7 +30,7 @@ struct LineOptions {
 };
 
 class LineModel {
-  public:
+public:
     // Line 0 rings on its own: the first call at kFirstCall, each following one kCallPause after the
     // previous call ended. A call rings kRingsPerCall times, one burst of kRingOn every kRingCycle, and
     // delivers its caller number kNumberAfter into the call (after the first burst), as exchanges do.
@@ -79,7 +79,7 @@ class LineModel {
 
     static std::array<uint16_t, 22> DefaultSettings();
 
-  private:
+private:
     struct Line {
         bool offHook = false;
         bool ringing = false; // inside a ring burst of the current call

@@ -1,4 +1,5 @@
-// Simulated board part: DSP on-chip memory and EEPROM, memory operations, DSP reset and program load, board ID, watchdog, push switch.
+// Simulated board part: DSP on-chip memory and EEPROM, memory operations, DSP reset and program load, board ID,
+// watchdog, push switch.
 #include "MemoryModel.h"
 
 #include "BoardModels.h"
@@ -10,8 +11,7 @@
 
 namespace sim {
 
-MemoryModel::MemoryModel(BoardState& state)
-    : m_state(state), m_daram(kDaramWords, 0), m_eeprom(kEepromWords, 0xFFFF) {
+MemoryModel::MemoryModel(BoardState& state) : m_state(state), m_daram(kDaramWords, 0), m_eeprom(kEepromWords, 0xFFFF) {
     // The board comes up with its program loaded by the driver and its identity in the EEPROM.
     FillProgramImage(m_daram);
     m_eeprom[kEepromTypeWord] = static_cast<uint16_t>(m_state.config.type);
@@ -114,15 +114,15 @@ Handled MemoryModel::DataPhase(ControlRequest& request, const Operation& op) {
     }
     // The information block reports the ID the EEPROM holds.
     if (idTouched)
-        m_state.config.id = static_cast<uint32_t>(m_eeprom[kEepromIdWord]) |
-                          (static_cast<uint32_t>(m_eeprom[kEepromIdWord + 1]) << 16);
+        m_state.config.id =
+            static_cast<uint32_t>(m_eeprom[kEepromIdWord]) | (static_cast<uint32_t>(m_eeprom[kEepromIdWord + 1]) << 16);
     return Handled::Ok;
 }
 
 Handled MemoryModel::LoadProgram(const ControlRequest& request) {
     if (request.outputSize != 0)
         return Handled::Fail;
-    if (request.inputSize != 0) { // an empty input names the driver's default program
+    if (request.inputSize != 0) {                              // an empty input names the driver's default program
         const auto load = request.Input<ProgramLoadRequest>(); // a name must end within the block
         if (!load || load->name != kProgramName)
             return Handled::Fail; // no such program file

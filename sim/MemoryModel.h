@@ -1,4 +1,5 @@
-// Simulated board part: DSP on-chip memory and EEPROM, memory operations, DSP reset and program load, board ID, watchdog, push switch.
+// Simulated board part: DSP on-chip memory and EEPROM, memory operations, DSP reset and program load, board ID,
+// watchdog, push switch.
 #pragma once
 
 #include "BoardState.h"

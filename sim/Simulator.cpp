@@ -6,8 +6,7 @@
 
 namespace sim {
 
-Simulator::Simulator(std::vector<BoardConfig> boards, std::shared_ptr<const Clock> clock)
-    : m_clock(std::move(clock)) {
+Simulator::Simulator(std::vector<BoardConfig> boards, std::shared_ptr<const Clock> clock) : m_clock(std::move(clock)) {
     for (size_t i = 0; i < boards.size(); ++i) {
         BoardConfig config = std::move(boards[i]);
         m_bases.push_back(config.base.empty() ? "VSIM" + std::to_string(i) : config.base);
@@ -42,9 +41,8 @@ std::unique_ptr<Simulator> Simulator::FromEnvironment() {
                 simulator->BoardAt(b).Streams().SetInputSignal(*signal);
             }
         } else {
-            std::fprintf(stderr,
-                         "veltrin-sim: VELTRIN_SIM_INPUT: \"%s\" is not tone, sequence or loopback; using tone\n",
-                         text);
+            std::fprintf(
+                stderr, "veltrin-sim: VELTRIN_SIM_INPUT: \"%s\" is not tone, sequence or loopback; using tone\n", text);
         }
     }
     if (const char* text = std::getenv("VELTRIN_SIM_CAPTURE"); text && *text)

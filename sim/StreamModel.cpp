@@ -100,8 +100,7 @@ const StreamModel::Channel* StreamModel::Find(const DeviceAddress& device) const
         return &m_channels[kRight];
     case DeviceKind::LineIn:
     case DeviceKind::LineOut:
-        if (device.line < 0 || device.line >= 8 ||
-            static_cast<uint32_t>(device.line) >= m_state.config.channels)
+        if (device.line < 0 || device.line >= 8 || static_cast<uint32_t>(device.line) >= m_state.config.channels)
             return nullptr;
         return &m_channels[(device.kind == DeviceKind::LineIn ? kFirstInput : kFirstLineOutput) +
                            static_cast<size_t>(device.line)];
@@ -123,8 +122,8 @@ uint64_t StreamModel::Due(Channel& channel, uint32_t rate, Duration now) {
     // lost however the time between advances is cut.
     const int64_t elapsed = std::max<int64_t>(0, (now - channel.since).count());
     constexpr int64_t kSecond = 1'000'000'000;
-    const uint64_t total = static_cast<uint64_t>(elapsed / kSecond) * rate +
-                           static_cast<uint64_t>(elapsed % kSecond) * rate / kSecond;
+    const uint64_t total =
+        static_cast<uint64_t>(elapsed / kSecond) * rate + static_cast<uint64_t>(elapsed % kSecond) * rate / kSecond;
     const uint64_t due = total > channel.accounted ? total - channel.accounted : 0;
     channel.accounted = std::max(total, channel.accounted);
     return due;
@@ -283,8 +282,7 @@ void StreamModel::Capture(Channel& c, const uint8_t* bytes, uint32_t size) {
         c.capture.reset(std::fopen(path.string().c_str(), "wb"));
         if (!c.capture) {
             c.captureFailed = true;
-            std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_CAPTURE: cannot create %s\n",
-                         path.string().c_str());
+            std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_CAPTURE: cannot create %s\n", path.string().c_str());
             return;
         }
     }
@@ -326,8 +324,7 @@ Handled StreamModel::Attenuation(Channel& c, bool stereo, bool second, ControlRe
     return Handled::Ok;
 }
 
-Handled StreamModel::Rate(uint32_t* rate, bool set, ControlRequest& request, size_t first, size_t last,
-                          Duration now) {
+Handled StreamModel::Rate(uint32_t* rate, bool set, ControlRequest& request, size_t first, size_t last, Duration now) {
     if (!set) {
         if (!request.Sizes(0, 4))
             return Handled::Fail;
@@ -387,8 +384,7 @@ Handled StreamModel::Control(const DeviceAddress& device, ControlRequest& reques
             return Rate(&m_rightRate, request.code == req::kSetRightRate, request, kRight, kRight, now);
         case req::kSetCodecRate:
         case req::kGetCodecRate:
-            return Rate(&m_codecRate, request.code == req::kSetCodecRate, request, kFirstInput,
-                        kChannelCount - 1, now);
+            return Rate(&m_codecRate, request.code == req::kSetCodecRate, request, kFirstInput, kChannelCount - 1, now);
         default:
             return Handled::No;
         }

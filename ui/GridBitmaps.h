@@ -6,8 +6,8 @@
 
 namespace GridBitmaps {
 
-constexpr int kSortUp = 115;     // blue triangle pointing up, 16 x 16
-constexpr int kSortDown = 116;   // blue triangle pointing down, 16 x 16
+constexpr int kSortUp = 115;      // blue triangle pointing up, 16 x 16
+constexpr int kSortDown = 116;    // blue triangle pointing down, 16 x 16
 constexpr int kInformation = 117; // information sign, 19 x 16
 
 // The built-in picture with that number, or a null image. Drawn at twice the resolution (device pixel

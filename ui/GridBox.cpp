@@ -219,8 +219,8 @@ void CGridBox::UpdateLayout() {
                 m_vBar->show();
             }
             m_vBarShown = true;
-            m_vBar->setValue(static_cast<int>(static_cast<long long>(m_topRow) * kScrollRange /
-                                              (m_nRows - m_visibleRows)));
+            m_vBar->setValue(
+                static_cast<int>(static_cast<long long>(m_topRow) * kScrollRange / (m_nRows - m_visibleRows)));
         } else {
             m_vBar->hide();
             m_vBarShown = false;
@@ -257,9 +257,7 @@ void CGridBox::RequestRedraw() {
     QCoreApplication::postEvent(this, new QEvent(RedrawEventType()));
 }
 
-void CGridBox::PostNotification(int code) {
-    QCoreApplication::postEvent(this, new NotificationEvent(code, m_curRow));
-}
+void CGridBox::PostNotification(int code) { QCoreApplication::postEvent(this, new NotificationEvent(code, m_curRow)); }
 
 void CGridBox::SetBitmap(int id, const QImage& picture) {
     m_bitmaps.insert(id, GridBitmaps::KeyedTransparent(picture));

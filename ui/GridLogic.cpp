@@ -45,8 +45,6 @@ int FindPrefix(const std::vector<int>& order, const std::vector<QString>& texts,
     return -1;
 }
 
-int LimitTopRow(int top, int rows, int visible) {
-    return std::clamp(top, 0, std::max(0, rows - visible));
-}
+int LimitTopRow(int top, int rows, int visible) { return std::clamp(top, 0, std::max(0, rows - visible)); }
 
 } // namespace GridLogic

@@ -23,8 +23,7 @@ void FitColumns(std::vector<int>& widths, int lastResized, int clientLeft, int c
 // longest length that fits, down to one character plus "...", and finally to the first character alone.
 // Widths grow with the length, so the length is found by halving the range: a long cell costs a few
 // dozen measurements instead of one per character.
-template <class Measure>
-void ShortenText(QString& buffer, int avail, Measure measure) {
+template <class Measure> void ShortenText(QString& buffer, int avail, Measure measure) {
     if (measure(buffer) <= avail)
         return;
     if (buffer.size() < 2) {
@@ -37,7 +36,7 @@ void ShortenText(QString& buffer, int avail, Measure measure) {
         buffer.append(QStringView(text).left(length));
         buffer.append(QLatin1String("..."));
     };
-    qsizetype fits = 0; // longest length known to fit with "..."; 0 while none is known
+    qsizetype fits = 0;              // longest length known to fit with "..."; 0 while none is known
     qsizetype tooLong = text.size(); // shortest length known not to fit
     while (tooLong - fits > 1) {
         const qsizetype middle = fits + (tooLong - fits) / 2;
@@ -63,8 +62,7 @@ inline bool TextBefore(const QString& a, const QString& b, bool descending) {
 // row that moves the pivot right past every row before it. Rows that compare equal keep the order these
 // exact steps give them. The recursion takes the smaller part and the loop the larger, which bounds the
 // stack depth; the parts are disjoint, so the result is the same whichever part is sorted first.
-template <class Before>
-void SortRowOrder(std::vector<int>& order, int lo, int hi, Before before) {
+template <class Before> void SortRowOrder(std::vector<int>& order, int lo, int hi, Before before) {
     while (lo < hi) {
         const int pivot = order[lo];
         int i = lo;

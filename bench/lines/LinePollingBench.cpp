@@ -41,16 +41,14 @@ using Clock = std::chrono::steady_clock;
 
 // Counts the line state reads passing through to the real device.
 class CountingDevice final : public CDevice {
-  public:
+public:
     explicit CountingDevice(std::unique_ptr<CDevice> inner) : m_inner(std::move(inner)) {}
-    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
-        return m_inner->Read(buffer, size, done);
-    }
+    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override { return m_inner->Read(buffer, size, done); }
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
         return m_inner->Write(buffer, size, done);
     }
-    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output,
-                          uint32_t outputSize, uint32_t* returned) override {
+    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
+                          uint32_t* returned) override {
         if (code == req::kGetLineState)
             ++reads;
         return m_inner->DevIoControl(code, input, inputSize, output, outputSize, returned);
@@ -59,7 +57,7 @@ class CountingDevice final : public CDevice {
 
     uint64_t reads = 0; // user-interface thread only
 
-  private:
+private:
     std::unique_ptr<CDevice> m_inner;
 };
 
@@ -94,8 +92,8 @@ struct Boards {
             context.index = -1;
             context.channels = 8;
             for (int line = 0; line < 8; ++line) {
-                auto device = OpenDevice(Library(), "VSIM" + std::to_string(b),
-                                         "PHONE_LINE" + std::to_string(line) + "_IN_DEV");
+                auto device =
+                    OpenDevice(Library(), "VSIM" + std::to_string(b), "PHONE_LINE" + std::to_string(line) + "_IN_DEV");
                 if (!device)
                     continue;
                 devices.push_back(std::make_unique<CountingDevice>(std::move(device)));
@@ -174,8 +172,7 @@ void BM_PollingWindow(benchmark::State& state) {
                 QMetaObject::invokeMethod(
                     &sink,
                     [&latencies, posted] {
-                        latencies.push_back(
-                            std::chrono::duration<double, std::micro>(Clock::now() - posted).count());
+                        latencies.push_back(std::chrono::duration<double, std::micro>(Clock::now() - posted).count());
                     },
                     Qt::QueuedConnection);
                 std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -186,8 +183,7 @@ void BM_PollingWindow(benchmark::State& state) {
         const double cpuBefore = ThreadCpuSeconds();
         const auto wallBefore = Clock::now();
         QEventLoop loop;
-        QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(kRunTime), &loop,
-                           &QEventLoop::quit);
+        QTimer::singleShot(std::chrono::duration_cast<std::chrono::milliseconds>(kRunTime), &loop, &QEventLoop::quit);
         loop.exec();
         const double wall = std::chrono::duration<double>(Clock::now() - wallBefore).count();
         const double cpu = ThreadCpuSeconds() - cpuBefore;

@@ -43,7 +43,9 @@ class SoakDevice final : public CDevice {
 public:
     SoakDevice(sim::Simulator& simulator, int32_t handle) : m_sim(simulator), m_handle(handle) {}
     ~SoakDevice() override { m_sim.Close(m_handle); }
-    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override { return m_sim.Read(m_handle, buffer, size, done); }
+    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
+        return m_sim.Read(m_handle, buffer, size, done);
+    }
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
         return m_sim.Write(m_handle, buffer, size, done);
     }
@@ -166,7 +168,8 @@ int main(int argc, char** argv) {
                 context.lineIn[static_cast<size_t>(line)] = open(b, "PHONE_LINE" + std::to_string(line) + "_IN_DEV");
                 context.lineOut[static_cast<size_t>(line)] = open(b, "PHONE_LINE" + std::to_string(line) + "_OUT_DEV");
             }
-            auto* codec = new CCodecTabsPage(context.type, context.index, context.lineIn, context.lineOut, context.cfg, board);
+            auto* codec =
+                new CCodecTabsPage(context.type, context.index, context.lineIn, context.lineOut, context.cfg, board);
             board->addTab(codec, QStringLiteral("Input/output device AIC10"));
             if (!codec->OnInitDialog()) {
                 std::fprintf(stderr, "board %d: the codec page did not start\n", b);

@@ -21,6 +21,4 @@ bool RunCalibrationStep(CDevice& device, uint16_t line, uint16_t step) {
     return SendBlock(device, req::kCalibrationStep, CalibrationStepBlock{line, step});
 }
 
-bool ApplyCalibration(CDevice& device) {
-    return SendEmpty(device, req::kApplyCalibration);
-}
+bool ApplyCalibration(CDevice& device) { return SendEmpty(device, req::kApplyCalibration); }

@@ -31,14 +31,12 @@ namespace {
 
 constexpr int32_t kLevelMax = 32767;
 
-QWidget* W(QWidget* widget) {
-    return widget;
-}
+QWidget* W(QWidget* widget) { return widget; }
 
 } // namespace
 
-CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* input, CDevice* output,
-                       CDevice* cfg, QWidget* parent)
+CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* input, CDevice* output, CDevice* cfg,
+                       QWidget* parent)
     : CPageDlg(parent), m_type(type), m_board(board), m_line(line), m_cfg(cfg) {
     setObjectName(QStringLiteral("codecPage%1").arg(line));
     m_channels[kInput].device = input;
@@ -51,9 +49,7 @@ CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* inpu
     BuildControls();
 }
 
-CCodecPage::~CCodecPage() {
-    Shutdown();
-}
+CCodecPage::~CCodecPage() { Shutdown(); }
 
 void CCodecPage::BuildControls() {
     auto* layout = new QHBoxLayout(this);
@@ -71,23 +67,30 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     auto named = [&](const char* suffix) { return p + QLatin1String(suffix); };
     auto spoken = [&](const QString& what) { return title + QLatin1Char(' ') + what; };
 
-    c.file = PageButton(QStringLiteral("File"), named("FileButton"), title + QLatin1Char(' ') + QStringLiteral("File"), group);
+    c.file = PageButton(QStringLiteral("File"), named("FileButton"), title + QLatin1Char(' ') + QStringLiteral("File"),
+                        group);
     c.fileName = Named(new QLineEdit(group), named("FileName"), spoken(QStringLiteral("file")));
     c.fileName->setReadOnly(true);
-    c.rate = NumberEdit(named("Rate"),
-                        spoken(input ? QStringLiteral("Sampling rate") : QStringLiteral("Sampling")), group);
+    c.rate =
+        NumberEdit(named("Rate"), spoken(input ? QStringLiteral("Sampling rate") : QStringLiteral("Sampling")), group);
     c.slider = Named(new QSlider(Qt::Vertical, group), named("Slider"), spoken(QStringLiteral("gain")));
     // The top end is the lowest position, as on the output page: position 0 means the loudest.
     c.slider->setInvertedAppearance(true);
     c.slider->setInvertedControls(true);
     c.slider->setMinimumHeight(120);
-    c.gainText = FigureText(QString(), named("GainText"), spoken(QStringLiteral("gain value")), QStringLiteral("-100.0 dB"), group);
-    c.mute = PageButton(QStringLiteral("Mute/unmute"), named("MuteButton"), title + QLatin1Char(' ') + QStringLiteral("Mute/unmute"), group, true);
-    c.start = PageButton(QStringLiteral("Start"), named("StartButton"), title + QLatin1Char(' ') + QStringLiteral("Start"), group);
-    c.stop = PageButton(QStringLiteral("Stop"), named("StopButton"), title + QLatin1Char(' ') + QStringLiteral("Stop"), group);
+    c.gainText = FigureText(QString(), named("GainText"), spoken(QStringLiteral("gain value")),
+                            QStringLiteral("-100.0 dB"), group);
+    c.mute = PageButton(QStringLiteral("Mute/unmute"), named("MuteButton"),
+                        title + QLatin1Char(' ') + QStringLiteral("Mute/unmute"), group, true);
+    c.start = PageButton(QStringLiteral("Start"), named("StartButton"),
+                         title + QLatin1Char(' ') + QStringLiteral("Start"), group);
+    c.stop = PageButton(QStringLiteral("Stop"), named("StopButton"), title + QLatin1Char(' ') + QStringLiteral("Stop"),
+                        group);
     c.stop->setEnabled(false);
-    c.count = FigureText(QStringLiteral("0"), named("Count"), spoken(QStringLiteral("Byte count")), kLongestCount, group);
-    c.time = FigureText(QStringLiteral("00:00:00:00"), named("Time"), spoken(QStringLiteral("Time count")), kLongestTime, group);
+    c.count =
+        FigureText(QStringLiteral("0"), named("Count"), spoken(QStringLiteral("Byte count")), kLongestCount, group);
+    c.time = FigureText(QStringLiteral("00:00:00:00"), named("Time"), spoken(QStringLiteral("Time count")),
+                        kLongestTime, group);
     c.dmaSize = FigureText(QString(), named("DmaSize"), spoken(QStringLiteral("DMA size")), kLongestCount, group);
     c.dmaCount = FigureText(QString(), named("DmaCount"), spoken(QStringLiteral("DMA count")), kLongestCount, group);
     c.progress = Named(new QProgressBar(group), named("Progress"), spoken(QStringLiteral("level")));
@@ -115,13 +118,14 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
         form->addWidget(Caption(QStringLiteral("Time count"), c.time, group), row, 0);
         form->addWidget(c.time, row++, 1, 1, 3);
     } else {
-        c.sine = PageButton(QStringLiteral("Sin"), named("SineButton"), title + QLatin1Char(' ') + QStringLiteral("Sin"), group, true);
+        c.sine = PageButton(QStringLiteral("Sin"), named("SineButton"),
+                            title + QLatin1Char(' ') + QStringLiteral("Sin"), group, true);
         c.sineFreq = NumberEdit(named("SineFreq"), spoken(QStringLiteral("sine frequency")), group);
         c.sineAmpl = NumberEdit(named("SineAmpl"), spoken(QStringLiteral("ampl")), group);
-        c.totalCount =
-            FigureText(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("Total byte count")), kLongestCount, group);
-        c.totalTime =
-            FigureText(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("Total time count")), kLongestTime, group);
+        c.totalCount = FigureText(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("Total byte count")),
+                                  kLongestCount, group);
+        c.totalTime = FigureText(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("Total time count")),
+                                 kLongestTime, group);
         form->addWidget(c.sine, row, 0);
         form->addWidget(c.sineFreq, row, 1);
         form->addWidget(Caption(QStringLiteral("ampl"), c.sineAmpl, group), row, 2, Qt::AlignRight);
@@ -189,8 +193,7 @@ bool CCodecPage::OnInitDialog() {
     ChannelControls& oc = Controls(kOutput);
     const QString outSection = Extras(kOutput).section;
     const bool sine = ReadBoardInt(m_board, outSection, QStringLiteral("SOURCE_SEL"), 1) != 0;
-    out.source.store(sine ? StreamChannel::kSourceSine : StreamChannel::kSourceFile,
-                     std::memory_order_relaxed);
+    out.source.store(sine ? StreamChannel::kSourceSine : StreamChannel::kSourceFile, std::memory_order_relaxed);
     {
         const QSignalBlocker blocker(oc.sine);
         oc.sine->setChecked(sine);
@@ -211,8 +214,7 @@ bool CCodecPage::OnInitDialog() {
     ic.fileName->setText(ReadBoardFile(m_board, inSection));
 
     // One rate for the whole codec; a board that refuses it keeps its own and the fields only show it.
-    const int32_t stored =
-        ReadBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), kDefaultRate);
+    const int32_t stored = ReadBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), kDefaultRate);
     if (!SetCodecRate(*m_cfg, static_cast<uint32_t>(stored))) {
         m_rateSettable = false;
         ic.rate->setEnabled(false);
@@ -228,8 +230,8 @@ bool CCodecPage::OnInitDialog() {
     m_sink = std::make_unique<CPageStreamSink>(
         this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
         [this](int channel) { Stop(channel); });
-    m_worker = std::make_unique<CStreamWorker>(
-        std::vector<StreamChannel*>{&m_channels[kInput], &m_channels[kOutput]}, *m_sink);
+    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&m_channels[kInput], &m_channels[kOutput]},
+                                               *m_sink);
     return m_worker->Start();
 }
 
@@ -271,10 +273,8 @@ bool CCodecPage::OpenChannel(int channel) {
     c.rate->setText(QString::number(*rate));
 
     if (channel == kOutput) {
-        c.sineFreq->setText(
-            QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), 1000)));
-        c.sineAmpl->setText(
-            QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), 32500)));
+        c.sineFreq->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), 1000)));
+        c.sineAmpl->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_AMPL"), 32500)));
     }
     c.start->setEnabled(true);
     c.stop->setEnabled(false);
@@ -358,8 +358,7 @@ void CCodecPage::Start(int channel) {
             ShowError(this, QStringLiteral("Cann't set sampling rate"));
             return;
         }
-        WriteBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"),
-                      static_cast<int32_t>(rate));
+        WriteBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), static_cast<int32_t>(rate));
     }
     const auto actual = GetCodecRate(*m_cfg);
     if (!actual) {
@@ -443,9 +442,7 @@ void CCodecPage::SetRunningControls(int channel, bool running) {
     c.stop->setEnabled(running);
 }
 
-void CCodecPage::CloseRecording() {
-    Channel(kInput).TakeRecording();
-}
+void CCodecPage::CloseRecording() { Channel(kInput).TakeRecording(); }
 
 void CCodecPage::SelectOutputFile() {
     StreamChannel& s = Channel(kOutput);
@@ -479,8 +476,7 @@ void CCodecPage::SinToggled() {
     StreamChannel& s = Channel(kOutput);
     if (s.running.load(std::memory_order_relaxed))
         return;
-    s.source.store(Controls(kOutput).sine->isChecked() ? StreamChannel::kSourceSine
-                                                       : StreamChannel::kSourceFile,
+    s.source.store(Controls(kOutput).sine->isChecked() ? StreamChannel::kSourceSine : StreamChannel::kSourceFile,
                    std::memory_order_relaxed);
 }
 

@@ -23,7 +23,7 @@ class QSlider;
 
 class CCodecPage : public CPageDlg {
     Q_OBJECT
-  public:
+public:
     static constexpr int kInput = 0;
     static constexpr int kOutput = 1;
     static constexpr int32_t kDefaultRate = 16000;
@@ -50,7 +50,7 @@ class CCodecPage : public CPageDlg {
     int32_t Line() const { return m_line; }
     StreamChannel& Channel(int channel) { return m_channels[static_cast<size_t>(channel)]; }
 
-  private:
+private:
     struct ChannelControls {
         QGroupBox* group = nullptr;
         QPushButton* file = nullptr;

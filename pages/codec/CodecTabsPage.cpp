@@ -19,9 +19,7 @@ CCodecTabsPage::CCodecTabsPage(uint32_t type, int32_t board, const Devices& inpu
     layout->addWidget(m_tabs);
 }
 
-CCodecTabsPage::~CCodecTabsPage() {
-    Shutdown();
-}
+CCodecTabsPage::~CCodecTabsPage() { Shutdown(); }
 
 bool CCodecTabsPage::OnInitDialog() {
     if (!m_cfg)
@@ -62,6 +60,6 @@ CCodecPage* CCodecTabsPage::Page(int tab) const {
 }
 
 std::unique_ptr<CPageDlg> CreateCodecTabsPage(const PageContext& context, QWidget* parent) {
-    return std::make_unique<CCodecTabsPage>(context.type, context.index, context.lineIn, context.lineOut,
-                                            context.cfg, parent);
+    return std::make_unique<CCodecTabsPage>(context.type, context.index, context.lineIn, context.lineOut, context.cfg,
+                                            parent);
 }

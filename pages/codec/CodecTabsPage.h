@@ -14,7 +14,7 @@ class QTabWidget;
 
 class CCodecTabsPage : public CPageDlg {
     Q_OBJECT
-  public:
+public:
     static constexpr int kLines = 8;
     using Devices = std::array<CDevice*, kLines>;
 
@@ -29,7 +29,7 @@ class CCodecTabsPage : public CPageDlg {
     // The line page on a tab, or null.
     CCodecPage* Page(int tab) const;
 
-  private:
+private:
     uint32_t m_type;
     int32_t m_board;
     Devices m_inputs;

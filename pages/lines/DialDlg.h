@@ -14,7 +14,7 @@ struct DialKey;
 
 class CDialDlg : public QDialog {
     Q_OBJECT
-  public:
+public:
     // Sends nothing while `device` is null.
     CDialDlg(CDevice* device, QWidget* parent);
 
@@ -23,7 +23,7 @@ class CDialDlg : public QDialog {
 
     uint16_t DialType() const { return m_dialType; }
 
-  private:
+private:
     void OnDialTypeChanged();
     void OnKey(const DialKey& key);
 

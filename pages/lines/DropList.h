@@ -6,7 +6,7 @@
 #include <QComboBox>
 
 class CDropList : public QComboBox {
-  public:
+public:
     using QComboBox::QComboBox;
 
     // Asks the popup itself: the window system may close it (another application activated) without

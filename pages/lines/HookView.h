@@ -6,16 +6,16 @@
 #include <cstdint>
 
 class CHookView : public QWidget {
-  public:
+public:
     explicit CHookView(QWidget* parent);
 
     // Repaints (only this picture's rectangle) when the state differs from the one drawn.
     void SetState(uint16_t state);
     uint16_t State() const { return m_state; }
 
-  protected:
+protected:
     void paintEvent(QPaintEvent* event) override;
 
-  private:
+private:
     uint16_t m_state;
 };

@@ -17,7 +17,7 @@ struct LineDisplayUpdate {
 };
 
 class LineDisplay {
-  public:
+public:
     static constexpr uint16_t kInitialState = LineState::kOnHook;
 
     LineDisplayUpdate Apply(const LineState& state);
@@ -26,7 +26,7 @@ class LineDisplay {
     // The caller number as shown: its text, or "нет номера" when empty.
     static QString NumberText(const LineState& state);
 
-  private:
+private:
     std::optional<uint16_t> m_rings;
     std::optional<int16_t> m_voltage;
     std::optional<std::array<uint8_t, LineState::kNumberSize>> m_numberBytes;

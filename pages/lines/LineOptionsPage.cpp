@@ -16,9 +16,7 @@
 
 namespace {
 
-QString Name(int line, const char* control) {
-    return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control));
-}
+QString Name(int line, const char* control) { return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control)); }
 
 } // namespace
 
@@ -63,8 +61,7 @@ bool CLineOptionsPage::OnInitDialog() {
         for (QWidget* w :
              std::initializer_list<QWidget*>{c.compensation, c.tape, c.externalInput, c.powerGroup, c.power})
             w->setVisible(present);
-        c.power->addItems(
-            {QStringLiteral("выключено"), QStringLiteral("+60 вольт"), QStringLiteral("-60 вольт")});
+        c.power->addItems({QStringLiteral("выключено"), QStringLiteral("+60 вольт"), QStringLiteral("-60 вольт")});
         c.power->setCurrentIndex(-1);
         if (present)
             ReadAtOpening(line);
@@ -79,8 +76,8 @@ bool CLineOptionsPage::OnInitDialog() {
 void CLineOptionsPage::ReadAtOpening(int line) {
     const auto state = GetLineStateShort(*m_lines[static_cast<size_t>(line)]);
     if (!state) {
-        Prompts().Message(this, QStringLiteral("Не могу получить состояние тел. линии"),
-                          QStringLiteral("Ошибка"), PromptIcon::Error);
+        Prompts().Message(this, QStringLiteral("Не могу получить состояние тел. линии"), QStringLiteral("Ошибка"),
+                          PromptIcon::Error);
         return;
     }
     TakeFirstState(static_cast<size_t>(line), *state);
@@ -105,8 +102,7 @@ void CLineOptionsPage::OnTimer() {
         LineControls& c = m_controls[line];
         // While the user is choosing in the list, its current item is not yet a decision.
         if (m_known[line] && !c.power->IsDroppedDown()) {
-            const WantedOptions wanted{c.power->currentIndex(), c.compensation->isChecked(),
-                                       c.tape->isChecked()};
+            const WantedOptions wanted{c.power->currentIndex(), c.compensation->isChecked(), c.tape->isChecked()};
             if (const auto block = OptionsToSend(wanted, m_last[line]))
                 SetLineStateShort(*device, *block); // a change the board does not take goes again next tick
         }

@@ -16,14 +16,14 @@ class QTimer;
 
 class CLineOptionsPage : public CPageDlg {
     Q_OBJECT
-  public:
+public:
     CLineOptionsPage(const PageContext& context, QWidget* parent);
 
     bool OnInitDialog() override;
     // One sampling tick over every present line; the timer calls it.
     void OnTimer();
 
-  private:
+private:
     struct LineControls {
         QGroupBox* group = nullptr;
         QCheckBox* compensation = nullptr;

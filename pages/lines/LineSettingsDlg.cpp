@@ -15,8 +15,7 @@
 
 #include <cstring>
 
-CLineSettingsDlg::CLineSettingsDlg(QWidget* parent, LineSettings* settings, LineLevels* levels,
-                                   int32_t* power)
+CLineSettingsDlg::CLineSettingsDlg(QWidget* parent, LineSettings* settings, LineLevels* levels, int32_t* power)
     : QDialog(parent), m_settings(settings), m_levels(levels), m_power(power) {
     setObjectName(QStringLiteral("lineSettingsDialog"));
     setWindowTitle(QStringLiteral("Phone line settings"));
@@ -116,8 +115,7 @@ void CLineSettingsDlg::LoadControls() {
             break;
         case SettingsKind::Amplitude:
             // An index the table does not have leaves the list without a selection.
-            static_cast<QComboBox*>(bound.widget)
-                ->setCurrentIndex(value < kAmplitudeTable.size() ? value : -1);
+            static_cast<QComboBox*>(bound.widget)->setCurrentIndex(value < kAmplitudeTable.size() ? value : -1);
             break;
         case SettingsKind::Switch:
             static_cast<QCheckBox*>(bound.widget)->setChecked(value != 0);

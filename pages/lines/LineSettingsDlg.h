@@ -15,7 +15,7 @@ struct SettingsControl;
 
 class CLineSettingsDlg : public QDialog {
     Q_OBJECT
-  public:
+public:
     // The blocks and the flag are the caller's; OK stores the controls into them. Without a settings
     // block the dialog ends as cancelled.
     CLineSettingsDlg(QWidget* parent, LineSettings* settings, LineLevels* levels, int32_t* power);
@@ -23,7 +23,7 @@ class CLineSettingsDlg : public QDialog {
     int exec() override;
     void accept() override;
 
-  private:
+private:
     struct Bound {
         const SettingsControl* control;
         QWidget* widget;

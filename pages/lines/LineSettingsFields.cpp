@@ -65,6 +65,4 @@ uint16_t FieldValue(const QString& text) {
     return static_cast<uint16_t>(value);
 }
 
-QString AmplitudeItemText(int level) {
-    return QString::asprintf("% 4d dB", level);
-}
+QString AmplitudeItemText(int level) { return QString::asprintf("% 4d dB", level); }

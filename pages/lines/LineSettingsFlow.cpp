@@ -12,9 +12,7 @@ const QString kBeepEntry = QStringLiteral("BEEP_ENABLED");
 
 } // namespace
 
-QString LineSection(int line) {
-    return QStringLiteral("CFG\\LINE%1").arg(line);
-}
+QString LineSection(int line) { return QStringLiteral("CFG\\LINE%1").arg(line); }
 
 void RestoreLineSwitches(CDevice& device, int32_t boardIndex, int line) {
     auto settings = GetLineSettings(device);

@@ -24,9 +24,7 @@ namespace {
 
 const QString kSetStateFailed = QStringLiteral("Cann't set phone line state for device");
 
-QString Name(int line, const char* control) {
-    return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control));
-}
+QString Name(int line, const char* control) { return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control)); }
 
 } // namespace
 
@@ -98,9 +96,8 @@ void CPhoneLinePage::ShowLineControls(int line) {
     const LineControls& c = m_controls[static_cast<size_t>(line)];
     const bool present = m_lines[static_cast<size_t>(line)] != nullptr;
     // The group box stays in every case, so an absent line shows as an empty group.
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{c.picture, c.ringsLabel, c.rings, c.number, c.voltageLabel,
-                                         c.voltage, c.hook, c.settings, c.dial, c.input})
+    for (QWidget* w : std::initializer_list<QWidget*>{c.picture, c.ringsLabel, c.rings, c.number, c.voltageLabel,
+                                                      c.voltage, c.hook, c.settings, c.dial, c.input})
         w->setVisible(present);
     c.commutation->setVisible(present && BoardModelFor(m_boardType).commutation);
 }
@@ -125,9 +122,7 @@ bool CPhoneLinePage::OnInitDialog() {
     return true;
 }
 
-bool CPhoneLinePage::Polling() const {
-    return m_timer && m_timer->isActive();
-}
+bool CPhoneLinePage::Polling() const { return m_timer && m_timer->isActive(); }
 
 void CPhoneLinePage::OnTimer() {
     for (size_t line = 0; line < 8; ++line) {
@@ -179,8 +174,7 @@ void CPhoneLinePage::OnCommutation(int line) {
     if (!device)
         return;
     const bool on = m_controls[static_cast<size_t>(line)].commutation->isChecked();
-    if (!SetLineState(*device,
-                      LineState::Command(on ? LineState::kCommutationOn : LineState::kCommutationOff)))
+    if (!SetLineState(*device, LineState::Command(on ? LineState::kCommutationOn : LineState::kCommutationOff)))
         ShowError(this, kSetStateFailed);
 }
 

@@ -19,7 +19,7 @@ class QTimer;
 
 class CPhoneLinePage : public CPageDlg {
     Q_OBJECT
-  public:
+public:
     CPhoneLinePage(const PageContext& context, QWidget* parent);
 
     bool OnInitDialog() override;
@@ -28,7 +28,7 @@ class CPhoneLinePage : public CPageDlg {
     void OnTimer();
     bool Polling() const;
 
-  private:
+private:
     struct LineControls {
         QGroupBox* group = nullptr;
         CHookView* picture = nullptr;

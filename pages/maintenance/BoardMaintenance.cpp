@@ -11,9 +11,7 @@ namespace {
 const QString kCannotStart = QStringLiteral("Cann't start DSP memory operation");
 const QString kCannotGetId = QStringLiteral("Cann't get board ID");
 
-bool StartOperation(CDevice& device, const MemoryOperation& op) {
-    return SendBlock(device, req::kMemoryStart, op);
-}
+bool StartOperation(CDevice& device, const MemoryOperation& op) { return SendBlock(device, req::kMemoryStart, op); }
 
 MemoryOperation IdOperation(uint16_t direction) {
     return {kEepromIdWord, 2, direction, static_cast<uint16_t>(MemoryKind::Eeprom)};
@@ -73,26 +71,16 @@ Failure WriteBoardPrefix(CDevice& device, uint16_t type) {
     return std::nullopt;
 }
 
-bool ResetDsp(CDevice& device) {
-    return SendEmpty(device, req::kResetDsp);
-}
+bool ResetDsp(CDevice& device) { return SendEmpty(device, req::kResetDsp); }
 
 bool LoadProgram(CDevice& device, bool named) {
     return named ? SendBlock(device, req::kLoadProgram, ProgramLoadRequest{}) : SendEmpty(device, req::kLoadProgram);
 }
 
-bool StartWatchdog(CDevice& device, uint32_t intervalMs) {
-    return SendU32(device, req::kWatchdogStart, intervalMs);
-}
+bool StartWatchdog(CDevice& device, uint32_t intervalMs) { return SendU32(device, req::kWatchdogStart, intervalMs); }
 
-bool StopWatchdog(CDevice& device) {
-    return SendEmpty(device, req::kWatchdogStop);
-}
+bool StopWatchdog(CDevice& device) { return SendEmpty(device, req::kWatchdogStop); }
 
-bool KickWatchdog(CDevice& device) {
-    return SendEmpty(device, req::kWatchdogKick);
-}
+bool KickWatchdog(CDevice& device) { return SendEmpty(device, req::kWatchdogKick); }
 
-bool SetPushSwitch(CDevice& device, bool pressed) {
-    return SendU16(device, req::kPushSwitch, pressed ? 1 : 0);
-}
+bool SetPushSwitch(CDevice& device, bool pressed) { return SendU16(device, req::kPushSwitch, pressed ? 1 : 0); }

@@ -21,9 +21,7 @@ void CDumpModel::ShowLines(std::vector<std::string> lines) {
     endResetModel();
 }
 
-size_t CDumpModel::LineCount() const {
-    return m_lines.empty() ? DumpLineCount(m_bytes.size() / 2) : m_lines.size();
-}
+size_t CDumpModel::LineCount() const { return m_lines.empty() ? DumpLineCount(m_bytes.size() / 2) : m_lines.size(); }
 
 std::string CDumpModel::Line(size_t row) const {
     if (!m_lines.empty())

@@ -30,9 +30,8 @@ std::string DumpLine(uint32_t address, const uint8_t* bytes, size_t count) {
 
 std::vector<std::string> HeaderLines(const uint8_t* bytes, size_t size) {
     static constexpr const char* kNames[7] = {
-        "    Command hander    : ", "    Command address   : ", "    Load address      : ",
-        "    Unload address    : ", "    Total data        : ", "    Start dma address : ",
-        "    Stop dma address  : ",
+        "    Command hander    : ", "    Command address   : ", "    Load address      : ", "    Unload address    : ",
+        "    Total data        : ", "    Start dma address : ", "    Stop dma address  : ",
     };
     std::vector<std::string> lines;
     for (size_t i = 0; i < 7; ++i) {

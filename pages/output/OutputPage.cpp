@@ -30,10 +30,10 @@ namespace {
 
 // The PCM1717 output modes: what the left and the right output carry, by mode number.
 const char* const kRouting[16][2] = {
-    {"MUTE", "MUTE"},       {"MUTE", "R"},       {"MUTE", "L"},       {"MUTE", "(L+R)/2"},
-    {"R", "MUTE"},          {"R", "R"},          {"R", "L"},          {"R", "(L+R)/2"},
-    {"L", "MUTE"},          {"L", "R"},          {"L", "L"},          {"L", "(L+R)/2"},
-    {"(L+R)/2", "MUTE"},    {"(L+R)/2", "R"},    {"(L+R)/2", "L"},    {"(L+R)/2", "(L+R)/2"},
+    {"MUTE", "MUTE"},    {"MUTE", "R"},    {"MUTE", "L"},    {"MUTE", "(L+R)/2"},
+    {"R", "MUTE"},       {"R", "R"},       {"R", "L"},       {"R", "(L+R)/2"},
+    {"L", "MUTE"},       {"L", "R"},       {"L", "L"},       {"L", "(L+R)/2"},
+    {"(L+R)/2", "MUTE"}, {"(L+R)/2", "R"}, {"(L+R)/2", "L"}, {"(L+R)/2", "(L+R)/2"},
 };
 constexpr int kFirstRow = 9;
 constexpr int32_t kLevelMax = 32767;
@@ -103,8 +103,8 @@ QGroupBox* COutputPage::BuildChannel(int channel, const QString& title, const ch
     c.totalTime = FigureText(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("total play time")),
                              kLongestTime, group);
     c.dmaLength = FigureText(QString(), named("DmaLength"), QString(), kLongestCount, group);
-    c.freeSpace = FigureText(QString(), named("FreeSpace"), QString(), QStringLiteral("-2147483648 / -2147483648"),
-                             group);
+    c.freeSpace =
+        FigureText(QString(), named("FreeSpace"), QString(), QStringLiteral("-2147483648 / -2147483648"), group);
     c.reset = PageButton(QStringLiteral("Reset"), named("ResetButton"), spoken(QStringLiteral("Reset")), group);
     c.progress = Named(new QProgressBar(group), named("Progress"));
     c.progress->setOrientation(Qt::Vertical);
@@ -197,8 +197,8 @@ bool COutputPage::OnInitDialog() {
     m_sink = std::make_unique<CPageStreamSink>(
         this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
         [this](int channel) { Stop(channel); });
-    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&m_channels[kLeft], &m_channels[kRight]},
-                                               *m_sink);
+    m_worker =
+        std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&m_channels[kLeft], &m_channels[kRight]}, *m_sink);
     m_worker->Start(); // without a worker the page still works, with no live figures
     return true;
 }
@@ -488,6 +488,5 @@ void COutputPage::SaveSettings() {
 }
 
 std::unique_ptr<CPageDlg> CreateOutputPage(const PageContext& context, QWidget* parent) {
-    return std::make_unique<COutputPage>(context.type, context.index, context.cfg, context.left, context.right,
-                                         parent);
+    return std::make_unique<COutputPage>(context.type, context.index, context.cfg, context.left, context.right, parent);
 }

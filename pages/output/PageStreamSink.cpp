@@ -21,7 +21,8 @@ void CPageStreamSink::ShowFigures(std::span<const ChannelFigures> figures) {
 }
 
 void CPageStreamSink::PlayedToEnd(int channel) {
-    QMetaObject::invokeMethod(m_context, [&] { m_stop(channel); }, Qt::BlockingQueuedConnection);
+    QMetaObject::invokeMethod(
+        m_context, [&] { m_stop(channel); }, Qt::BlockingQueuedConnection);
 }
 
 void StopWorkerServingEvents(CStreamWorker& worker) {

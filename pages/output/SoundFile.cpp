@@ -34,9 +34,7 @@ int OpenCreate(const std::string& path) {
     const int flags = _O_RDWR | _O_CREAT | _O_TRUNC | _O_APPEND | _O_BINARY;
     return _sopen_s(&fd, path.c_str(), flags, _SH_DENYNO, _S_IREAD | _S_IWRITE) == 0 ? fd : -1;
 }
-int64_t ReadSome(int fd, void* buffer, int64_t bytes) {
-    return _read(fd, buffer, static_cast<unsigned>(bytes));
-}
+int64_t ReadSome(int fd, void* buffer, int64_t bytes) { return _read(fd, buffer, static_cast<unsigned>(bytes)); }
 int64_t WriteSome(int fd, const void* buffer, int64_t bytes) {
     return _write(fd, buffer, static_cast<unsigned>(bytes));
 }
@@ -73,8 +71,8 @@ int OpenCreate(const std::string& path) {
         return -1;
     struct stat st {};
     const int flags = ::fcntl(fd, F_GETFL);
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 ||
-        ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 || ::ftruncate(fd, 0) != 0) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0 ||
+        ::ftruncate(fd, 0) != 0) {
         ::close(fd);
         return -1;
     }
@@ -211,8 +209,8 @@ bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate) {
         return false;
     }
     const unsigned char header[kRawHeaderSize] = {
-        static_cast<unsigned char>(rate), static_cast<unsigned char>(rate >> 8),
-        static_cast<unsigned char>(rate >> 16), static_cast<unsigned char>(rate >> 24)};
+        static_cast<unsigned char>(rate), static_cast<unsigned char>(rate >> 8), static_cast<unsigned char>(rate >> 16),
+        static_cast<unsigned char>(rate >> 24)};
     if (!WriteFully(fd, header, kRawHeaderSize)) {
         CloseHandle(fd);
         return false;

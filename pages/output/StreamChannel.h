@@ -71,7 +71,7 @@ struct StreamChannel {
         running.store(true, std::memory_order_release);
     }
 
-  private:
+private:
     mutable std::mutex m_recordingMutex;
     std::shared_ptr<CSoundFile> m_recording;
 };

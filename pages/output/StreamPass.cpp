@@ -73,8 +73,7 @@ PassResult RunStreamPass(StreamChannel& channel, std::span<int16_t> buffer) {
     result.figures.rate = channel.actualRate.load(std::memory_order_relaxed);
 
     if (running && channel.direction == StreamDirection::Output &&
-        channel.source.load(std::memory_order_relaxed) == StreamChannel::kSourceFile &&
-        result.figures.counters) {
+        channel.source.load(std::memory_order_relaxed) == StreamChannel::kSourceFile && result.figures.counters) {
         const uint64_t played = result.figures.counters->bytes;
         const bool wholeFile = static_cast<int64_t>(played) >= channel.file.DataLength();
         // A file that shrank after it was opened: no more data, and the device played all it was given.

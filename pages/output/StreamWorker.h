@@ -52,7 +52,7 @@ private:
 
     std::vector<StreamChannel*> m_channels;
     IStreamSink& m_sink;
-    std::vector<int16_t> m_buffer; // used by the worker thread only, for every channel in turn
+    std::vector<int16_t> m_buffer;     // used by the worker thread only, for every channel in turn
     std::vector<PassResult> m_results; // worker thread only
     std::mutex m_mutex;
     std::condition_variable m_wake;

@@ -158,8 +158,8 @@ TEST_F(BoardDlgTest, EscapeInAPageDoesNothing) {
                            : std::vector<BoardRecord>{{"\\\\.\\VELTRIN0", "B", 0, 0x310, 1, 8}};
         },
         [this](const BoardRecord& r, CDriverLibrary* library, QWidget* parent) {
-            return std::make_unique<CBoardDlg>(library, r.devicePath, r.channels, r.type, r.boardId, r.index,
-                                               parent, Opener(), Pages(&MakeSecond));
+            return std::make_unique<CBoardDlg>(library, r.devicePath, r.channels, r.type, r.boardId, r.index, parent,
+                                               Opener(), Pages(&MakeSecond));
         });
     ASSERT_TRUE(window.OnInitDialog());
     window.show();

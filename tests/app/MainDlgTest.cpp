@@ -1,7 +1,7 @@
 // The main window: board tabs and their texts, the no-board message, tab switching, the menu.
+#include "MainDlg.h"
 #include "AppSwitches.h"
 #include "DriverLibrary.h"
-#include "MainDlg.h"
 #include "PageDlg.h"
 #include "RecordingDevice.h"
 #include "RecordingPrompts.h"
@@ -12,7 +12,6 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <gtest/gtest.h>
-
 
 namespace {
 
@@ -42,7 +41,8 @@ struct MainDlgTest : ::testing::Test {
                 },
                 [refuse](uint32_t) {
                     // A page that cannot be made ends its board dialog.
-                    return refuse ? std::vector<PageEntry>{{"P", "P", [](const PageContext&, QWidget*) {
+                    return refuse ? std::vector<PageEntry>{{"P", "P",
+                                                            [](const PageContext&, QWidget*) {
                                                                 return std::unique_ptr<CPageDlg>();
                                                             }}}
                                   : std::vector<PageEntry>{};
@@ -65,8 +65,7 @@ TEST_F(MainDlgTest, KernelBoardsComeFirstThenLibraryBoardsWithTheirTabTexts) {
     library = {Library("VSIM0", "KVR R330D", 501)};
     auto dlg = Make(true);
     ASSERT_TRUE(dlg->OnInitDialog());
-    EXPECT_EQ(TabTexts(*dlg),
-              (QStringList{"Board KVR R310 : 0,200", "Board KVR R320 : 3,7", "Board KVR R330D : 501"}));
+    EXPECT_EQ(TabTexts(*dlg), (QStringList{"Board KVR R310 : 0,200", "Board KVR R320 : 3,7", "Board KVR R330D : 501"}));
     EXPECT_EQ(dlg->windowTitle(), " KVR R310, KVR R320. Test programm.");
     EXPECT_TRUE(prompts.messages.empty());
 }

@@ -86,9 +86,12 @@ TEST_F(ProgramTest, SecondStartExitsAtOnceWhileTheFirstRuns) {
     QProcess* first = Start({"--demo"});
     ASSERT_TRUE(first->waitForStarted(10000));
     // Wait until the first instance listens (its socket appears in the temporary folder).
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo::exists(home.path() + "/veltrin-test-" + qEnvironmentVariable("USER", "user")) ||
-                                             !QDir(home.path()).entryList({"veltrin-test-*"}, QDir::System).isEmpty(); },
-                                20000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return QFileInfo::exists(home.path() + "/veltrin-test-" + qEnvironmentVariable("USER", "user")) ||
+                   !QDir(home.path()).entryList({"veltrin-test-*"}, QDir::System).isEmpty();
+        },
+        20000));
     QProcess* second = Start({"--demo"});
     ASSERT_TRUE(second->waitForFinished(10000));
     EXPECT_EQ(second->exitCode(), 0);

@@ -13,18 +13,14 @@
 namespace {
 
 QString UniqueName(const char* what) {
-    return QStringLiteral("veltrin-test-%1-%2")
-        .arg(QLatin1String(what))
-        .arg(QCoreApplication::applicationPid());
+    return QStringLiteral("veltrin-test-%1-%2").arg(QLatin1String(what)).arg(QCoreApplication::applicationPid());
 }
 
 // Another start of the program, claiming its role on a thread of its own while this one runs events.
 class OtherStart {
 public:
     OtherStart(const QString& name, const QString& folder)
-        : m_thread(QThread::create([this, name, folder] {
-              m_role = CSingleInstance(name, folder).Claim();
-          })) {
+        : m_thread(QThread::create([this, name, folder] { m_role = CSingleInstance(name, folder).Claim(); })) {
         m_thread->start();
     }
     ~OtherStart() { m_thread->wait(); }

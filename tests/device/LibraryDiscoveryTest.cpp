@@ -41,8 +41,8 @@ TEST(LibraryDiscovery, AsksEachBoardForItsInformationAndClosesItBeforeTheNext) {
     ASSERT_NE(library, nullptr);
     const auto boards = FindBoards(library.get());
     // The board answering with a success flag of 2 is left out.
-    EXPECT_EQ(boards, (std::vector<BoardRecord>{{"REC0", "Board0", -1, 0x310, 100, 8},
-                                                {"REC2", "Board2", -1, 0x310, 102, 8}}));
+    EXPECT_EQ(boards,
+              (std::vector<BoardRecord>{{"REC0", "Board0", -1, 0x310, 100, 8}, {"REC2", "Board2", -1, 0x310, 102, 8}}));
     std::string expected = "GetDeviceCount 0\n";
     for (int n = 0; n < 3; ++n) {
         const std::string handle = std::to_string(10 + n);

@@ -8,9 +8,7 @@
 
 namespace {
 
-std::vector<uint8_t> Bytes(const auto& array) {
-    return {array.begin(), array.end()};
-}
+std::vector<uint8_t> Bytes(const auto& array) { return {array.begin(), array.end()}; }
 
 } // namespace
 

@@ -1,7 +1,7 @@
 // The kernel device on POSIX: name mapping, exclusive open, the diagnostic line of a failed open.
+#include "PhysicalDevice.h"
 #include "DebugCapture.h"
 #include "Device.h"
-#include "PhysicalDevice.h"
 #include "RequestCodes.h"
 
 #include <gtest/gtest.h>
@@ -56,7 +56,9 @@ TEST_F(PhysicalDeviceTest, MissingDeviceYieldsNullAndOneLine) {
     DebugCapture capture;
     EXPECT_EQ(OpenDevice(nullptr, "\\\\.\\VELTRIN5", "VELTRIN_CFG"), nullptr);
     ASSERT_EQ(capture.Lines().size(), 1u);
-    EXPECT_EQ(capture.Lines()[0].rfind("ERROR: Can't create file \\\\.\\VELTRIN5\\VELTRIN_CFG; File: PhysicalDevice.cpp Line: ", 0), 0u);
+    EXPECT_EQ(capture.Lines()[0].rfind(
+                  "ERROR: Can't create file \\\\.\\VELTRIN5\\VELTRIN_CFG; File: PhysicalDevice.cpp Line: ", 0),
+              0u);
 }
 
 TEST_F(PhysicalDeviceTest, SilentProbeWritesNoLine) {

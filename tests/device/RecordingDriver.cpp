@@ -46,10 +46,10 @@ EXPORT int32_t Write(int32_t, const void*, uint32_t, uint32_t* done) {
     *done = 0;
     return 0;
 }
-EXPORT int32_t DevIoControl(int32_t handle, uint32_t code, const void* input, uint32_t inputSize,
-                            void* output, uint32_t outputSize, uint32_t* returned) {
-    Log("DevIoControl " + std::to_string(handle) + " " + Hex(code) + " " +
-        std::to_string(input ? inputSize : 0) + "/" + std::to_string(outputSize));
+EXPORT int32_t DevIoControl(int32_t handle, uint32_t code, const void* input, uint32_t inputSize, void* output,
+                            uint32_t outputSize, uint32_t* returned) {
+    Log("DevIoControl " + std::to_string(handle) + " " + Hex(code) + " " + std::to_string(input ? inputSize : 0) + "/" +
+        std::to_string(outputSize));
     *returned = 0;
     if (code != 0x222470 || outputSize < 66)
         return 1;
@@ -59,7 +59,7 @@ EXPORT int32_t DevIoControl(int32_t handle, uint32_t code, const void* input, ui
     const int board = handle - 10;
     const char name[] = {'B', 'o', 'a', 'r', 'd', static_cast<char>('0' + board), 0};
     std::memcpy(b, name, sizeof name);
-    b[50] = 0x10, b[51] = 0x03;              // 0x310
+    b[50] = 0x10, b[51] = 0x03;                // 0x310
     b[54] = static_cast<uint8_t>(100 + board); // ID
     b[58] = 8;
     *returned = 66;

@@ -1,9 +1,9 @@
 // The driver-library device against real shared libraries: the simulator and two test libraries.
+#include "BoardInfo.h"
 #include "DebugCapture.h"
 #include "Device.h"
 #include "DriverLibrary.h"
 #include "RequestCodes.h"
-#include "BoardInfo.h"
 
 #include <gtest/gtest.h>
 
@@ -33,8 +33,8 @@ TEST(VirtualDevice, SimulatorLibraryOpensExclusivelyAndAnswersTheInformationBloc
     ASSERT_NE(cfg, nullptr);
     EXPECT_EQ(OpenDevice(library.get(), "VSIM0", "VELTRIN_CFG"), nullptr);
     ASSERT_EQ(capture.Lines().size(), 1u);
-    EXPECT_EQ(capture.Lines()[0].rfind("ERROR: Can't create file VSIM0\\VELTRIN_CFG; File: VirtualDevice.cpp Line: ", 0),
-              0u);
+    EXPECT_EQ(
+        capture.Lines()[0].rfind("ERROR: Can't create file VSIM0\\VELTRIN_CFG; File: VirtualDevice.cpp Line: ", 0), 0u);
 
     uint8_t block[66];
     uint32_t returned = 0;

@@ -18,8 +18,8 @@ TEST(BoardConfigs, ParsesTypeIdAndChannels) {
 }
 
 TEST(BoardConfigs, RefusesBadTextWithAReason) {
-    for (const char* text : {"", "0x310,", "zz", "0x310:1:9", "0x310:1:2:3", "0x310:abc", "0x1FFFFF",
-                             "0x310:99999999999", ":5"}) {
+    for (const char* text :
+         {"", "0x310,", "zz", "0x310:1:9", "0x310:1:2:3", "0x310:abc", "0x1FFFFF", "0x310:99999999999", ":5"}) {
         std::string error;
         EXPECT_FALSE(sim::ParseBoardConfigs(text, &error)) << text;
         EXPECT_FALSE(error.empty()) << text;

@@ -22,8 +22,7 @@ struct StreamModelTest : ::testing::Test {
     static uint32_t Ctl(CDevice& device, uint32_t code, std::vector<uint8_t> in, uint8_t* out = nullptr,
                         uint32_t outSize = 0) {
         uint32_t returned = 0;
-        return device.DevIoControl(code, in.data(), static_cast<uint32_t>(in.size()), out, outSize,
-                                   &returned);
+        return device.DevIoControl(code, in.data(), static_cast<uint32_t>(in.size()), out, outSize, &returned);
     }
     static void Start(CDevice& device) { ASSERT_EQ(Ctl(device, req::kStream, Le16({1, 1, 0, 0, 0})), 1u); }
     static StreamCounters Counters(CDevice& device) {
@@ -39,8 +38,7 @@ struct StreamModelTest : ::testing::Test {
     static uint32_t Write(CDevice& device, const std::vector<int16_t>& samples) {
         std::vector<uint8_t> bytes;
         for (int16_t s : samples)
-            bytes.insert(bytes.end(),
-                         {static_cast<uint8_t>(s), static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8)});
+            bytes.insert(bytes.end(), {static_cast<uint8_t>(s), static_cast<uint8_t>(static_cast<uint16_t>(s) >> 8)});
         uint32_t done = 0;
         EXPECT_EQ(device.Write(bytes.data(), static_cast<uint32_t>(bytes.size()), &done), 1u);
         return done;
@@ -69,8 +67,7 @@ TEST_F(StreamModelTest, OutputDrainsWholeSamplesAtItsRateOverUnevenStepsAndCount
         std::chrono::nanoseconds step;
         int steps;
     };
-    for (const Case c :
-         {Case{8000, 123'457ns, 1500}, Case{44100, 77'777ns, 4000}, Case{11025, 999'999ns, 1200}}) {
+    for (const Case c : {Case{8000, 123'457ns, 1500}, Case{44100, 77'777ns, 4000}, Case{11025, 999'999ns, 1200}}) {
         SCOPED_TRACE(c.rate);
         sim = SimFixtureBoards({{0x310, 200, 8, "", ""}});
         auto cfg = sim.Open(0, "VELTRIN_CFG");
@@ -234,8 +231,8 @@ TEST_F(StreamModelTest, StreamCommandsAndRatesAreStrict) {
 }
 
 TEST_F(StreamModelTest, CaptureFileHoldsExactlyTheBytesTheOutputAccepted) {
-    const auto dir = std::filesystem::path(::testing::TempDir()) /
-                     ("stream-capture-" + std::to_string(std::random_device{}()));
+    const auto dir =
+        std::filesystem::path(::testing::TempDir()) / ("stream-capture-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(dir);
     sim.simulator->SetCaptureDirectory(dir.string());
     auto right = sim.Open(0, "LINE_OUT_RIGHT");

@@ -60,8 +60,8 @@ public:
 
     uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override;
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override;
-    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output,
-                          uint32_t outputSize, uint32_t* returned) override;
+    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
+                          uint32_t* returned) override;
     uint32_t Cancel() override;
 
 private:

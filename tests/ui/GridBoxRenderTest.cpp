@@ -11,8 +11,7 @@ class GridRender : public GridFixture {
 protected:
     QImage Picture() { return grid.grab().toImage().convertToFormat(QImage::Format_RGB32); }
     // Pixels in the rectangle for which the test holds.
-    template <class Test>
-    int Count(const QImage& image, const QRect& rect, Test test) {
+    template <class Test> int Count(const QImage& image, const QRect& rect, Test test) {
         int n = 0;
         for (int y = rect.top(); y <= rect.bottom(); ++y)
             for (int x = rect.left(); x <= rect.right(); ++x)

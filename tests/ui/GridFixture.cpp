@@ -6,8 +6,8 @@
 #include <QTest>
 
 namespace {
-const char* const kLeft[16] = {"MUTE", "MUTE", "MUTE", "MUTE", "R", "R", "R", "R",
-                               "L", "L", "L", "L", "(L+R)/2", "(L+R)/2", "(L+R)/2", "(L+R)/2"};
+const char* const kLeft[16] = {"MUTE", "MUTE", "MUTE", "MUTE", "R",       "R",       "R",       "R",
+                               "L",    "L",    "L",    "L",    "(L+R)/2", "(L+R)/2", "(L+R)/2", "(L+R)/2"};
 const char* const kRight[16] = {"MUTE", "R", "L", "(L+R)/2", "MUTE", "R", "L", "(L+R)/2",
                                 "MUTE", "R", "L", "(L+R)/2", "MUTE", "R", "L", "(L+R)/2"};
 } // namespace

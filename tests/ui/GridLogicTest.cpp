@@ -92,9 +92,8 @@ std::vector<int> Sorted(const std::vector<QString>& texts, bool descending) {
     std::vector<int> order(texts.size());
     for (size_t i = 0; i < order.size(); ++i)
         order[i] = static_cast<int>(i);
-    GridLogic::SortRowOrder(order, 0, static_cast<int>(order.size()) - 1, [&](int a, int b) {
-        return GridLogic::TextBefore(texts[a], texts[b], descending);
-    });
+    GridLogic::SortRowOrder(order, 0, static_cast<int>(order.size()) - 1,
+                            [&](int a, int b) { return GridLogic::TextBefore(texts[a], texts[b], descending); });
     return order;
 }
 
@@ -108,8 +107,8 @@ TEST(SortRowOrder, EqualTextsEndWhereThePartitionStepsPutThem) {
     // Traced by hand through the partition: the two A rows and the two B rows keep this order.
     EXPECT_EQ(Sorted({"B", "A", "B", "A"}, false), (std::vector<int>{1, 3, 0, 2}));
     // The stereo page's Left column.
-    const std::vector<QString> left = {"MUTE", "MUTE", "MUTE", "MUTE", "R", "R", "R", "R",
-                                       "L", "L", "L", "L", "(L+R)/2", "(L+R)/2", "(L+R)/2", "(L+R)/2"};
+    const std::vector<QString> left = {"MUTE", "MUTE", "MUTE", "MUTE", "R",       "R",       "R",       "R",
+                                       "L",    "L",    "L",    "L",    "(L+R)/2", "(L+R)/2", "(L+R)/2", "(L+R)/2"};
     const auto order = Sorted(left, false);
     for (size_t i = 1; i < order.size(); ++i)
         EXPECT_LE(QString::compare(left[order[i - 1]], left[order[i]]), 0);

@@ -109,7 +109,8 @@ TEST_F(CalibrationPageTest, InvalidVoltageTextIsRefusedBeforeAnythingIsSent) {
     for (const char16_t* text : {u"", u"7a", u"-70", u"+70", u" 70", u"7 0"}) {
         prompts.messages.clear();
         Next(QString::fromUtf16(text));
-        EXPECT_EQ(prompts.messages, std::vector<Shown>{Error("Incorrect voltage")}) << QString::fromUtf16(text).toStdString();
+        EXPECT_EQ(prompts.messages, std::vector<Shown>{Error("Incorrect voltage")})
+            << QString::fromUtf16(text).toStdString();
     }
     EXPECT_TRUE(log->Calls().empty());
     EXPECT_EQ(page->Step(), 0);
@@ -218,9 +219,8 @@ TEST_F(CalibrationPageTest, FullCalibrationSendsEachStepThenAppliesTheCoefficien
     log->Clear();
     Button("applyButton")->click();
     EXPECT_EQ(log->Calls(), std::vector<RecordedCall>{Control(req::kApplyCalibration)});
-    EXPECT_EQ(prompts.messages,
-              (std::vector<Shown>{{QStringLiteral("Colibration info is set"), QStringLiteral("Info"),
-                                   PromptIcon::Information}}));
+    EXPECT_EQ(prompts.messages, (std::vector<Shown>{{QStringLiteral("Colibration info is set"), QStringLiteral("Info"),
+                                                     PromptIcon::Information}}));
 
     prompts.messages.clear();
     cfg.Answer(req::kApplyCalibration, {0, {}});

@@ -22,10 +22,10 @@ TEST(ParseMaxVoltage, KeepsTheLowSixteenBitsAndCountsTooLargeNumbersAsZero) {
         {"0070", 70},
         {"65535", 65535},
         {"65536", 0},
-        {"65606", 70},           // 65536 + 70
-        {"4294967295", 65535},   // largest 32-bit number
-        {"4294967296", 0},       // one past 32 bits
-        {"4295032902", 0},       // 2^32 + 65606: too large, not wrapped
+        {"65606", 70},         // 65536 + 70
+        {"4294967295", 65535}, // largest 32-bit number
+        {"4294967296", 0},     // one past 32 bits
+        {"4295032902", 0},     // 2^32 + 65606: too large, not wrapped
         {"99999999999999999999999999", 0},
     };
     for (const auto& c : cases) {

@@ -29,9 +29,7 @@
 
 namespace {
 
-template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) {
-    return {a.begin(), a.end()};
-}
+template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
 
 // A board with its configuration device and the codec lines the test asks for. Line inputs deliver an
 // endless count of samples 0, 1, 2 ... while they report data available.
@@ -92,8 +90,8 @@ struct CodecBoard {
     }
 
     std::unique_ptr<CCodecTabsPage> Open() {
-        auto page = std::make_unique<CCodecTabsPage>(context.type, context.index, context.lineIn,
-                                                     context.lineOut, context.cfg);
+        auto page =
+            std::make_unique<CCodecTabsPage>(context.type, context.index, context.lineIn, context.lineOut, context.cfg);
         EXPECT_TRUE(page->OnInitDialog());
         return page;
     }
@@ -101,15 +99,12 @@ struct CodecBoard {
     size_t Count(uint32_t code, const std::vector<uint8_t>& input = {}) const {
         const auto calls = log->Calls();
         return static_cast<size_t>(std::count_if(calls.begin(), calls.end(), [&](const RecordedCall& call) {
-            return call.op == RecordedCall::Op::Control && call.code == code &&
-                   (input.empty() || call.input == input);
+            return call.op == RecordedCall::Op::Control && call.code == code && (input.empty() || call.input == input);
         }));
     }
 };
 
-template <typename T> T* Child(QWidget* page, const char* name) {
-    return page->findChild<T*>(QLatin1String(name));
-}
+template <typename T> T* Child(QWidget* page, const char* name) { return page->findChild<T*>(QLatin1String(name)); }
 
 const std::vector<uint8_t> kStopBlock = Vec(StreamCommand{StreamCommand::kStop}.Encode());
 
@@ -157,8 +152,8 @@ TEST(CodecPage, GainTextsOfBothRequestSets) {
         int16_t value;
         const char* text;
     };
-    for (const Case c : {Case{false, 8, "  0 dB"}, Case{false, 14, " 24 dB"}, Case{false, 15, "ups"},
-                         Case{true, -60, "-6.0 dB"}}) {
+    for (const Case c :
+         {Case{false, 8, "  0 dB"}, Case{false, 14, " 24 dB"}, Case{false, 15, "ups"}, Case{true, -60, "-6.0 dB"}}) {
         CodecBoard board({0});
         board.secondSet = c.secondSet;
         board.gain = {c.value, 0, 0, 15, -100};
@@ -178,14 +173,12 @@ TEST(CodecPage, RefusedStartUpRateLeavesTheRateToTheBoard) {
             EXPECT_EQ(board.prompts.messages.size(), refuse ? 1u : 0u);
             page->Start(CCodecPage::kInput);
             EXPECT_TRUE(page->Channel(CCodecPage::kInput).running.load());
-            EXPECT_EQ(board.Count(req::kSetCodecRate), refuse ? 1u : 2u)
-                << "Start sends no rate when refused";
+            EXPECT_EQ(board.Count(req::kSetCodecRate), refuse ? 1u : 2u) << "Start sends no rate when refused";
             page->Stop(CCodecPage::kInput);
             for (const char* name : {"inputRate", "outputRate"})
                 EXPECT_EQ(Child<QLineEdit>(page, name)->isEnabled(), !refuse) << name;
         }
-        EXPECT_EQ(ReadBoardInt(0, QStringLiteral("AIC"), QStringLiteral("SampleRate"), -1),
-                  refuse ? -1 : 16000);
+        EXPECT_EQ(ReadBoardInt(0, QStringLiteral("AIC"), QStringLiteral("SampleRate"), -1), refuse ? -1 : 16000);
     }
 }
 
@@ -269,8 +262,7 @@ TEST(CodecPage, SynchroModeOnlyOnTheFirstLineOfSomeBoards) {
         int line;
         bool offered;
     };
-    for (const Case c :
-         {Case{0x330, 0, true}, Case{0x13204, 0, true}, Case{0x330, 1, false}, Case{0x340, 0, false}}) {
+    for (const Case c : {Case{0x330, 0, true}, Case{0x13204, 0, true}, Case{0x330, 1, false}, Case{0x340, 0, false}}) {
         CodecBoard board({c.line}, c.type);
         auto tabs = board.Open();
         CCodecPage* page = tabs->Page(0);

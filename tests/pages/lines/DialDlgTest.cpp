@@ -86,10 +86,9 @@ TEST_F(DialDlgTest, KeysSendTheirDigitCodeInTheCurrentModeAndShowOnlyWhatTheBoar
     Find<QPushButton>(&dialog, "key0")->click(); // refused: not shown
     Find<QPushButton>(&dialog, "key0")->click();
     EXPECT_EQ(number->text(), "75#*D0");
-    EXPECT_EQ(
-        Inputs(req::kSetLineState),
-        (std::vector<std::vector<uint8_t>>{Block(1, 0, 7), Block(1, 1, 5), Block(1, 1, 11), Block(1, 1, 10),
-                                           Block(1, 1, 15), Block(1, 1, 0), Block(1, 1, 0)}));
+    EXPECT_EQ(Inputs(req::kSetLineState),
+              (std::vector<std::vector<uint8_t>>{Block(1, 0, 7), Block(1, 1, 5), Block(1, 1, 11), Block(1, 1, 10),
+                                                 Block(1, 1, 15), Block(1, 1, 0), Block(1, 1, 0)}));
 }
 
 TEST_F(DialDlgTest, WithoutADeviceTheDialogSendsNothing) {

@@ -29,9 +29,9 @@ TEST(LineSettingsFields, AmplitudeItemsAreRightAlignedLevels) {
     QStringList items;
     for (int level : kAmplitudeTable)
         items << AmplitudeItemText(level);
-    EXPECT_EQ(items, (QStringList{"   0 dB", " -36 dB", " -30 dB", " -24 dB", " -18 dB", " -12 dB", "  -9 dB",
-                                  "  -6 dB", "  -3 dB", "   3 dB", "   6 dB", "   9 dB", "  12 dB", "  18 dB",
-                                  "  24 dB", " -96 dB"}));
+    EXPECT_EQ(items,
+              (QStringList{"   0 dB", " -36 dB", " -30 dB", " -24 dB", " -18 dB", " -12 dB", "  -9 dB", "  -6 dB",
+                           "  -3 dB", "   3 dB", "   6 dB", "   9 dB", "  12 dB", "  18 dB", "  24 dB", " -96 dB"}));
 }
 
 TEST(LineOptionsSync, SendsOnlyWhatDiffersAndKeepsTheBoardsPowerWhenNoneIsChosen) {

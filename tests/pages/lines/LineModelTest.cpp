@@ -33,8 +33,7 @@ struct LineModelTest : ::testing::Test {
     }
     static uint32_t Send(CDevice& device, uint32_t code, const std::vector<uint8_t>& block) {
         uint32_t returned = 0;
-        return device.DevIoControl(code, block.data(), static_cast<uint32_t>(block.size()), nullptr, 0,
-                                   &returned);
+        return device.DevIoControl(code, block.data(), static_cast<uint32_t>(block.size()), nullptr, 0, &returned);
     }
     static std::vector<uint8_t> Command(uint16_t command, uint16_t dialType = 0, uint16_t digit = 0xFFFF) {
         std::vector<uint8_t> block(46, 0);
@@ -70,8 +69,7 @@ TEST_F(LineModelTest, LineZeroRingsNowAndThenAndDeliversItsCallerAfterTheFirstRi
     EXPECT_EQ(block::GetU16(state.data(), 2), 2);
 
     // Unanswered, the call ends and the next one comes with the next caller.
-    sim.clock->Advance(sim::LineModel::kRingCycle * sim::LineModel::kRingsPerCall +
-                       sim::LineModel::kCallPause);
+    sim.clock->Advance(sim::LineModel::kRingCycle * sim::LineModel::kRingsPerCall + sim::LineModel::kCallPause);
     state = Get(*line0, req::kGetLineState, 46);
     sim.clock->Advance(2s);
     state = Get(*line0, req::kGetLineState, 46);

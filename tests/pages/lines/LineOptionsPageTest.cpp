@@ -19,26 +19,23 @@ namespace {
 
 // Passes every request to the simulated line and logs it.
 class LoggingDevice final : public CDevice {
-  public:
+public:
     LoggingDevice(std::unique_ptr<CDevice> inner, std::string name, std::shared_ptr<RequestLog> log)
         : m_inner(std::move(inner)), m_name(std::move(name)), m_log(std::move(log)) {}
-    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
-        return m_inner->Read(buffer, size, done);
-    }
+    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override { return m_inner->Read(buffer, size, done); }
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
         return m_inner->Write(buffer, size, done);
     }
-    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output,
-                          uint32_t outputSize, uint32_t* returned) override {
+    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
+                          uint32_t* returned) override {
         const auto* bytes = static_cast<const uint8_t*>(input);
         m_log->Add({m_name, RecordedCall::Op::Control, code,
-                    bytes ? std::vector<uint8_t>(bytes, bytes + inputSize) : std::vector<uint8_t>{},
-                    outputSize});
+                    bytes ? std::vector<uint8_t>(bytes, bytes + inputSize) : std::vector<uint8_t>{}, outputSize});
         return m_inner->DevIoControl(code, input, inputSize, output, outputSize, returned);
     }
     uint32_t Cancel() override { return m_inner->Cancel(); }
 
-  private:
+private:
     std::unique_ptr<CDevice> m_inner;
     std::string m_name;
     std::shared_ptr<RequestLog> m_log;
@@ -56,8 +53,8 @@ struct LineOptionsPageTest : ::testing::Test, LinePageFixture {
         context.type = 0x310D;
         for (int i = 0; i < 4; ++i) {
             const std::string name = "line" + std::to_string(i);
-            devices[static_cast<size_t>(i)] = std::make_unique<LoggingDevice>(
-                sim.Open(0, "PHONE_LINE" + std::to_string(i) + "_IN_DEV"), name, log);
+            devices[static_cast<size_t>(i)] =
+                std::make_unique<LoggingDevice>(sim.Open(0, "PHONE_LINE" + std::to_string(i) + "_IN_DEV"), name, log);
             context.lineIn[static_cast<size_t>(i)] = devices[static_cast<size_t>(i)].get();
         }
         page = std::make_unique<CLineOptionsPage>(context, nullptr);
@@ -86,8 +83,8 @@ TEST_F(LineOptionsPageTest, OpensWithTheBoardsOptionsAndSendsNothingWhileTheyMat
     log->Clear();
     page->OnTimer();
     EXPECT_EQ(Writes(), 0u);
-    EXPECT_EQ(log->Codes(), (std::vector<std::string>{"line0:0x222420", "line1:0x222420", "line2:0x222420",
-                                                      "line3:0x222420"}));
+    EXPECT_EQ(log->Codes(),
+              (std::vector<std::string>{"line0:0x222420", "line1:0x222420", "line2:0x222420", "line3:0x222420"}));
     EXPECT_EQ(Board().Options(2), (sim::LineOptions{3, 0, 1})); // left as the board has it
     EXPECT_TRUE(prompts.messages.empty());
 }
@@ -121,8 +118,7 @@ TEST_F(LineOptionsPageTest, NothingChangesALineWhileItsListIsDroppedDownButItsIn
     sim.clock->Advance(9500ms); // line 1's external input is active now
     log->Clear();
     page->OnTimer();
-    EXPECT_EQ(Inputs(req::kSetLineState),
-              (std::vector<std::vector<uint8_t>>{Le16({0, 0, 1, 0})})); // line 0 only
+    EXPECT_EQ(Inputs(req::kSetLineState), (std::vector<std::vector<uint8_t>>{Le16({0, 0, 1, 0})})); // line 0 only
     EXPECT_EQ(log->Calls().at(0).device, "line0");
     EXPECT_TRUE(Control<QCheckBox>(1, "ExternalInput")->isChecked());
     EXPECT_EQ(Board().Options(1), (sim::LineOptions{}));
@@ -147,8 +143,7 @@ TEST_F(LineOptionsPageTest, AListClosedWithoutHidePopupNoLongerHoldsItsLineBack)
 }
 
 TEST_F(LineOptionsPageTest, AFailedOpeningReadIsReportedAndTheFirstGoodReadFillsTheControls) {
-    sim.simulator->FaultInjection().Add(
-        {sim::FaultRule::Kind::Fail, "PHONE_LINE2_IN_DEV", req::kGetLineState, 1, 1});
+    sim.simulator->FaultInjection().Add({sim::FaultRule::Kind::Fail, "PHONE_LINE2_IN_DEV", req::kGetLineState, 1, 1});
     Board().SetOptions(2, {2, 1, 1});
     OpenPage();
     EXPECT_EQ(prompts.messages,

@@ -28,8 +28,7 @@ struct LinePageFixture {
         context.index = index;
         context.channels = static_cast<uint32_t>(present);
         for (int i = 0; i < present; ++i) {
-            lines[static_cast<size_t>(i)] =
-                std::make_unique<RecordingDevice>("line" + std::to_string(i), log);
+            lines[static_cast<size_t>(i)] = std::make_unique<RecordingDevice>("line" + std::to_string(i), log);
             context.lineIn[static_cast<size_t>(i)] = lines[static_cast<size_t>(i)].get();
         }
         return context;
@@ -45,6 +44,4 @@ struct LinePageFixture {
     }
 };
 
-template <typename T> T* Find(QObject* root, const QString& name) {
-    return root->findChild<T*>(name);
-}
+template <typename T> T* Find(QObject* root, const QString& name) { return root->findChild<T*>(name); }

@@ -133,8 +133,8 @@ TEST_F(LineSettingsTest, BoardsWithFixedInterfacePowerGetNoPowerRequest) {
         OpenPage(type);
         WhenModal([](QDialog* dialog) { Find<QPushButton>(dialog, "ok")->click(); });
         ClickSettings();
-        EXPECT_EQ(log->Codes(), (std::vector<std::string>{"line1:0x222428", "line1:0x2224B4",
-                                                          "line1:0x22242C", "line1:0x2224B8"}))
+        EXPECT_EQ(log->Codes(),
+                  (std::vector<std::string>{"line1:0x222428", "line1:0x2224B4", "line1:0x22242C", "line1:0x2224B8"}))
             << type;
         EXPECT_EQ(Stored("AON_ENABLED"), 1);
     }
@@ -163,11 +163,10 @@ TEST_F(LineSettingsTest, EachFailingStepStopsTheSequenceWithItsMessage) {
         Context(0x310, 1);
         lines[0]->Answer(c.code, c.answer);
         int edits = 0;
-        const QString error =
-            RunLineSettings(*lines[0], 0x310, board, 0, [&](LineSettings&, LineLevels&, int32_t&) {
-                ++edits;
-                return true;
-            });
+        const QString error = RunLineSettings(*lines[0], 0x310, board, 0, [&](LineSettings&, LineLevels&, int32_t&) {
+            ++edits;
+            return true;
+        });
         EXPECT_EQ(error, QString::fromLatin1(c.message));
         EXPECT_EQ(log->Codes().size(), c.requests) << c.message;
         EXPECT_EQ(edits, c.requests >= 3 ? 1 : 0) << c.message;
@@ -178,8 +177,8 @@ TEST_F(LineSettingsTest, EachFailingStepStopsTheSequenceWithItsMessage) {
     page = std::make_unique<CPhoneLinePage>(Context(0x310, 1), nullptr);
     lines[0]->Answer(req::kGetLineSettings, {0, {}});
     Find<QPushButton>(page.get(), "line0Settings")->click();
-    EXPECT_EQ(prompts.messages, (std::vector<RecordingPrompts::Shown>{
-                                    {"Can not get phone line state", "Error", PromptIcon::Error}}));
+    EXPECT_EQ(prompts.messages,
+              (std::vector<RecordingPrompts::Shown>{{"Can not get phone line state", "Error", PromptIcon::Error}}));
 }
 
 TEST_F(LineSettingsTest, DialogShowsTheTableAndOpensWithPowerOnEveryTime) {

@@ -73,9 +73,9 @@ TEST_F(PhoneLinePageTest, OpeningRestoresTheStoredSwitchesOfEveryPresentLine) {
             line->Answer(req::kGetLineSettings, {1, SettingsPattern()});
     ASSERT_TRUE(page->OnInitDialog());
 
-    EXPECT_EQ(log->Codes(), (std::vector<std::string>{"line0:0x222428", "line0:0x22242C", "line1:0x222428",
-                                                      "line1:0x22242C", "line2:0x222428", "line2:0x22242C",
-                                                      "line3:0x222428", "line3:0x22242C"}));
+    EXPECT_EQ(log->Codes(),
+              (std::vector<std::string>{"line0:0x222428", "line0:0x22242C", "line1:0x222428", "line1:0x22242C",
+                                        "line2:0x222428", "line2:0x22242C", "line3:0x222428", "line3:0x22242C"}));
     const auto sent = Inputs(req::kSetLineSettings);
     ASSERT_EQ(sent.size(), 4u);
     EXPECT_EQ(sent[0], WithSwitches(SettingsPattern(), 1, 0)); // nothing stored: AON on, beep off
@@ -102,8 +102,7 @@ TEST_F(PhoneLinePageTest, ControlsFollowLinePresenceAndBoardType) {
         EXPECT_FALSE(Find<QGroupBox>(page.get(), "line" + n + "Group")->isHidden());
         for (const char* control :
              {"Picture", "Rings", "Number", "Voltage", "Hook", "Settings", "Dial", "InputControl"})
-            EXPECT_EQ(Find<QWidget>(page.get(), "line" + n + control)->isHidden(), !present)
-                << line << control;
+            EXPECT_EQ(Find<QWidget>(page.get(), "line" + n + control)->isHidden(), !present) << line << control;
         EXPECT_TRUE(Find<QWidget>(page.get(), "line" + n + "Commutation")->isHidden());
     }
     EXPECT_EQ(Text("line0Number"), "Static");
@@ -129,12 +128,8 @@ TEST_F(PhoneLinePageTest, ControlsFollowLinePresenceAndBoardType) {
 TEST_F(PhoneLinePageTest, PollingShowsTheBlockAndTheInputBoxReturnsToTheBoardsValue) {
     Open(0x310, 2, 0, false);
     const std::string longest(31, '9');
-    lines[0]->SetHandler([](const RecordedCall&) {
-        return ScriptedAnswer{1, StateBlock(6, 3, 0xFF88, 1, "")};
-    });
-    lines[1]->SetHandler([&](const RecordedCall&) {
-        return ScriptedAnswer{1, StateBlock(1, 0, 7, 0, longest)};
-    });
+    lines[0]->SetHandler([](const RecordedCall&) { return ScriptedAnswer{1, StateBlock(6, 3, 0xFF88, 1, "")}; });
+    lines[1]->SetHandler([&](const RecordedCall&) { return ScriptedAnswer{1, StateBlock(1, 0, 7, 0, longest)}; });
     page->OnTimer();
     EXPECT_EQ(Text("line0Voltage"), "-120");
     EXPECT_EQ(Text("line0Rings"), "3");
@@ -176,8 +171,8 @@ TEST_F(PhoneLinePageTest, HookSendsBackTheBlockJustReadWithItsCommandAndDigitCod
     hook->click();
     EXPECT_EQ(hook->text(), "Hook up");
 
-    EXPECT_EQ(log->Codes(), (std::vector<std::string>{"line0:0x222420", "line0:0x222424", "line0:0x222420",
-                                                      "line0:0x222424"}));
+    EXPECT_EQ(log->Codes(),
+              (std::vector<std::string>{"line0:0x222420", "line0:0x222424", "line0:0x222420", "line0:0x222424"}));
     auto expected = read;
     expected[0] = 1;
     expected[1] = 0;
@@ -191,8 +186,7 @@ TEST_F(PhoneLinePageTest, HookSendsBackTheBlockJustReadWithItsCommandAndDigitCod
 
 TEST_F(PhoneLinePageTest, HookAndCommutationFailuresAreReportedAndTheControlsKeepTheUsersState) {
     Open(0x350, 1, 0, false);
-    const RecordingPrompts::Shown failure{"Cann't set phone line state for device", "Error",
-                                          PromptIcon::Error};
+    const RecordingPrompts::Shown failure{"Cann't set phone line state for device", "Error", PromptIcon::Error};
     auto* hook = Find<QPushButton>(page.get(), "line0Hook");
 
     lines[0]->Answer(req::kGetLineState, {0, {}});

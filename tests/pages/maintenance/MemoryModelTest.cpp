@@ -82,8 +82,8 @@ TEST_F(MemoryModelTest, DataPhaseMustFollowItsStartAtOnceWithMatchingDirectionAn
     ASSERT_EQ(Simple(*oldCfg, req::kWatchdogKick), 1u); // anything in between ends the operation
     EXPECT_EQ(oldCfg->DevIoControl(req::kMemoryData, nullptr, 0, out, 4, &returned), 0u);
 
-    EXPECT_EQ(Start(*oldCfg, 0, 2, 2, MemoryKind::Daram), 0u);                          // no such direction
-    EXPECT_EQ(Start(*oldCfg, 0, 2, 0, static_cast<MemoryKind>(2)), 0u);                 // no such memory
+    EXPECT_EQ(Start(*oldCfg, 0, 2, 2, MemoryKind::Daram), 0u);                            // no such direction
+    EXPECT_EQ(Start(*oldCfg, 0, 2, 0, static_cast<MemoryKind>(2)), 0u);                   // no such memory
     EXPECT_EQ(Start(*oldCfg, 0, 0x10001, MemoryOperation::kRead, MemoryKind::Daram), 0u); // more than it holds
     const auto block = MemoryOperation{}.Encode();
     EXPECT_EQ(oldCfg->DevIoControl(req::kMemoryStart, block.data(), 11, nullptr, 0, &returned), 0u);
@@ -122,7 +122,7 @@ TEST_F(MemoryModelTest, BoardIdWritesShowInTheInformationBlock) {
 }
 
 TEST_F(MemoryModelTest, WatchdogExpiresWithoutKicksAndResetsTheDsp) {
-    ASSERT_EQ(Simple(*oldCfg, req::kWatchdogStart, Le32({0})), 0u); // could never be kicked in time
+    ASSERT_EQ(Simple(*oldCfg, req::kWatchdogStart, Le32({0})), 0u);   // could never be kicked in time
     ASSERT_EQ(Simple(*oldCfg, req::kWatchdogStart, Le32({100})), 1u); // milliseconds
     sim.clock->Advance(90ms);
     ASSERT_EQ(Simple(*oldCfg, req::kWatchdogKick), 1u);

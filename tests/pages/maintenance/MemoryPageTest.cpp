@@ -1,6 +1,6 @@
 // The memory page against a recording device: request sequences, block bytes and messages.
-#include "AppSwitches.h"
 #include "MemoryPage.h"
+#include "AppSwitches.h"
 #include "RecordingDevice.h"
 #include "RecordingPrompts.h"
 #include "RequestCodes.h"
@@ -9,13 +9,13 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QFileInfo>
-#include <QTimer>
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -100,9 +100,9 @@ TEST_F(MemoryPageTest, OldFamilyOpensWithItsEepromIdAndADumpAt7500) {
     cfg.Answer(req::kMemoryData, {1, Le32({3000000000u})});
     cfg.Answer(req::kMemoryData, {1, words});
     ASSERT_TRUE(page->OnInitDialog());
-    const std::vector<RecordedCall> expected{
-        Call(req::kMemoryStart, Op(0x38, 2, 0, 1)), Call(req::kMemoryData, {}, 4),
-        Call(req::kMemoryStart, Op(0x7500, 112, 0, 0)), Call(req::kMemoryData, {}, 224)};
+    const std::vector<RecordedCall> expected{Call(req::kMemoryStart, Op(0x38, 2, 0, 1)), Call(req::kMemoryData, {}, 4),
+                                             Call(req::kMemoryStart, Op(0x7500, 112, 0, 0)),
+                                             Call(req::kMemoryData, {}, 224)};
     EXPECT_EQ(Calls(), expected);
     EXPECT_EQ(Text("boardIdEdit"), "3000000000");
     EXPECT_EQ(Text("prefixEdit"), "0x0310");
@@ -203,8 +203,8 @@ TEST_F(MemoryPageTest, LoadResetsWaitsWithoutSendingAnythingThenNamesTheProgram)
     EXPECT_EQ(Calls(), expected); // no watchdog kick in between either
     ASSERT_EQ(times.size(), 2u);
     EXPECT_GE(times[1] - times[0], std::chrono::milliseconds(500));
-    EXPECT_EQ(prompts.messages, std::vector<Shown>({{"Programm was loaded successful.", "Congratulation",
-                                                     PromptIcon::Information}}));
+    EXPECT_EQ(prompts.messages,
+              std::vector<Shown>({{"Programm was loaded successful.", "Congratulation", PromptIcon::Information}}));
 
     log->Clear();
     prompts.messages.clear();
@@ -272,9 +272,9 @@ TEST_F(MemoryPageTest, WriteIdWritesThenReadsBackOnBothFamilies) {
     cfg.Answer(req::kMemoryData, {1, {}});
     cfg.Answer(req::kMemoryData, {1, Le32({4294967295u})});
     Click("writeIdButton");
-    const std::vector<RecordedCall> old{
-        Call(req::kMemoryStart, Op(0x38, 2, 1, 1)), Call(req::kMemoryData, Le32({4294967295u})),
-        Call(req::kMemoryStart, Op(0x38, 2, 0, 1)), Call(req::kMemoryData, {}, 4)};
+    const std::vector<RecordedCall> old{Call(req::kMemoryStart, Op(0x38, 2, 1, 1)),
+                                        Call(req::kMemoryData, Le32({4294967295u})),
+                                        Call(req::kMemoryStart, Op(0x38, 2, 0, 1)), Call(req::kMemoryData, {}, 4)};
     EXPECT_EQ(Calls(), old);
     EXPECT_EQ(prompts.messages,
               std::vector<Shown>({{"Board ID is writed successful", "Information", PromptIcon::Information}}));
@@ -311,7 +311,8 @@ TEST_F(MemoryPageTest, WritePrefixSendsTheLowWordOfAHexText) {
     SetText("prefixEdit", "0x310");
     Click("writePrefixButton");
     const std::vector<Shown> shown{{"Board prefix writed successful", "OK", PromptIcon::Information},
-                                   Error("Board type is incorrect"), Error("Cann't write board prefix")};
+                                   Error("Board type is incorrect"),
+                                   Error("Cann't write board prefix")};
     EXPECT_EQ(prompts.messages, shown);
 }
 

@@ -43,7 +43,8 @@ struct StreamDevice {
             }
             case req::kSetAttenuation2:
             case req::kSetAttenuation: {
-                const auto block = AttenuationBlock::Decode(call.input.data(), static_cast<uint32_t>(call.input.size()));
+                const auto block =
+                    AttenuationBlock::Decode(call.input.data(), static_cast<uint32_t>(call.input.size()));
                 value = block->value;
                 mute = block->mute;
                 return {1, {}};
@@ -118,12 +119,12 @@ TEST_F(OutputPageTest, StartSequenceResetsAttenuationWithTheStoredMuteAndSetsBot
     WriteBoardInt(3, QStringLiteral("PCM\\RIGHT"), QStringLiteral("MUTE"), 1);
     Open();
     const std::vector<std::string> expected = {
-        "left:0x222490",                                                                 // probe
-        "left:0x22241C",  "left:0x222418",  "left:0x22241C",  "left:0x222418", "left:0x22241C", // reset, then slider
-        "cfg:0x222438",   "cfg:0x222444",                                                // left rate
+        "left:0x222490",                                                                         // probe
+        "left:0x22241C",  "left:0x222418",  "left:0x22241C",  "left:0x222418",  "left:0x22241C", // reset, then slider
+        "cfg:0x222438",   "cfg:0x222444",                                                        // left rate
         "right:0x22241C", "right:0x222418", "right:0x22241C", "right:0x222418", "right:0x22241C",
-        "cfg:0x22243C",   "cfg:0x222448",                                                // right rate
-        "left:0x222430",                                                                 // first redraw: mode 9
+        "cfg:0x22243C",   "cfg:0x222448", // right rate
+        "left:0x222430",                  // first redraw: mode 9
     };
     EXPECT_EQ(PageCodes(*log), expected);
     EXPECT_EQ(Sent(*log, "right", req::kSetAttenuation), Le16({0, 1, 0, 255, 0}));

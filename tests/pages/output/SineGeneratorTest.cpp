@@ -80,7 +80,8 @@ TEST(SineGeneratorTest, ToneStaysContinuousOverManyPeriods) {
         ASSERT_EQ(done, samples.size());
         int worst = 0;
         for (size_t n = 0; n < samples.size(); ++n) {
-            const double ideal = c.amplitude * std::sin(2 * std::numbers::pi * double(c.frequency) * double(n) / c.rate);
+            const double ideal =
+                c.amplitude * std::sin(2 * std::numbers::pi * double(c.frequency) * double(n) / c.rate);
             worst = std::max(worst, std::abs(samples[n] - static_cast<int>(ideal)));
         }
         EXPECT_LE(worst, 1) << c.rate << "/" << c.frequency;

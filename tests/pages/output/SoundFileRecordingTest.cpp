@@ -120,8 +120,9 @@ TEST_F(SoundFileRecordingTest, RawFileMadeBySoxOpensWithRateAndSamples) {
     const std::string pcm = dir.Path("tone.s16");
     const std::string text = dir.Path("tone.txt");
     ASSERT_TRUE(RunCommand(sox + " -n -r 11025 -b 16 -e signed-integer -c 1 -L -t raw '" + pcm +
-                    "' synth 0.05 sine 440 vol 0.7 2>/dev/null"));
-    ASSERT_TRUE(RunCommand(sox + " -r 11025 -b 16 -e signed-integer -c 1 -L -t raw '" + pcm + "' -t dat '" + text + "'"));
+                           "' synth 0.05 sine 440 vol 0.7 2>/dev/null"));
+    ASSERT_TRUE(
+        RunCommand(sox + " -r 11025 -b 16 -e signed-integer -c 1 -L -t raw '" + pcm + "' -t dat '" + text + "'"));
 
     std::vector<uint8_t> image;
     PutU32(image, 11025);
@@ -143,8 +144,7 @@ TEST_F(SoundFileRecordingTest, RawFileMadeBySoxOpensWithRateAndSamples) {
     }
     ASSERT_GT(reported.size(), 500u);
     std::vector<int16_t> got(reported.size() + 10);
-    EXPECT_EQ(file.ReadSamples(static_cast<int32_t>(got.size()), got.data()),
-              static_cast<int32_t>(reported.size()));
+    EXPECT_EQ(file.ReadSamples(static_cast<int32_t>(got.size()), got.data()), static_cast<int32_t>(reported.size()));
     got.resize(reported.size());
     EXPECT_EQ(got, reported);
 }
@@ -153,7 +153,7 @@ TEST_F(SoundFileRecordingTest, RawFileMadeBySoxOpensWithRateAndSamples) {
 TEST_F(SoundFileRecordingTest, WavFileMadeBySoxOpensByTheRawRule) {
     const std::string wav = dir.Path("tone.wav");
     ASSERT_TRUE(RunCommand(std::string(VELTRIN_SOX_PROGRAM) + " -n -r 8000 -b 16 -c 1 '" + wav +
-                    "' synth 0.02 sine 500 2>/dev/null"));
+                           "' synth 0.02 sine 500 2>/dev/null"));
     ASSERT_TRUE(file.OpenForReading(wav));
     EXPECT_EQ(file.SampleRate(), 1179011410u);
     EXPECT_EQ(file.DataStart(), 4);

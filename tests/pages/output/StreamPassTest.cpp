@@ -1,7 +1,7 @@
 // The streaming pass against a scripted device: the feeding threshold and cap, the end-of-file decision,
 // the free-space peak, and an input's recording.
-#include "StreamChannel.h"
 #include "StreamPass.h"
+#include "StreamChannel.h"
 #include "TempDir.h"
 
 #include "RecordingDevice.h"
