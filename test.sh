@@ -16,6 +16,10 @@ build_and_test() { # dir, ctest filter, cmake options...
     ctest --test-dir "$dir" -j "$jobs" --output-on-failure --timeout 300 ${filter:+-R "$filter"}
 }
 
+# ---- Formatting: every source as .clang-format describes it.
+echo "== Formatting"
+git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
+
 echo "== Build and tests"
 build_and_test build ""
 
