@@ -38,8 +38,8 @@ struct StreamChannel {
 
     // An input channel's recording. The page hands it over at Start and takes it back at Stop; the worker
     // borrows it for one append at a time. Whoever lets go last closes the file, so the user-interface
-    // thread never waits for a write in progress on a slow disk, and a block the worker read before the
-    // page took the recording back still lands in that recording, whole.
+    // thread never waits for a write in progress on a slow disk, and an append under way when the page
+    // takes the recording back still finishes, whole, into that recording.
     void SetRecording(std::shared_ptr<CSoundFile> recording) {
         std::lock_guard lock(m_recordingMutex);
         m_recording = std::move(recording);
