@@ -6,6 +6,7 @@
 #include "LevelMeter.h"
 #include "Prompts.h"
 #include "Settings.h"
+#include "StreamPageSteps.h"
 #include "StreamRequests.h"
 #include "StreamTexts.h"
 #include "StreamWidgets.h"
@@ -298,13 +299,7 @@ void CCodecPage::ShowOutputFile() {
 }
 
 bool CCodecPage::ReadRateField(int channel, uint32_t* rate) {
-    QLineEdit* field = Controls(channel).rate;
-    if (!ParseUnsigned(rate, field->text())) {
-        ShowError(this, QStringLiteral("Cann't get sampling rate"));
-        return false;
-    }
-    field->setText(QString::number(*rate));
-    return true;
+    return ReadNumberField(this, Controls(channel).rate, "Cann't get sampling rate", rate);
 }
 
 void CCodecPage::Start(int channel) {
@@ -316,40 +311,8 @@ void CCodecPage::Start(int channel) {
     if (!ReadRateField(channel, &rate))
         return;
 
-    if (channel == kOutput) {
-        if (s.source.load(std::memory_order_relaxed) == StreamChannel::kSourceSine) {
-            uint32_t frequency = 0;
-            uint32_t amplitude = 0;
-            if (!ParseUnsigned(&frequency, c.sineFreq->text())) {
-                ShowError(this, QStringLiteral("Cann't get sinuse freq"));
-                return;
-            }
-            c.sineFreq->setText(QString::number(frequency));
-            if (!ParseUnsigned(&amplitude, c.sineAmpl->text())) {
-                ShowError(this, QStringLiteral("Cann't get sinuse amplitude"));
-                return;
-            }
-            c.sineAmpl->setText(QString::number(amplitude));
-            bool ready = false;
-            {
-                std::lock_guard lock(s.sourceMutex);
-                ready = s.sine.Init(rate, amplitude, frequency); // refuses 0 Hz as well
-            }
-            if (!ready) {
-                ShowError(this, QStringLiteral("Cann't initialize sinuse generator"));
-                return;
-            }
-        } else {
-            if (!s.file.IsOpen()) {
-                ShowError(this, QStringLiteral("Cann't open trn file"));
-                return;
-            }
-            if (!s.file.Rewind()) {
-                ShowError(this, QStringLiteral("Cann't reset sound data counter"));
-                return;
-            }
-        }
-    }
+    if (channel == kOutput && !PrepareOutputSource(this, s, rate, c.sineFreq, c.sineAmpl))
+        return;
 
     if (!m_cfg)
         return;
@@ -491,21 +454,9 @@ void CCodecPage::SliderMoved(int channel) {
     ChannelExtras& x = Extras(channel);
     if (!s.device)
         return;
-    AttenuationBlock block;
-    block.value = static_cast<int16_t>(x.gainMax - c.slider->value() + x.gainMin);
-    block.mute = static_cast<int16_t>(x.mute);
-    block.max = x.gainMax;
-    block.min = x.gainMin;
-    SetAttenuation(*s.device, m_secondSet, block); // a refused set shows in the get that follows
-    const auto now = GetAttenuation(*s.device, m_secondSet);
+    const auto now = ApplySlider(*s.device, m_secondSet, {x.gainMax, x.gainMin}, x.mute, c.slider, c.mute);
     if (!now)
         return;
-    {
-        const QSignalBlocker sliderBlocker(c.slider);
-        const QSignalBlocker muteBlocker(c.mute);
-        c.slider->setValue(x.gainMax - now->value + x.gainMin);
-        c.mute->setChecked(now->mute != 0);
-    }
     x.gainValue = now->value;
     c.gainText->setText(QString::fromStdString(GainText(m_secondSet, now->value)));
 }

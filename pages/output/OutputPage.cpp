@@ -7,6 +7,7 @@
 #include "PageFactories.h"
 #include "Prompts.h"
 #include "Settings.h"
+#include "StreamPageSteps.h"
 #include "StreamRequests.h"
 #include "StreamTexts.h"
 #include "StreamWidgets.h"
@@ -297,44 +298,9 @@ void COutputPage::Start(int channel) {
     if (s.running.load(std::memory_order_relaxed))
         return;
     uint32_t rate = 0;
-    if (!ParseUnsigned(&rate, c.rate->text())) {
-        ShowError(this, QStringLiteral("Cann't get sampling rate"));
+    if (!ReadNumberField(this, c.rate, "Cann't get sampling rate", &rate) ||
+        !PrepareOutputSource(this, s, rate, c.sineFreq, c.sineAmpl))
         return;
-    }
-    c.rate->setText(QString::number(rate));
-
-    if (s.source.load(std::memory_order_relaxed) == StreamChannel::kSourceSine) {
-        uint32_t frequency = 0;
-        uint32_t amplitude = 0;
-        if (!ParseUnsigned(&frequency, c.sineFreq->text())) {
-            ShowError(this, QStringLiteral("Cann't get sinuse freq"));
-            return;
-        }
-        c.sineFreq->setText(QString::number(frequency));
-        if (!ParseUnsigned(&amplitude, c.sineAmpl->text())) {
-            ShowError(this, QStringLiteral("Cann't get sinuse amplitude"));
-            return;
-        }
-        c.sineAmpl->setText(QString::number(amplitude));
-        bool ready = false;
-        {
-            std::lock_guard lock(s.sourceMutex);
-            ready = s.sine.Init(rate, amplitude, frequency); // refuses 0 Hz as well
-        }
-        if (!ready) {
-            ShowError(this, QStringLiteral("Cann't initialize sinuse generator"));
-            return;
-        }
-    } else {
-        if (!s.file.IsOpen()) {
-            ShowError(this, QStringLiteral("Cann't open trn file"));
-            return;
-        }
-        if (!s.file.Rewind()) {
-            ShowError(this, QStringLiteral("Cann't reset sound data counter"));
-            return;
-        }
-    }
 
     if (!m_cfg || !SetOutputRate(*m_cfg, channel, rate)) {
         ShowError(this, QStringLiteral("Cann't set sampling rate"));
@@ -408,23 +374,11 @@ void COutputPage::SliderMoved(int channel) {
     StreamChannel& s = Channel(channel);
     ChannelControls& c = Controls(channel);
     ChannelExtras& x = Extras(channel);
-    AttenuationBlock block;
-    block.value = static_cast<int16_t>(x.attMax - c.slider->value() + x.attMin);
-    block.mute = static_cast<int16_t>(x.mute);
-    block.max = x.attMax;
-    block.min = x.attMin;
     if (!s.device)
         return;
-    SetAttenuation(*s.device, m_secondSet, block); // a refused set shows in the get that follows
-    const auto now = GetAttenuation(*s.device, m_secondSet);
+    const auto now = ApplySlider(*s.device, m_secondSet, {x.attMax, x.attMin}, x.mute, c.slider, c.mute);
     if (!now)
         return;
-    {
-        const QSignalBlocker sliderBlocker(c.slider);
-        const QSignalBlocker muteBlocker(c.mute);
-        c.slider->setValue(x.attMax - now->value + x.attMin);
-        c.mute->setChecked(now->mute != 0);
-    }
     x.attValue = now->value;
     c.attText->setText(QString::fromStdString(AttenuationText(m_secondSet, now->value, x.attMax)));
 }
