@@ -467,13 +467,8 @@ void CCodecPage::ShowFigures(int channel, const ChannelFigures& figures) {
         c.dmaSize->setText(QString::number(figures.buffer->length));
         c.dmaCount->setText(QString::number(figures.buffer->space));
     }
-    if (figures.counters) {
-        if (c.meter)
-            c.meter->SetPos(figures.counters->level);
-        c.level->setText(QString::number(figures.counters->level));
-        c.count->setText(QString::number(figures.counters->bytes));
-        c.time->setText(FormatPlayTime(figures.counters->bytes, static_cast<uint32_t>(figures.rate)));
-    }
+    if (figures.counters)
+        ShowCounters(*figures.counters, figures.rate, c.meter, c.level, c.count, c.time);
 }
 
 void CCodecPage::Shutdown() {

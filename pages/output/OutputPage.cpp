@@ -402,13 +402,8 @@ void COutputPage::ShowFigures(int channel, const ChannelFigures& figures) {
         c.freeSpace->setText(QString::asprintf("%d / %d", static_cast<int>(figures.buffer->space),
                                                static_cast<int>(figures.freeSpacePeak)));
     }
-    if (figures.counters) {
-        if (c.meter)
-            c.meter->SetPos(figures.counters->level);
-        c.level->setText(QString::number(figures.counters->level));
-        c.count->setText(QString::number(figures.counters->bytes));
-        c.playTime->setText(FormatPlayTime(figures.counters->bytes, static_cast<uint32_t>(figures.rate)));
-    }
+    if (figures.counters)
+        ShowCounters(*figures.counters, figures.rate, c.meter, c.level, c.count, c.playTime);
 }
 
 void COutputPage::Shutdown() {

@@ -2,10 +2,12 @@
 #include "StreamPageSteps.h"
 
 #include "Helpers.h"
+#include "LevelMeter.h"
 #include "Prompts.h"
 #include "StreamChannel.h"
 #include "StreamRequests.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
@@ -64,4 +66,13 @@ std::optional<AttenuationBlock> ApplySlider(CDevice& device, bool secondSet, Sli
     slider->setValue(range.max - now->value + range.min);
     muteButton->setChecked(now->mute != 0);
     return now;
+}
+
+void ShowCounters(const StreamCounters& counters, int32_t rate, CLevelMeter* meter, QLabel* level, QLabel* count,
+                  QLabel* time) {
+    if (meter)
+        meter->SetPos(counters.level);
+    level->setText(QString::number(counters.level));
+    count->setText(QString::number(counters.bytes));
+    time->setText(FormatPlayTime(counters.bytes, static_cast<uint32_t>(rate)));
 }

@@ -8,6 +8,8 @@
 #include <optional>
 
 class CDevice;
+class CLevelMeter;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QSlider;
@@ -31,3 +33,8 @@ struct SliderRange {
 // slider and the mute button. Null when the read-back failed (the controls then keep what they show).
 std::optional<AttenuationBlock> ApplySlider(CDevice& device, bool secondSet, SliderRange range, int32_t mute,
                                             QSlider* slider, QPushButton* muteButton);
+
+// Shows a pass's counters: the level on the meter (when there is one) and as a number, the byte count and
+// its play time at `rate`.
+void ShowCounters(const StreamCounters& counters, int32_t rate, CLevelMeter* meter, QLabel* level, QLabel* count,
+                  QLabel* time);
