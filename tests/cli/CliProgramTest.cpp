@@ -1,0 +1,189 @@
+// veltrin-cli started as a process against the simulator library: listing, the self-test passing and
+// failing, an exact recording, a loopback, and the exit codes of bad command lines.
+#include "RequestCodes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QByteArray out;
+    QString err;
+    QJsonValue Json() const {
+        const QJsonDocument document = QJsonDocument::fromJson(out);
+        return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+    }
+};
+
+struct CliProgram : ::testing::Test {
+    QTemporaryDir home;
+
+    Result Start(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system"); // not this machine's driver library setting
+        env.insert("TMPDIR", home.path());
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev"); // no kernel boards here
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            env.insert(it.key(), it.value());
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(PROGRAM, arguments);
+        Result run;
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "veltrin-cli did not finish: " << arguments.join(' ').toStdString();
+            return run;
+        }
+        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput();
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+};
+
+QString Hex(uint32_t code) { return "0x" + QString::number(code, 16); }
+
+} // namespace
+
+TEST_F(CliProgram, ListShowsTheBoardsInTabOrder) {
+    const Result run = Start({"--demo", "--json", "list"});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    const QJsonArray boards = run.Json().toArray();
+    ASSERT_EQ(boards.size(), 2);
+    EXPECT_EQ(boards[0]["board"].toInt(), 0);
+    EXPECT_EQ(boards[0]["type"].toInt(), 0x310);
+    EXPECT_EQ(boards[0]["id"].toInt(), 200);
+    EXPECT_EQ(boards[1]["id"].toInt(), 501);
+    EXPECT_EQ(boards[1]["lines"].toInt(), 2);
+    EXPECT_EQ(boards[1]["settings"].toInt(), -1) << "library boards keep their settings under DEV-1";
+}
+
+TEST_F(CliProgram, SelfTestPassesOnEveryDemoBoardWithEveryLineLoopedBack) {
+    const Result run =
+        Start({"--demo", "--json", "selftest", "--for", "0.5", "--loopback"}, {{"VELTRIN_SIM_INPUT", "loopback"}});
+    ASSERT_EQ(run.code, 0) << run.out.toStdString() << run.err.toStdString();
+    const QJsonObject report = run.Json().toObject();
+    EXPECT_TRUE(report["passed"].toBool());
+    const QJsonArray boards = report["boards"].toArray();
+    ASSERT_EQ(boards.size(), 2);
+    for (const QJsonValue& board : boards) {
+        QStringList names;
+        for (const QJsonValue& step : board["steps"].toArray()) {
+            names << step["step"].toString();
+            EXPECT_EQ(step["result"].toString(), "pass") << step["step"].toString().toStdString();
+            if (step["step"].toString().startsWith("loopback")) {
+                EXPECT_TRUE(step["detail"].toString().contains("one unbroken run"))
+                    << step["detail"].toString().toStdString();
+            }
+        }
+        for (const char* expected : {"identity", "memory", "watchdog", "line 1", "stream left", "stream right",
+                                     "stream line 1", "loopback line 1"})
+            EXPECT_TRUE(names.contains(expected)) << expected;
+    }
+}
+
+TEST_F(CliProgram, InjectedFaultFailsTheSelfTestAndNamesTheStep) {
+    struct Case {
+        QString fault;
+        QString step;
+    };
+    const Case cases[] = {
+        {"fail:VELTRIN_CFG:" + Hex(req::kWatchdogStart), "watchdog"},
+        {"short:VELTRIN_CFG:" + Hex(req::kMemoryData), "memory"},
+        {"fail:PHONE_LINE1_IN_DEV:" + Hex(req::kGetLineState), "line 1"},
+        {"fail:LINE_OUT_RIGHT:" + Hex(req::kGetCounters), "stream right"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault.toStdString());
+        const Result run =
+            Start({"--demo", "--json", "selftest", "0", "--for", "0.3"}, {{"VELTRIN_SIM_FAULTS", c.fault}});
+        EXPECT_EQ(run.code, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.step + " failed")) << run.err.toStdString();
+        const QJsonObject board = run.Json()["boards"][0].toObject();
+        EXPECT_FALSE(board["passed"].toBool());
+        for (const QJsonValue& step : board["steps"].toArray()) {
+            if (step["step"].toString() == c.step) {
+                EXPECT_EQ(step["result"].toString(), "fail");
+            }
+        }
+    }
+}
+
+TEST_F(CliProgram, RecordingOfTheSequenceHoldsExactlyTheSamplesAskedFor) {
+    const QString file = home.path() + "/rec.raw";
+    const Result run =
+        Start({"--demo", "record", "1", "line:1", "--out", file, "--for", "2"}, {{"VELTRIN_SIM_INPUT", "sequence"}});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    QFile recorded(file);
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    const QByteArray bytes = recorded.readAll();
+    ASSERT_EQ(bytes.size(), 4 + 2 * 2 * 16000) << "two seconds at the board's 16000 samples/s";
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    EXPECT_EQ(data[0] | (data[1] << 8) | (data[2] << 16), 16000);
+    for (int i = 0; i < 32000; ++i)
+        ASSERT_EQ(static_cast<int16_t>(data[4 + 2 * i] | (data[5 + 2 * i] << 8)), static_cast<int16_t>(i))
+            << "sample " << i;
+}
+
+TEST_F(CliProgram, LoopbackReportsThePlayedToneOnlyWhereTheInputHearsIt) {
+    struct Case {
+        const char* input;
+        int code;
+        double frequency;
+        bool unbroken;
+    };
+    const Case cases[] = {{"loopback", 0, 1200.0, true}, {"tone", 1, 1000.0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        const Result run = Start({"--demo", "--json", "loopback", "0", "line:1", "--sine", "1200", "--for", "0.5"},
+                                 {{"VELTRIN_SIM_INPUT", c.input}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        const QJsonObject report = run.Json().toObject();
+        EXPECT_EQ(report["played"].toInt(), 1200);
+        EXPECT_NEAR(report["frequency"].toDouble(), c.frequency, 2.0);
+        EXPECT_NEAR(report["levelDb"].toDouble(), -15.3, 0.2) << "the 8000 amplitude tone, either way";
+        EXPECT_EQ(report["unbroken"].toBool(), c.unbroken);
+    }
+}
+
+TEST_F(CliProgram, BadCommandLinesExitWithTwoAndAUsageLine) {
+    const QStringList cases[] = {
+        {"--demo"},
+        {"--demo", "frobnicate"},
+        {"--demo", "--bogus", "list"},
+        {"--demo", "info", "7"},
+        {"--demo", "info", "x"},
+        {"--demo", "mem", "read", "0", "--memory", "flash", "--start", "0", "--count", "4"},
+        {"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0"},
+        {"--demo", "play", "0", "middle", "--sine", "440"},
+        {"--demo", "play", "0", "left", "--sine", "440", "--file", "x.raw"},
+        {"--demo", "record", "0", "line:9", "--out", "x.raw", "--for", "1"},
+        {"--demo", "line", "dial", "0", "1", "12*", "--pulse"},
+        {"--demo", "calibrate", "1", "--lines", "0", "--max-voltage", "60"},
+        {"--demo", "--driver-library", "x.so", "list"},
+    };
+    for (const QStringList& arguments : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const Result run = Start(arguments);
+        EXPECT_EQ(run.code, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("usage: veltrin-cli")) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << "nothing on standard output";
+    }
+}
+
+TEST_F(CliProgram, DriverProblemsExitWithThree) {
+    EXPECT_EQ(Start({"--driver-library", home.path() + "/missing.so", "list"}).code, 3);
+    const Result run = Start({"--driver-library", SIM_DRIVER, "play", "0", "left", "--sine", "440"},
+                             {{"VELTRIN_SIM_FAULTS", "refuse:LINE_OUT_LEFT"}});
+    EXPECT_EQ(run.code, 3) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("stereo output device")) << run.err.toStdString();
+}
