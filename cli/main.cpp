@@ -65,14 +65,16 @@ int main(int argc, char** argv) {
     const CommandEntry* command = nullptr;
     try {
         CliArgs args = CliArgs::Parse(arguments);
-        if (args.Has("help") || (args.Words().empty() && !args.Has("version"))) {
+        if (args.Has("help")) {
             PrintHelp();
-            return args.Has("help") ? kExitPass : kExitUsage;
+            return kExitPass;
         }
         if (args.Has("version")) {
             std::printf("veltrin-cli 2.1\n");
             return kExitPass;
         }
+        if (args.Words().empty())
+            throw UsageError("no command given (--help lists them)");
         for (const CommandEntry& c : kCommands)
             if (args.Words().front() == c.name)
                 command = &c;
