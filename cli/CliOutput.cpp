@@ -116,4 +116,11 @@ void CProgress::Update(double elapsed) {
     std::fflush(stderr);
 }
 
+void StatusLine(const std::string& text) {
+    if (!isatty(fileno(stderr)))
+        return;
+    std::fprintf(stderr, "\r\033[K%s", text.c_str());
+    std::fflush(stderr);
+}
+
 bool InputIsTerminal() { return isatty(fileno(stdin)) != 0; }

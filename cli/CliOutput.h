@@ -66,5 +66,9 @@ private:
     std::chrono::steady_clock::time_point m_last{};
 };
 
+// A status line on standard error for a sequence of steps that takes longer than a second in all: shown
+// only on a terminal; an empty text clears it.
+void StatusLine(const std::string& text);
+
 // Whether standard input is a terminal (only then does a command ask anything).
 bool InputIsTerminal();

@@ -240,7 +240,10 @@ int RunSelfTest(CliContext& c) {
     for (size_t number : numbers) {
         const FoundBoard& found = set.Boards()[number];
         const auto board = OpenBoardDevices(set, found);
+        StatusLine("selftest: board " + std::to_string(number) + " (" + std::to_string(boards.size() + 1) + " of " +
+                   std::to_string(numbers.size()) + ")");
         const std::vector<Step> steps = CSelfTest(*board, seconds, loopbackRequired).Run();
+        StatusLine("");
         bool passed = true;
         std::vector<CRecord> rows;
         text += QStringLiteral("board %1 %2 type %3 id %4\n")
