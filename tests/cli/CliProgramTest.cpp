@@ -187,3 +187,58 @@ TEST_F(CliProgram, DriverProblemsExitWithThree) {
     EXPECT_EQ(run.code, 3) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("stereo output device")) << run.err.toStdString();
 }
+
+TEST_F(CliProgram, BoardAndLineCommandsReportWhatTheBoardAnswers) {
+    struct Case {
+        QStringList arguments;
+        QString key;
+        QJsonValue expected;
+    };
+    const Case cases[] = {
+        {{"mem", "read", "0", "--memory", "eeprom", "--start", "0x22", "--count", "1"}, "words", QJsonArray{0x310}},
+        {{"id", "set", "1", "4242"}, "boardId", 4242},
+        {{"id", "set", "0", "70000"}, "boardId", 70000},
+        {{"prefix", "set", "0", "0x0320"}, "prefix", 0x320},
+        {{"mem", "write", "0", "--memory", "daram", "--start", "0x40", "1", "2", "0xBEEF"}, "written", 3},
+        {{"watchdog", "0", "--interval", "100", "--for", "0.2"}, "stopped", true},
+        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "90", "--yes"}, "maxVoltage", 90},
+        {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "ringDelay", 321},
+        {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "dialAmplitude", 3},
+        {{"info", "1"}, "maxVoltage", 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result run = Start(QStringList{"--demo", "--json"} + c.arguments);
+        EXPECT_EQ(run.code, 0) << run.err.toStdString();
+        EXPECT_EQ(run.Json()[c.key], c.expected) << run.out.toStdString();
+    }
+    const Result hook = Start({"--demo", "--json", "line", "hook", "0", "1", "up"});
+    EXPECT_EQ(hook.Json()[0]["hook"].toString(), "off") << hook.out.toStdString();
+    const Result dump = Start({"--demo", "mem", "read", "0", "--memory", "eeprom", "--start", "0x20", "--count", "9"});
+    const std::string last = std::string("0028: FFFF ") + std::string(46 - 11, ' ');
+    EXPECT_EQ(dump.out.toStdString(), "0020: FFFF FFFF 0310 FFFF FFFF FFFF FFFF FFFF \n" + last + "\n")
+        << "the memory page's dump lines, 46 characters each";
+}
+
+TEST_F(CliProgram, PlayedFileReachesTheLineByteForByteAndEndsByItself) {
+    QByteArray file;
+    const auto put = [&file](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            file.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    put(16000, 4);
+    for (int i = 0; i < 6000; ++i)
+        put(static_cast<uint16_t>((i * 7919) % 30011 - 15000), 2);
+    QFile sound(home.path() + "/tone.raw");
+    ASSERT_TRUE(sound.open(QIODevice::WriteOnly));
+    sound.write(file);
+    sound.close();
+    const Result run = Start({"--demo", "--json", "play", "0", "line:1", "--file", sound.fileName()},
+                             {{"VELTRIN_SIM_CAPTURE", home.path()}});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.Json()["playedToEnd"].toBool());
+    EXPECT_EQ(run.Json()["samplesWritten"].toInt(), 6000);
+    QFile capture(home.path() + "/VSIM0-PHONE_LINE1_OUT_DEV.raw");
+    ASSERT_TRUE(capture.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(capture.readAll() == file.mid(4)) << "the samples as the file holds them";
+}
