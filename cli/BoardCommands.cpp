@@ -68,6 +68,9 @@ int MemoryRead(CliContext& c) {
     const std::string format = args.Value("format").value_or("text");
     if (format != "bin" && format != "text")
         throw UsageError("--format: \"" + format + "\" is not bin or text");
+    const auto out = args.Value("out");
+    if (format == "bin" && !out)
+        throw UsageError("--format bin needs --out FILE");
     const auto board = c.Open(2);
     std::vector<uint8_t> bytes(size_t{count} * 2);
     uint32_t returned = 0;
@@ -76,7 +79,6 @@ int MemoryRead(CliContext& c) {
         throw DeviceError(Text(*failure));
     bytes.resize(returned);
 
-    const auto out = args.Value("out");
     if (out && format == "bin") {
         std::ofstream file(*out, std::ios::binary | std::ios::trunc);
         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));

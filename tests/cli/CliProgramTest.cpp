@@ -164,6 +164,7 @@ TEST_F(CliProgram, BadCommandLinesExitWithTwoAndAUsageLine) {
         {"--demo", "info", "x"},
         {"--demo", "mem", "read", "0", "--memory", "flash", "--start", "0", "--count", "4"},
         {"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0"},
+        {"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--format", "bin"},
         {"--demo", "play", "0", "middle", "--sine", "440"},
         {"--demo", "play", "0", "left", "--sine", "440", "--file", "x.raw"},
         {"--demo", "record", "0", "line:9", "--out", "x.raw", "--for", "1"},
