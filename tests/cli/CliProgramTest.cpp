@@ -243,3 +243,58 @@ TEST_F(CliProgram, PlayedFileReachesTheLineByteForByteAndEndsByItself) {
     ASSERT_TRUE(capture.open(QIODevice::ReadOnly));
     EXPECT_TRUE(capture.readAll() == file.mid(4)) << "the samples as the file holds them";
 }
+
+namespace {
+
+// A 46-byte line state block in the log's hexadecimal: the state (or command) word at offset 0, rings and
+// voltage zero, the dial type at 6, the digit at 8, then reserved, control input and the number zero.
+std::string LineBlock(const char* command, const char* dialType, const char* digit) {
+    return std::string("in=46:") + command + "0000" + "0000" + dialType + digit + "0000" + "0000" +
+           std::string(64, '0');
+}
+
+} // namespace
+
+// The requests a command sends, as the simulator's request log records them (device, code, input bytes),
+// written from the block layouts' offsets.
+TEST_F(CliProgram, CommandsSendThePagesRequestBytes) {
+    const std::string setLine1 = "PHONE_LINE1_IN_DEV 0x222424 ";
+    struct Case {
+        QStringList arguments;
+        std::vector<std::string> requests; // in this order in the log
+    };
+    const Case cases[] = {
+        {{"line", "dial", "0", "1", "5", "--tone"}, {setLine1 + LineBlock("0100", "0100", "0500")}},
+        {{"line", "dial", "0", "1", "#0", "--tone"},
+         {setLine1 + LineBlock("0100", "0100", "0B00"), setLine1 + LineBlock("0100", "0100", "0000")}},
+        {{"line", "dial", "0", "0", "7", "--pulse"},
+         {"PHONE_LINE0_IN_DEV 0x222424 " + LineBlock("0100", "0000", "0700")}},
+        {{"line", "hook", "0", "1", "down"}, {setLine1 + LineBlock("0200", "0000", "FFFF")}},
+        {{"watchdog", "0", "--interval", "300", "--for", "0.01"},
+         {"VELTRIN_CFG 0x222494 in=4:2C010000", "VELTRIN_CFG 0x22249C in=0:", "VELTRIN_CFG 0x222498 in=0:"}},
+        {{"prefix", "set", "0", "0x0320"},
+         {"VELTRIN_CFG 0x222410 in=12:220000000100000001000100", "VELTRIN_CFG 0x222414 in=2:2003"}},
+        {{"id", "set", "0", "70000"},
+         {"VELTRIN_CFG 0x222410 in=12:380000000200000001000100", "VELTRIN_CFG 0x222414 in=4:70110100"}},
+        {{"id", "set", "1", "70000"}, {"VELTRIN_CFG 0x2224A4 in=4:70110100"}},
+        {{"mem", "write", "0", "--memory", "daram", "--start", "0x40", "1", "0xBEEF"},
+         {"VELTRIN_CFG 0x222410 in=12:400000000200000001000000", "VELTRIN_CFG 0x222414 in=4:0100EFBE"}},
+        {{"load", "0"}, {"VELTRIN_CFG 0x222400 in=0:", "VELTRIN_CFG 0x222404 in=50:70726F672E69303000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const QString log = home.filePath("requests.log");
+        QFile::remove(log);
+        const Result run = Start(QStringList{"--demo"} + c.arguments, {{"VELTRIN_SIM_LOG", log}});
+        ASSERT_EQ(run.code, 0) << run.err.toStdString();
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const std::string text = file.readAll().toStdString();
+        size_t at = 0;
+        for (const std::string& request : c.requests) {
+            const size_t found = text.find(request, at);
+            ASSERT_NE(found, std::string::npos) << request;
+            at = found + request.size();
+        }
+    }
+}
