@@ -147,9 +147,20 @@ void StreamModel::Advance(Duration now) {
         if (c.running)
             AdvanceOutput(c, Due(c, RateOf(i), now));
     }
-    for (size_t i = kFirstInput; i < kFirstLineOutput; ++i)
-        if (m_channels[i].running)
-            AdvanceInput(i, Due(m_channels[i], RateOf(i), now));
+    for (size_t i = kFirstInput; i < kFirstLineOutput; ++i) {
+        Channel& c = m_channels[i];
+        if (!c.running)
+            continue;
+        uint64_t due = Due(c, RateOf(i), now);
+        const Channel& out = m_channels[kFirstLineOutput + (i - kFirstInput)];
+        if (m_signal == InputSignal::Loopback && out.running) {
+            // A looped-back input moves in step with its line's output: two channels started at different
+            // instants round their whole samples differently, which would drop or double a sample now and then.
+            c.accounted = c.accounted - due + out.interval;
+            due = out.interval;
+        }
+        AdvanceInput(i, due);
+    }
 }
 
 void StreamModel::AdvanceOutput(Channel& c, uint64_t due) {

@@ -30,6 +30,18 @@ Failure ReadMemory(CDevice& device, const MemoryOperation& op, uint8_t* buffer, 
     return std::nullopt;
 }
 
+Failure WriteMemory(CDevice& device, const MemoryOperation& op, const uint8_t* data, uint32_t size) {
+    const uint32_t bytes = op.count * 2;
+    if (size < bytes)
+        return QStringLiteral("DSP memory operation isn't succesful");
+    if (!StartOperation(device, op))
+        return kCannotStart;
+    uint32_t returned = 0;
+    if (!device.DevIoControl(req::kMemoryData, data, bytes, nullptr, 0, &returned))
+        return QStringLiteral("DSP memory operation isn't succesful");
+    return std::nullopt;
+}
+
 BoardIdReading ReadBoardId(CDevice& device, bool newFamily) {
     BoardIdReading result;
     if (newFamily) {

@@ -16,6 +16,8 @@ using Failure = std::optional<QString>;
 
 // Reads `op.count` words into `buffer` (`size` bytes); `returned` gets the bytes the board gave.
 Failure ReadMemory(CDevice& device, const MemoryOperation& op, uint8_t* buffer, uint32_t size, uint32_t* returned);
+// Writes `op.count` words from `data` (`size` bytes, at least 2 * count).
+Failure WriteMemory(CDevice& device, const MemoryOperation& op, const uint8_t* data, uint32_t size);
 
 struct BoardIdReading {
     uint32_t id = 0;

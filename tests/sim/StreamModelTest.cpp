@@ -156,6 +156,29 @@ TEST_F(StreamModelTest, LoopbackInputHearsWhatItsLinePlayedAndSilenceAfter) {
     EXPECT_EQ(Read(*in, 4000), expected);
 }
 
+TEST_F(StreamModelTest, LoopbackInputLosesNoSampleWhenItStartedBetweenTwoOfTheOutputs) {
+    UseSignal(sim::InputSignal::Loopback);
+    auto in = sim.Open(0, "PHONE_LINE1_IN_DEV");
+    auto out = sim.Open(0, "PHONE_LINE1_OUT_DEV");
+    std::vector<int16_t> played(16000);
+    for (size_t i = 0; i < played.size(); ++i)
+        played[i] = static_cast<int16_t>(i * 7 + 1);
+    Write(*out, played);
+    Start(*out);
+    sim.clock->Advance(std::chrono::microseconds(40)); // two thirds of a sample at 16000 Hz
+    Start(*in);
+    std::vector<int16_t> heard;
+    for (int step = 0; step < 40; ++step) {
+        sim.clock->Advance(std::chrono::microseconds(9001 + 37 * step)); // no step a whole number of samples
+        const auto got = Read(*in, 40000);
+        heard.insert(heard.end(), got.begin(), got.end());
+    }
+    ASSERT_GT(heard.size(), 5000u);
+    const auto first = std::find(played.begin(), played.end(), heard.front());
+    ASSERT_NE(first, played.end());
+    EXPECT_TRUE(std::equal(heard.begin(), heard.end(), first)) << "one unbroken run of what the line played";
+}
+
 TEST_F(StreamModelTest, AttenuationRangesFollowTheDeviceKindAndTheRequestSet) {
     struct Case {
         size_t board;

@@ -1,0 +1,354 @@
+// The board commands of veltrin-cli: list, info, memory, identity, prefix, program load, watchdog and
+// voltmeter calibration, over the same requests as the maintenance and calibration pages.
+#include "BoardMaintenance.h"
+#include "CalibrationRequests.h"
+#include "CliCommands.h"
+#include "CliOutput.h"
+#include "DriverLibrary.h"
+#include "DumpText.h"
+#include "MemoryBlocks.h"
+#include "StreamRequests.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <iterator>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// The settle time the memory page leaves between a reset and the program load.
+constexpr auto kResetSettle = 500ms;
+// The memory page kicks the watchdog this often.
+constexpr auto kKickPeriod = 2ms;
+
+std::string Text(const QString& text) { return text.toStdString(); }
+
+CRecord BoardRow(size_t number, const FoundBoard& b) {
+    CRecord r;
+    r.Add("board", QJsonValue(static_cast<int>(number)), QString::number(number));
+    r.Add("name", QString::fromLatin1(b.record.name.c_str()));
+    r.Add("type", QJsonValue(static_cast<double>(b.record.type)), Hex(b.record.type));
+    r.Add("id", QJsonValue(static_cast<double>(b.record.boardId)), QString::number(b.record.boardId));
+    r.Add("lines", QJsonValue(static_cast<int>(b.record.channels)), QString::number(b.record.channels));
+    r.Add("settings", QJsonValue(b.record.index), QString::number(b.record.index));
+    return r;
+}
+
+MemoryKind ParseMemory(const CliArgs& args) {
+    const auto memory = args.Value("memory");
+    if (!memory)
+        throw UsageError("--memory daram|eeprom is required");
+    if (*memory == "daram")
+        return MemoryKind::Daram;
+    if (*memory == "eeprom")
+        return MemoryKind::Eeprom;
+    throw UsageError("--memory: \"" + *memory + "\" is not daram or eeprom");
+}
+
+uint32_t Required(const CliArgs& args, const char* option) {
+    const auto value = args.Number(option);
+    if (!value)
+        throw UsageError(std::string("--") + option + " is required");
+    return *value;
+}
+
+int MemoryRead(CliContext& c) {
+    const CliArgs& args = c.Args();
+    args.ExpectWords(3);
+    const MemoryKind kind = ParseMemory(args);
+    const uint32_t start = Required(args, "start");
+    const uint32_t count = Required(args, "count");
+    if (count == 0 || count > 0x10000)
+        throw UsageError("--count must be 1..65536 words");
+    const std::string format = args.Value("format").value_or("text");
+    if (format != "bin" && format != "text")
+        throw UsageError("--format: \"" + format + "\" is not bin or text");
+    const auto out = args.Value("out");
+    if (format == "bin" && !out)
+        throw UsageError("--format bin needs --out FILE");
+    const auto board = c.Open(2);
+    std::vector<uint8_t> bytes(size_t{count} * 2);
+    uint32_t returned = 0;
+    const MemoryOperation op{start, count, MemoryOperation::kRead, static_cast<uint16_t>(kind)};
+    if (const Failure failure = ReadMemory(board->Cfg(), op, bytes.data(), count * 2, &returned))
+        throw DeviceError(Text(*failure));
+    bytes.resize(returned);
+
+    if (out && format == "bin") {
+        std::ofstream file(*out, std::ios::binary | std::ios::trunc);
+        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!file)
+            throw DeviceError("cannot write " + *out);
+        return kExitPass;
+    }
+    std::vector<std::string> lines;
+    for (size_t w = 0; w * 2 < bytes.size(); w += kDumpWordsPerLine) {
+        const size_t words = std::min<size_t>(kDumpWordsPerLine, bytes.size() / 2 - w);
+        lines.push_back(DumpLine(start + static_cast<uint32_t>(w), bytes.data() + w * 2, words));
+    }
+    if (out) {
+        std::ofstream file(*out, std::ios::trunc);
+        for (const std::string& line : lines)
+            file << line << '\n';
+        if (!file)
+            throw DeviceError("cannot write " + *out);
+        return kExitPass;
+    }
+    if (c.Json()) {
+        QJsonArray words;
+        for (size_t i = 0; i + 1 < bytes.size(); i += 2)
+            words.append(GetMemoryWord(bytes.data(), static_cast<uint32_t>(i / 2)));
+        CRecord r;
+        r.Add("start", QJsonValue(static_cast<double>(start)), Hex(start));
+        r.Add("words", QJsonValue(words), QString());
+        PrintRecord(r, true);
+    } else {
+        for (const std::string& line : lines)
+            std::printf("%s\n", line.c_str());
+    }
+    return kExitPass;
+}
+
+int MemoryWrite(CliContext& c) {
+    const CliArgs& args = c.Args();
+    const MemoryKind kind = ParseMemory(args);
+    const uint32_t start = Required(args, "start");
+    std::vector<uint8_t> bytes;
+    if (const auto in = args.Value("in")) {
+        args.ExpectWords(3);
+        std::ifstream file(*in, std::ios::binary);
+        if (!file)
+            throw UsageError("cannot open " + *in);
+        bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        bytes.resize(bytes.size() / 2 * 2);
+    } else {
+        for (size_t i = 3; i < args.Words().size(); ++i) {
+            const uint32_t word = NumberWord(args.Words()[i], "memory word");
+            if (word > 0xFFFF)
+                throw UsageError("\"" + args.Words()[i] + "\" does not fit a 16-bit word");
+            bytes.push_back(static_cast<uint8_t>(word & 0xFF));
+            bytes.push_back(static_cast<uint8_t>(word >> 8));
+        }
+    }
+    if (bytes.empty())
+        throw UsageError("nothing to write: give WORD... or --in FILE");
+    const auto board = c.Open(2);
+    const auto count = static_cast<uint32_t>(bytes.size() / 2);
+    const MemoryOperation op{start, count, MemoryOperation::kWrite, static_cast<uint16_t>(kind)};
+    if (const Failure failure = WriteMemory(board->Cfg(), op, bytes.data(), static_cast<uint32_t>(bytes.size())))
+        throw DeviceError(Text(*failure));
+    CRecord r;
+    r.Add("written", QJsonValue(static_cast<double>(count)), QString::number(count));
+    PrintRecord(r, c.Json());
+    return kExitPass;
+}
+
+} // namespace
+
+int RunList(CliContext& c) {
+    c.Args().ExpectWords(1);
+    const auto& boards = c.Boards().Boards();
+    if (boards.empty()) {
+        Diagnostic("no boards found");
+        if (c.Json())
+            PrintTable({}, true);
+        return kExitUsage;
+    }
+    std::vector<CRecord> rows;
+    for (size_t n = 0; n < boards.size(); ++n)
+        rows.push_back(BoardRow(n, boards[n]));
+    PrintTable(rows, c.Json());
+    return kExitPass;
+}
+
+int RunInfo(CliContext& c) {
+    c.Args().ExpectWords(2);
+    const auto board = c.Open(1);
+    const size_t number = NumberWord(c.Args().Words()[1], "board number");
+    CRecord r = BoardRow(number, board->found);
+    const BoardModel& model = *board->model;
+    CDriverLibrary* library = c.Boards().LibraryFor(board->found);
+    r.Add("device", QString::fromLatin1(board->found.record.devicePath.c_str()));
+    r.Add("driver", library ? QString::fromLocal8Bit(library->Path().c_str()) : QStringLiteral("kernel"));
+    r.Add("family", model.newFamily ? QStringLiteral("new") : QStringLiteral("old"));
+    r.Add("phoneLines", model.phoneLines);
+    r.Add("lineOptions", model.lineOptions);
+    r.Add("calibration", model.calibration);
+    r.Add("headphones", model.headphones);
+    CDevice& cfg = board->Cfg();
+    const BoardIdReading id = ReadBoardId(cfg, model.newFamily);
+    if (id.failure)
+        throw DeviceError(Text(*id.failure));
+    r.Add("boardId", QJsonValue(static_cast<double>(id.id)), QString::number(id.id));
+    for (int ch = 0; ch < 2; ++ch)
+        if (const auto rate = GetOutputRate(cfg, ch))
+            r.Add(ch == 0 ? "leftRate" : "rightRate", static_cast<double>(*rate));
+    if (board->Lines() > 0)
+        if (const auto rate = GetCodecRate(cfg))
+            r.Add("codecRate", static_cast<double>(*rate));
+    if (model.calibration) {
+        uint16_t volts = 0;
+        if (GetMaxVoltage(cfg, &volts))
+            r.Add("maxVoltage", static_cast<double>(volts));
+    }
+    PrintRecord(r, c.Json());
+    return kExitPass;
+}
+
+int RunMemory(CliContext& c) {
+    const std::string& action = c.Args().Word(1, "read or write");
+    if (action == "read")
+        return MemoryRead(c);
+    if (action == "write")
+        return MemoryWrite(c);
+    throw UsageError("\"" + action + "\" is not read or write");
+}
+
+int RunIdSet(CliContext& c) {
+    const CliArgs& args = c.Args();
+    if (args.Word(1, "set") != "set")
+        throw UsageError("\"" + args.Words()[1] + "\" is not set");
+    args.ExpectWords(4);
+    const uint32_t id = NumberWord(args.Word(3, "ID"), "board ID");
+    const auto board = c.Open(2);
+    if (const Failure failure = WriteBoardId(board->Cfg(), board->model->newFamily, id))
+        throw DeviceError(Text(*failure));
+    const BoardIdReading check = ReadBoardId(board->Cfg(), board->model->newFamily);
+    if (check.failure)
+        throw DeviceError(Text(*check.failure));
+    CRecord r;
+    r.Add("boardId", QJsonValue(static_cast<double>(check.id)), QString::number(check.id));
+    PrintRecord(r, c.Json());
+    return check.id == id ? kExitPass : kExitFailed;
+}
+
+int RunPrefixSet(CliContext& c) {
+    const CliArgs& args = c.Args();
+    if (args.Word(1, "set") != "set")
+        throw UsageError("\"" + args.Words()[1] + "\" is not set");
+    args.ExpectWords(4);
+    const uint32_t type = NumberWord(args.Word(3, "PREFIX"), "prefix");
+    if (type > 0xFFFF)
+        throw UsageError("the prefix is one 16-bit word");
+    const auto board = c.Open(2);
+    if (const Failure failure = WriteBoardPrefix(board->Cfg(), static_cast<uint16_t>(type)))
+        throw DeviceError(Text(*failure));
+    CRecord r;
+    r.Add("prefix", QJsonValue(static_cast<int>(type)), Hex(type));
+    PrintRecord(r, c.Json());
+    return kExitPass;
+}
+
+int RunLoad(CliContext& c) {
+    c.Args().ExpectWords(2);
+    const auto board = c.Open(1);
+    CDevice& cfg = board->Cfg();
+    if (!ResetDsp(cfg))
+        throw DeviceError("cannot reset the board");
+    std::this_thread::sleep_for(kResetSettle);
+    if (!LoadProgram(cfg, true))
+        throw DeviceError("cannot load the program into the board");
+    CRecord r;
+    r.Add("loaded", QString::fromStdString(ProgramLoadRequest{}.name));
+    PrintRecord(r, c.Json());
+    return kExitPass;
+}
+
+int RunWatchdog(CliContext& c) {
+    const CliArgs& args = c.Args();
+    args.ExpectWords(2);
+    const uint32_t interval = Required(args, "interval");
+    const double seconds = args.Real("for").value_or(1.0);
+    const auto board = c.Open(1);
+    CDevice& cfg = board->Cfg();
+    if (!StartWatchdog(cfg, interval))
+        throw DeviceError("the board refused to start the watchdog");
+    uint32_t kicks = 0;
+    uint32_t refused = 0;
+    {
+        CProgress progress("watchdog", seconds);
+        const auto begin = std::chrono::steady_clock::now();
+        for (;;) {
+            const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            if (elapsed >= seconds)
+                break;
+            if (KickWatchdog(cfg))
+                ++kicks;
+            else
+                ++refused;
+            progress.Update(elapsed);
+            std::this_thread::sleep_for(kKickPeriod);
+        }
+    }
+    const bool stopped = StopWatchdog(cfg);
+    CRecord r;
+    r.Add("interval", static_cast<double>(interval));
+    r.Add("kicks", static_cast<double>(kicks));
+    r.Add("kicksRefused", static_cast<double>(refused));
+    r.Add("stopped", stopped);
+    // The board has no request that reports expiries.
+    r.Add("expiries", QJsonValue(QJsonValue::Null), QStringLiteral("not reported by the board"));
+    PrintRecord(r, c.Json());
+    if (!stopped)
+        throw DeviceError("the board refused to stop the watchdog");
+    return refused == 0 ? kExitPass : kExitFailed;
+}
+
+int RunCalibrate(CliContext& c) {
+    const CliArgs& args = c.Args();
+    args.ExpectWords(2);
+    const auto linesText = args.Value("lines");
+    if (!linesText)
+        throw UsageError("--lines is required, for example --lines 0,1");
+    const uint32_t volts = Required(args, "max-voltage");
+    if (volts == 0 || volts > 0xFFFF)
+        throw UsageError("--max-voltage must be 1..65535");
+    const bool ask = !args.Has("yes");
+    if (ask && !InputIsTerminal())
+        throw UsageError("standard input is not a terminal: give --yes when the fixture sets the voltages");
+    std::vector<uint16_t> lines;
+    std::stringstream list(*linesText);
+    for (std::string item; std::getline(list, item, ',');)
+        lines.push_back(static_cast<uint16_t>(NumberWord(item, "line number")));
+    const auto board = c.Open(1);
+    if (!board->model->calibration)
+        throw UsageError("this board has no voltmeter calibration");
+    for (uint16_t line : lines)
+        if (line >= board->Lines())
+            throw UsageError("no line " + std::to_string(line) + " on this board");
+    CDevice& cfg = board->Cfg();
+    uint16_t current = 0;
+    if (!GetMaxVoltage(cfg, &current))
+        throw DeviceError("cannot get the maximum voltage");
+    if (!SetMaxVoltage(cfg, static_cast<uint16_t>(volts)))
+        throw DeviceError("cannot set the maximum voltage");
+    const std::string steps[] = {"Set the voltage source to 0 V",
+                                 "Set the voltage source to " + std::to_string(volts) + " V",
+                                 "Ready to compute the correction coefficients"};
+    for (uint16_t step = 0; step < 3; ++step) {
+        if (ask) {
+            std::fprintf(stderr, "%s, then press Enter: ", steps[step].c_str());
+            std::fflush(stderr);
+            std::string answer;
+            if (!std::getline(std::cin, answer))
+                throw UsageError("calibration cancelled");
+        }
+        for (uint16_t line : lines)
+            if (!RunCalibrationStep(cfg, line, step))
+                throw DeviceError("cannot run calibration step " + std::to_string(step) + " on line " +
+                                  std::to_string(line));
+    }
+    if (!ApplyCalibration(cfg))
+        throw DeviceError("cannot set the calibration");
+    CRecord r;
+    r.Add("maxVoltage", static_cast<double>(volts));
+    r.Add("lines", QString::fromStdString(*linesText));
+    r.Add("calibrated", true);
+    PrintRecord(r, c.Json());
+    return kExitPass;
+}

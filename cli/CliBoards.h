@@ -1,0 +1,66 @@
+// The boards a veltrin-cli run works with: the driver library it chose, the boards found (kernel boards
+// first, then the library's, as the window's tabs), and one board's devices opened for a command.
+#pragma once
+
+#include "BoardDiscovery.h"
+#include "BoardModels.h"
+#include "Device.h"
+#include "DeviceNames.h"
+
+#include <array>
+#include <memory>
+#include <string>
+#include <vector>
+
+class CDriverLibrary;
+
+struct FoundBoard {
+    BoardRecord record;
+    bool viaLibrary = false;
+};
+
+// How the driver library is chosen: a named file, the bundled simulator, or the machine-wide setting.
+struct LibraryChoice {
+    std::string path; // --driver-library
+    bool demo = false;
+};
+
+class CBoardSet {
+public:
+    // Loads the library (a library that was asked for but cannot be loaded is a device error) and finds
+    // the boards.
+    explicit CBoardSet(const LibraryChoice& choice);
+    ~CBoardSet();
+    CBoardSet(const CBoardSet&) = delete;
+    CBoardSet& operator=(const CBoardSet&) = delete;
+
+    const std::vector<FoundBoard>& Boards() const { return m_boards; }
+    // The board a command names; no such board is a usage error (exit 2).
+    const FoundBoard& Board(const std::string& word) const;
+    CDriverLibrary* LibraryFor(const FoundBoard& board) const { return board.viaLibrary ? m_library.get() : nullptr; }
+
+private:
+    std::unique_ptr<CDriverLibrary> m_library;
+    std::vector<FoundBoard> m_boards;
+};
+
+// One board's devices, opened as the board dialog opens them; a device that does not open stays null.
+struct OpenBoard {
+    FoundBoard found;
+    const BoardModel* model = nullptr;
+    std::unique_ptr<CDevice> cfg;
+    std::unique_ptr<CDevice> left;
+    std::unique_ptr<CDevice> right;
+    std::array<std::unique_ptr<CDevice>, kMaxLines> lineIn;
+    std::array<std::unique_ptr<CDevice>, kMaxLines> lineOut;
+
+    int Lines() const;
+    // The configuration device, or a device error when it did not open.
+    CDevice& Cfg() const;
+    // The line's input device, checked against the board's lines; a line the board lacks is a usage error.
+    CDevice& LineIn(int line) const;
+    CDevice& LineOut(int line) const;
+};
+
+// Opens the configuration and stereo output devices and the lines the board has.
+std::unique_ptr<OpenBoard> OpenBoardDevices(const CBoardSet& set, const FoundBoard& board);

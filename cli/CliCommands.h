@@ -1,0 +1,60 @@
+// The commands of veltrin-cli and what they share: the parsed command line, the output form and the
+// boards, found when a command first asks for them.
+#pragma once
+
+#include "CliArgs.h"
+#include "CliBoards.h"
+
+#include <memory>
+#include <string>
+
+class CliContext {
+public:
+    CliContext(CliArgs args, LibraryChoice choice) : m_args(std::move(args)), m_choice(std::move(choice)) {}
+
+    const CliArgs& Args() const { return m_args; }
+    bool Json() const { return m_args.Has("json"); }
+    CBoardSet& Boards();
+    // The board named by the word at `index`, with its devices open.
+    std::unique_ptr<OpenBoard> Open(size_t index);
+
+private:
+    CliArgs m_args;
+    LibraryChoice m_choice;
+    std::unique_ptr<CBoardSet> m_boards;
+};
+
+// Each returns the exit code; errors are thrown as CliError.
+int RunList(CliContext& c);
+int RunInfo(CliContext& c);
+int RunMemory(CliContext& c);
+int RunIdSet(CliContext& c);
+int RunPrefixSet(CliContext& c);
+int RunLoad(CliContext& c);
+int RunWatchdog(CliContext& c);
+int RunCalibrate(CliContext& c);
+int RunLine(CliContext& c);
+int RunPlay(CliContext& c);
+int RunRecord(CliContext& c);
+int RunLoopback(CliContext& c);
+int RunSelfTest(CliContext& c);
+
+// A stream target word: "left", "right" or "line:N".
+struct StreamTarget {
+    enum class Kind { Left, Right, Line } kind = Kind::Line;
+    int line = 0;
+};
+StreamTarget ParseTarget(const std::string& word);
+
+// The result of a loopback on one line: what was played and what the recording shows.
+struct LoopbackReport {
+    int line = 0;
+    uint32_t rate = 0;
+    uint32_t frequency = 0; // played
+    double measured = 0.0;  // Hz
+    double rmsDb = -120.0;  // measured level
+    int peak = 0;
+    size_t recorded = 0;    // samples in the recording
+    bool unbroken = false;  // the played samples arrived as one exact run
+    bool toneFound = false; // the measured frequency is the played one (within 1 %)
+};

@@ -1,0 +1,74 @@
+// What veltrin-cli prints: results on standard output as plain "key: value" lines or as JSON, and a
+// progress line on standard error while a long step runs on a terminal.
+#pragma once
+
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QString>
+
+#include <chrono>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A result with its fields in the order they are shown; JSON keeps the values, text the shown forms.
+class CRecord {
+public:
+    CRecord& Add(const QString& key, const QJsonValue& value, const QString& text);
+    CRecord& Add(const QString& key, const QString& text) { return Add(key, QJsonValue(text), text); }
+    CRecord& Add(const QString& key, double value);
+    CRecord& Add(const QString& key, bool value);
+    // A nested list of records: a JSON array, and in text one indented line per record.
+    CRecord& Add(const QString& key, const std::vector<CRecord>& list);
+
+    QJsonObject Json() const;
+    // One line: "key=text key=text ...", a text with spaces in double quotes.
+    QString Line() const;
+    // One line per field: "key: text".
+    QString Lines(const QString& indent = QString()) const;
+
+private:
+    struct Field {
+        QString key;
+        QJsonValue value;
+        QString text;
+        std::vector<CRecord> list;
+        bool isList = false;
+    };
+    std::vector<Field> m_fields;
+};
+
+// Writes a record (or a table of records) to standard output in the chosen form.
+void PrintRecord(const CRecord& record, bool json);
+void PrintTable(const std::vector<CRecord>& rows, bool json);
+
+// "0x0310"-style text of a number with at least `digits` hexadecimal digits.
+QString Hex(uint32_t value, int digits = 4);
+
+// Diagnostics: "veltrin-cli: text" on standard error.
+void Diagnostic(const std::string& text);
+
+// A progress line on standard error, shown only when standard error is a terminal and the step takes
+// longer than a second; it redraws at most a few times a second and is cleared when done.
+class CProgress {
+public:
+    CProgress(std::string what, double seconds);
+    ~CProgress();
+    CProgress(const CProgress&) = delete;
+    CProgress& operator=(const CProgress&) = delete;
+    void Update(double elapsed);
+
+private:
+    std::string m_what;
+    double m_seconds;
+    bool m_shown;
+    std::chrono::steady_clock::time_point m_last{};
+};
+
+// A status line on standard error for a sequence of steps that takes longer than a second in all: shown
+// only on a terminal; an empty text clears it.
+void StatusLine(const std::string& text);
+
+// Whether standard input is a terminal (only then does a command ask anything).
+bool InputIsTerminal();

@@ -1,0 +1,24 @@
+// A line's loopback: a sine played on the line's output while its input is recorded, and what the
+// recording shows about it. Shared by the loopback command and the self-test.
+#pragma once
+
+#include "CliCommands.h"
+#include "CliStreams.h"
+
+#include <string>
+
+struct LoopbackLeg {
+    int line = 0;
+    int input = -1; // channel indexes in the run
+    int output = -1;
+    std::string path; // the recording
+    PlaySource tone;
+    uint32_t rate = 0;
+};
+
+// Adds the line's input (recording into `dir`) and then its output to the run.
+LoopbackLeg AddLoopback(CStreamRun& run, const OpenBoard& board, int line, uint32_t rate, const PlaySource& tone,
+                        const std::string& dir);
+// After the run has stopped: the recording measured and compared with what the output was given.
+LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg);
+CRecord LoopbackRecord(const LoopbackReport& report);

@@ -1,0 +1,211 @@
+// The streaming commands of veltrin-cli: play, record and loopback, on the engine the output and codec
+// pages use.
+#include "CliCommands.h"
+#include "CliOutput.h"
+#include "CliStreams.h"
+#include "Loopback.h"
+#include "SineGenerator.h"
+#include "SoundFile.h"
+#include "ToneAnalysis.h"
+
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+// The loopback tone differs from anything a line hears by itself, so an input that is not looped back
+// does not pass for one that is.
+constexpr uint32_t kLoopbackFrequency = 1500;
+constexpr uint32_t kLoopbackAmplitude = 8000;
+constexpr uint32_t kDefaultAmplitude = 8000;
+
+std::vector<uint8_t> ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+PlaySource SourceFrom(const CliArgs& args) {
+    PlaySource source;
+    const auto file = args.Value("file");
+    const auto sine = args.Number("sine");
+    if (file.has_value() == sine.has_value())
+        throw UsageError("give one of --file F and --sine HZ");
+    if (file) {
+        source.file = *file;
+    } else {
+        source.frequency = *sine;
+        source.amplitude = args.Number("ampl").value_or(kDefaultAmplitude);
+    }
+    return source;
+}
+
+} // namespace
+
+LoopbackLeg AddLoopback(CStreamRun& run, const OpenBoard& board, int line, uint32_t rate, const PlaySource& tone,
+                        const std::string& dir) {
+    LoopbackLeg leg;
+    leg.line = line;
+    leg.tone = tone;
+    leg.rate = rate;
+    leg.path = dir + "/line" + std::to_string(line) + ".raw";
+    leg.input = run.AddInput(board.LineIn(line), leg.path, rate);
+    leg.output = run.AddOutput(board.LineOut(line), tone, rate);
+    return leg;
+}
+
+LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg) {
+    LoopbackReport report;
+    report.line = leg.line;
+    report.rate = leg.rate;
+    report.frequency = leg.tone.frequency;
+    const std::vector<int16_t> recorded = RawSamples(ReadFile(leg.path));
+    report.recorded = recorded.size();
+    const ToneMeasurement m = MeasureTone(recorded, leg.rate);
+    report.measured = m.frequency;
+    report.rmsDb = m.rmsDb;
+    report.peak = m.peak;
+    const double tolerance = std::max(2.0, leg.tone.frequency / 100.0);
+    report.toneFound = m.frequency > 0 && std::abs(m.frequency - leg.tone.frequency) <= tolerance;
+    // The generator is deterministic: made again, it gives exactly what the output was given.
+    const uint64_t written = run.Channel(leg.output).bytesWritten.load() / 2;
+    std::vector<int16_t> played(static_cast<size_t>(written));
+    SineGenerator sine;
+    if (!played.empty() && sine.Init(leg.rate, leg.tone.amplitude, leg.tone.frequency)) {
+        sine.Generate(static_cast<int32_t>(played.size()), played.data());
+        report.unbroken = FindPlayedRun(recorded, played).unbroken;
+    }
+    return report;
+}
+
+CRecord LoopbackRecord(const LoopbackReport& r) {
+    CRecord record;
+    record.Add("line", QJsonValue(r.line), QString::number(r.line));
+    record.Add("rate", static_cast<double>(r.rate));
+    record.Add("played", static_cast<double>(r.frequency));
+    record.Add("frequency", QJsonValue(std::round(r.measured * 10) / 10), QString::number(r.measured, 'f', 1));
+    record.Add("levelDb", QJsonValue(std::round(r.rmsDb * 10) / 10), QString::number(r.rmsDb, 'f', 1));
+    record.Add("peak", static_cast<double>(r.peak));
+    record.Add("samples", static_cast<double>(r.recorded));
+    record.Add("unbroken", r.unbroken);
+    record.Add("toneFound", r.toneFound);
+    return record;
+}
+
+int RunPlay(CliContext& c) {
+    const CliArgs& args = c.Args();
+    args.ExpectWords(3);
+    const StreamTarget target = ParseTarget(args.Word(2, "left, right or line:N"));
+    const PlaySource source = SourceFrom(args);
+    std::optional<uint32_t> wanted = args.Number("rate");
+    if (!wanted && !source.file.empty()) {
+        CSoundFile file;
+        if (!file.OpenForReading(source.file))
+            throw UsageError("cannot open the sound file " + source.file);
+        wanted = file.SampleRate(); // a file plays at its own rate unless told otherwise
+    }
+    const double seconds = args.Real("for").value_or(source.file.empty() ? 1.0 : 0.0);
+    const auto board = c.Open(1);
+    CDevice* device = nullptr;
+    uint32_t rate = 0;
+    if (target.kind == StreamTarget::Kind::Line) {
+        device = &board->LineOut(target.line);
+        rate = ApplyCodecRate(board->Cfg(), wanted);
+    } else {
+        const int channel = target.kind == StreamTarget::Kind::Left ? 0 : 1;
+        device = channel == 0 ? board->left.get() : board->right.get();
+        if (!device)
+            throw DeviceError("cannot open the stereo output device");
+        rate = ApplyOutputRate(board->Cfg(), channel, wanted);
+    }
+    CStreamRun run;
+    const int index = run.AddOutput(*device, source, rate);
+    run.Start();
+    run.Wait(seconds, nullptr, "playing");
+    const bool ended = run.Ended(index);
+    run.Stop();
+    const ChannelFigures figures = run.Figures(index);
+    const uint64_t written = run.Channel(index).bytesWritten.load() / 2;
+    CRecord r;
+    r.Add("rate", static_cast<double>(rate));
+    r.Add("samplesWritten", static_cast<double>(written));
+    r.Add("bytesPlayed", figures.counters ? QJsonValue(static_cast<double>(figures.counters->bytes)) : QJsonValue(),
+          figures.counters ? QString::number(figures.counters->bytes) : QStringLiteral("unknown"));
+    r.Add("level", figures.counters ? QJsonValue(figures.counters->level) : QJsonValue(),
+          figures.counters ? QString::number(figures.counters->level) : QStringLiteral("unknown"));
+    if (!source.file.empty())
+        r.Add("playedToEnd", ended);
+    PrintRecord(r, c.Json());
+    return written > 0 ? kExitPass : kExitFailed;
+}
+
+int RunRecord(CliContext& c) {
+    const CliArgs& args = c.Args();
+    args.ExpectWords(3);
+    const StreamTarget target = ParseTarget(args.Word(2, "line:N"));
+    if (target.kind != StreamTarget::Kind::Line)
+        throw UsageError("only the phone lines have inputs: give line:N");
+    const auto out = args.Value("out");
+    if (!out)
+        throw UsageError("--out FILE is required");
+    const auto seconds = args.Real("for");
+    if (!seconds)
+        throw UsageError("--for SECONDS is required");
+    const auto board = c.Open(1);
+    CDevice& device = board->LineIn(target.line);
+    const uint32_t rate = ApplyCodecRate(board->Cfg(), args.Number("rate"));
+    // The recording holds exactly the samples of the time asked for: the run goes on until the input
+    // has delivered them, and what came on top is cut off.
+    const auto samples = static_cast<uint64_t>(std::llround(*seconds * rate));
+    const auto bytes = static_cast<std::uintmax_t>(CSoundFile::kRawHeaderSize + 2 * samples);
+    const auto recorded = [&] {
+        std::error_code error;
+        const auto size = std::filesystem::file_size(*out, error);
+        return error ? std::uintmax_t{0} : size;
+    };
+    CStreamRun run;
+    run.AddInput(device, *out, rate);
+    run.Start();
+    run.Wait(
+        *seconds + 5.0, [&] { return recorded() >= bytes; }, "recording");
+    run.Stop();
+    if (recorded() < bytes)
+        throw DeviceError("the input delivered " + std::to_string((recorded() - CSoundFile::kRawHeaderSize) / 2) +
+                          " of " + std::to_string(samples) + " samples");
+    std::filesystem::resize_file(*out, bytes);
+    CRecord r;
+    r.Add("file", QString::fromLocal8Bit(out->c_str()));
+    r.Add("rate", static_cast<double>(rate));
+    r.Add("samples", static_cast<double>(samples));
+    PrintRecord(r, c.Json());
+    return kExitPass;
+}
+
+int RunLoopback(CliContext& c) {
+    const CliArgs& args = c.Args();
+    args.ExpectWords(3);
+    const StreamTarget target = ParseTarget(args.Word(2, "line:N"));
+    if (target.kind != StreamTarget::Kind::Line)
+        throw UsageError("a loopback needs a phone line: give line:N");
+    const double seconds = args.Real("for").value_or(1.0);
+    PlaySource tone;
+    tone.frequency = args.Number("sine").value_or(kLoopbackFrequency);
+    tone.amplitude = args.Number("ampl").value_or(kLoopbackAmplitude);
+    const auto board = c.Open(1);
+    board->LineOut(target.line);
+    const uint32_t rate = ApplyCodecRate(board->Cfg(), args.Number("rate"));
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        throw DeviceError("cannot create a temporary folder for the recording");
+    CStreamRun run;
+    const LoopbackLeg leg = AddLoopback(run, *board, target.line, rate, tone, dir.path().toStdString());
+    run.Start();
+    run.Wait(seconds, nullptr, "loopback");
+    run.Stop();
+    const LoopbackReport report = AnalyseLoopback(run, leg);
+    PrintRecord(LoopbackRecord(report), c.Json());
+    return report.toneFound ? kExitPass : kExitFailed;
+}

@@ -1,0 +1,300 @@
+// veltrin-cli started as a process against the simulator library: listing, the self-test passing and
+// failing, an exact recording, a loopback, and the exit codes of bad command lines.
+#include "RequestCodes.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Result {
+    int code = -1;
+    QByteArray out;
+    QString err;
+    QJsonValue Json() const {
+        const QJsonDocument document = QJsonDocument::fromJson(out);
+        return document.isArray() ? QJsonValue(document.array()) : QJsonValue(document.object());
+    }
+};
+
+struct CliProgram : ::testing::Test {
+    QTemporaryDir home;
+
+    Result Start(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system"); // not this machine's driver library setting
+        env.insert("TMPDIR", home.path());
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev"); // no kernel boards here
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+        for (auto it = extra.begin(); it != extra.end(); ++it)
+            env.insert(it.key(), it.value());
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(PROGRAM, arguments);
+        Result run;
+        if (!process.waitForFinished(30000)) {
+            process.kill();
+            process.waitForFinished();
+            ADD_FAILURE() << "veltrin-cli did not finish: " << arguments.join(' ').toStdString();
+            return run;
+        }
+        run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+        run.out = process.readAllStandardOutput();
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+};
+
+QString Hex(uint32_t code) { return "0x" + QString::number(code, 16); }
+
+} // namespace
+
+TEST_F(CliProgram, ListShowsTheBoardsInTabOrder) {
+    const Result run = Start({"--demo", "--json", "list"});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    const QJsonArray boards = run.Json().toArray();
+    ASSERT_EQ(boards.size(), 2);
+    EXPECT_EQ(boards[0]["board"].toInt(), 0);
+    EXPECT_EQ(boards[0]["type"].toInt(), 0x310);
+    EXPECT_EQ(boards[0]["id"].toInt(), 200);
+    EXPECT_EQ(boards[1]["id"].toInt(), 501);
+    EXPECT_EQ(boards[1]["lines"].toInt(), 2);
+    EXPECT_EQ(boards[1]["settings"].toInt(), -1) << "library boards keep their settings under DEV-1";
+}
+
+TEST_F(CliProgram, SelfTestPassesOnEveryDemoBoardWithEveryLineLoopedBack) {
+    const Result run =
+        Start({"--demo", "--json", "selftest", "--for", "0.5", "--loopback"}, {{"VELTRIN_SIM_INPUT", "loopback"}});
+    ASSERT_EQ(run.code, 0) << run.out.toStdString() << run.err.toStdString();
+    const QJsonObject report = run.Json().toObject();
+    EXPECT_TRUE(report["passed"].toBool());
+    const QJsonArray boards = report["boards"].toArray();
+    ASSERT_EQ(boards.size(), 2);
+    for (const QJsonValue& board : boards) {
+        QStringList names;
+        for (const QJsonValue& step : board["steps"].toArray()) {
+            names << step["step"].toString();
+            EXPECT_EQ(step["result"].toString(), "pass") << step["step"].toString().toStdString();
+            if (step["step"].toString().startsWith("loopback")) {
+                EXPECT_TRUE(step["detail"].toString().contains("one unbroken run"))
+                    << step["detail"].toString().toStdString();
+            }
+        }
+        for (const char* expected : {"identity", "memory", "watchdog", "line 1", "stream left", "stream right",
+                                     "stream line 1", "loopback line 1"})
+            EXPECT_TRUE(names.contains(expected)) << expected;
+    }
+}
+
+TEST_F(CliProgram, InjectedFaultFailsTheSelfTestAndNamesTheStep) {
+    struct Case {
+        QString fault;
+        QString step;
+    };
+    const Case cases[] = {
+        {"fail:VELTRIN_CFG:" + Hex(req::kWatchdogStart), "watchdog"},
+        {"short:VELTRIN_CFG:" + Hex(req::kMemoryData), "memory"},
+        {"fail:PHONE_LINE1_IN_DEV:" + Hex(req::kGetLineState), "line 1"},
+        {"fail:LINE_OUT_RIGHT:" + Hex(req::kGetCounters), "stream right"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault.toStdString());
+        const Result run =
+            Start({"--demo", "--json", "selftest", "0", "--for", "0.3"}, {{"VELTRIN_SIM_FAULTS", c.fault}});
+        EXPECT_EQ(run.code, 1) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.step + " failed")) << run.err.toStdString();
+        const QJsonObject board = run.Json()["boards"][0].toObject();
+        EXPECT_FALSE(board["passed"].toBool());
+        for (const QJsonValue& step : board["steps"].toArray()) {
+            if (step["step"].toString() == c.step) {
+                EXPECT_EQ(step["result"].toString(), "fail");
+            }
+        }
+    }
+}
+
+TEST_F(CliProgram, RecordingOfTheSequenceHoldsExactlyTheSamplesAskedFor) {
+    const QString file = home.path() + "/rec.raw";
+    const Result run =
+        Start({"--demo", "record", "1", "line:1", "--out", file, "--for", "2"}, {{"VELTRIN_SIM_INPUT", "sequence"}});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    QFile recorded(file);
+    ASSERT_TRUE(recorded.open(QIODevice::ReadOnly));
+    const QByteArray bytes = recorded.readAll();
+    ASSERT_EQ(bytes.size(), 4 + 2 * 2 * 16000) << "two seconds at the board's 16000 samples/s";
+    const auto* data = reinterpret_cast<const uint8_t*>(bytes.constData());
+    EXPECT_EQ(data[0] | (data[1] << 8) | (data[2] << 16), 16000);
+    for (int i = 0; i < 32000; ++i)
+        ASSERT_EQ(static_cast<int16_t>(data[4 + 2 * i] | (data[5 + 2 * i] << 8)), static_cast<int16_t>(i))
+            << "sample " << i;
+}
+
+TEST_F(CliProgram, LoopbackReportsThePlayedToneOnlyWhereTheInputHearsIt) {
+    struct Case {
+        const char* input;
+        int code;
+        double frequency;
+        bool unbroken;
+    };
+    const Case cases[] = {{"loopback", 0, 1200.0, true}, {"tone", 1, 1000.0, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.input);
+        const Result run = Start({"--demo", "--json", "loopback", "0", "line:1", "--sine", "1200", "--for", "0.5"},
+                                 {{"VELTRIN_SIM_INPUT", c.input}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        const QJsonObject report = run.Json().toObject();
+        EXPECT_EQ(report["played"].toInt(), 1200);
+        EXPECT_NEAR(report["frequency"].toDouble(), c.frequency, 2.0);
+        EXPECT_NEAR(report["levelDb"].toDouble(), -15.3, 0.2) << "the 8000 amplitude tone, either way";
+        EXPECT_EQ(report["unbroken"].toBool(), c.unbroken);
+    }
+}
+
+TEST_F(CliProgram, BadCommandLinesExitWithTwoAndAUsageLine) {
+    const QStringList cases[] = {
+        {"--demo"},
+        {"--demo", "frobnicate"},
+        {"--demo", "--bogus", "list"},
+        {"--demo", "info", "7"},
+        {"--demo", "info", "x"},
+        {"--demo", "mem", "read", "0", "--memory", "flash", "--start", "0", "--count", "4"},
+        {"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0"},
+        {"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--format", "bin"},
+        {"--demo", "play", "0", "middle", "--sine", "440"},
+        {"--demo", "play", "0", "left", "--sine", "440", "--file", "x.raw"},
+        {"--demo", "record", "0", "line:9", "--out", "x.raw", "--for", "1"},
+        {"--demo", "line", "dial", "0", "1", "12*", "--pulse"},
+        {"--demo", "calibrate", "1", "--lines", "0", "--max-voltage", "60"},
+        {"--demo", "--driver-library", "x.so", "list"},
+    };
+    for (const QStringList& arguments : cases) {
+        SCOPED_TRACE(arguments.join(' ').toStdString());
+        const Result run = Start(arguments);
+        EXPECT_EQ(run.code, 2) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("usage: veltrin-cli")) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << "nothing on standard output";
+    }
+}
+
+TEST_F(CliProgram, DriverProblemsExitWithThree) {
+    EXPECT_EQ(Start({"--driver-library", home.path() + "/missing.so", "list"}).code, 3);
+    const Result run = Start({"--driver-library", SIM_DRIVER, "play", "0", "left", "--sine", "440"},
+                             {{"VELTRIN_SIM_FAULTS", "refuse:LINE_OUT_LEFT"}});
+    EXPECT_EQ(run.code, 3) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("stereo output device")) << run.err.toStdString();
+}
+
+TEST_F(CliProgram, BoardAndLineCommandsReportWhatTheBoardAnswers) {
+    struct Case {
+        QStringList arguments;
+        QString key;
+        QJsonValue expected;
+    };
+    const Case cases[] = {
+        {{"mem", "read", "0", "--memory", "eeprom", "--start", "0x22", "--count", "1"}, "words", QJsonArray{0x310}},
+        {{"id", "set", "1", "4242"}, "boardId", 4242},
+        {{"id", "set", "0", "70000"}, "boardId", 70000},
+        {{"prefix", "set", "0", "0x0320"}, "prefix", 0x320},
+        {{"mem", "write", "0", "--memory", "daram", "--start", "0x40", "1", "2", "0xBEEF"}, "written", 3},
+        {{"watchdog", "0", "--interval", "100", "--for", "0.2"}, "stopped", true},
+        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "90", "--yes"}, "maxVoltage", 90},
+        {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "ringDelay", 321},
+        {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "dialAmplitude", 3},
+        {{"info", "1"}, "maxVoltage", 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result run = Start(QStringList{"--demo", "--json"} + c.arguments);
+        EXPECT_EQ(run.code, 0) << run.err.toStdString();
+        EXPECT_EQ(run.Json()[c.key], c.expected) << run.out.toStdString();
+    }
+    const Result hook = Start({"--demo", "--json", "line", "hook", "0", "1", "up"});
+    EXPECT_EQ(hook.Json()[0]["hook"].toString(), "off") << hook.out.toStdString();
+    const Result dump = Start({"--demo", "mem", "read", "0", "--memory", "eeprom", "--start", "0x20", "--count", "9"});
+    const std::string last = std::string("0028: FFFF ") + std::string(46 - 11, ' ');
+    EXPECT_EQ(dump.out.toStdString(), "0020: FFFF FFFF 0310 FFFF FFFF FFFF FFFF FFFF \n" + last + "\n")
+        << "the memory page's dump lines, 46 characters each";
+}
+
+TEST_F(CliProgram, PlayedFileReachesTheLineByteForByteAndEndsByItself) {
+    QByteArray file;
+    const auto put = [&file](uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            file.append(static_cast<char>((value >> (8 * i)) & 0xFF));
+    };
+    put(16000, 4);
+    for (int i = 0; i < 6000; ++i)
+        put(static_cast<uint16_t>((i * 7919) % 30011 - 15000), 2);
+    QFile sound(home.path() + "/tone.raw");
+    ASSERT_TRUE(sound.open(QIODevice::WriteOnly));
+    sound.write(file);
+    sound.close();
+    const Result run = Start({"--demo", "--json", "play", "0", "line:1", "--file", sound.fileName()},
+                             {{"VELTRIN_SIM_CAPTURE", home.path()}});
+    ASSERT_EQ(run.code, 0) << run.err.toStdString();
+    EXPECT_TRUE(run.Json()["playedToEnd"].toBool());
+    EXPECT_EQ(run.Json()["samplesWritten"].toInt(), 6000);
+    QFile capture(home.path() + "/VSIM0-PHONE_LINE1_OUT_DEV.raw");
+    ASSERT_TRUE(capture.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(capture.readAll() == file.mid(4)) << "the samples as the file holds them";
+}
+
+namespace {
+
+// A 46-byte line state block in the log's hexadecimal: the state (or command) word at offset 0, rings and
+// voltage zero, the dial type at 6, the digit at 8, then reserved, control input and the number zero.
+std::string LineBlock(const char* command, const char* dialType, const char* digit) {
+    return std::string("in=46:") + command + "0000" + "0000" + dialType + digit + "0000" + "0000" +
+           std::string(64, '0');
+}
+
+} // namespace
+
+// The requests a command sends, as the simulator's request log records them (device, code, input bytes),
+// written from the block layouts' offsets.
+TEST_F(CliProgram, CommandsSendThePagesRequestBytes) {
+    const std::string setLine1 = "PHONE_LINE1_IN_DEV 0x222424 ";
+    struct Case {
+        QStringList arguments;
+        std::vector<std::string> requests; // in this order in the log
+    };
+    const Case cases[] = {
+        {{"line", "dial", "0", "1", "5", "--tone"}, {setLine1 + LineBlock("0100", "0100", "0500")}},
+        {{"line", "dial", "0", "1", "#0", "--tone"},
+         {setLine1 + LineBlock("0100", "0100", "0B00"), setLine1 + LineBlock("0100", "0100", "0000")}},
+        {{"line", "dial", "0", "0", "7", "--pulse"},
+         {"PHONE_LINE0_IN_DEV 0x222424 " + LineBlock("0100", "0000", "0700")}},
+        {{"line", "hook", "0", "1", "down"}, {setLine1 + LineBlock("0200", "0000", "FFFF")}},
+        {{"watchdog", "0", "--interval", "300", "--for", "0.01"},
+         {"VELTRIN_CFG 0x222494 in=4:2C010000", "VELTRIN_CFG 0x22249C in=0:", "VELTRIN_CFG 0x222498 in=0:"}},
+        {{"prefix", "set", "0", "0x0320"},
+         {"VELTRIN_CFG 0x222410 in=12:220000000100000001000100", "VELTRIN_CFG 0x222414 in=2:2003"}},
+        {{"id", "set", "0", "70000"},
+         {"VELTRIN_CFG 0x222410 in=12:380000000200000001000100", "VELTRIN_CFG 0x222414 in=4:70110100"}},
+        {{"id", "set", "1", "70000"}, {"VELTRIN_CFG 0x2224A4 in=4:70110100"}},
+        {{"mem", "write", "0", "--memory", "daram", "--start", "0x40", "1", "0xBEEF"},
+         {"VELTRIN_CFG 0x222410 in=12:400000000200000001000000", "VELTRIN_CFG 0x222414 in=4:0100EFBE"}},
+        {{"load", "0"}, {"VELTRIN_CFG 0x222400 in=0:", "VELTRIN_CFG 0x222404 in=50:70726F672E69303000"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const QString log = home.filePath("requests.log");
+        QFile::remove(log);
+        const Result run = Start(QStringList{"--demo"} + c.arguments, {{"VELTRIN_SIM_LOG", log}});
+        ASSERT_EQ(run.code, 0) << run.err.toStdString();
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const std::string text = file.readAll().toStdString();
+        size_t at = 0;
+        for (const std::string& request : c.requests) {
+            const size_t found = text.find(request, at);
+            ASSERT_NE(found, std::string::npos) << request;
+            at = found + request.size();
+        }
+    }
+}
