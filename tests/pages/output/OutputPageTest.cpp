@@ -99,7 +99,8 @@ struct OutputPageTest : ::testing::Test {
         page = std::make_unique<COutputPage>(0x310, 3, &cfg, &left.device, &right.device);
         ASSERT_TRUE(page->OnInitDialog());
         page->show();
-        QTest::qWait(20); // the grid's first redraw reports its row
+        // The grid's first redraw reports its row, which sends the work mode.
+        ASSERT_TRUE(QTest::qWaitFor([this] { return !Sent(*log, "left", req::kOutputMode).empty(); }, 5000));
     }
     template <class T> T* Find(const char* name) {
         T* child = page->findChild<T*>(QLatin1String(name));
