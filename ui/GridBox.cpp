@@ -1,5 +1,6 @@
 // CGridBox: table storage, layout, the coalesced redraw and the posted notifications.
 #include "GridBox.h"
+#include "GridBoxAccessible.h"
 
 #include "GridBitmaps.h"
 #include "GridLogic.h"
@@ -41,6 +42,7 @@ constexpr int kScrollRange = 10000;
 
 CGridBox::CGridBox(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("gridBox"));
+    InstallGridBoxAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -246,6 +248,7 @@ void CGridBox::Redraw() {
     if (m_prevRow != m_curRow) {
         PostNotification(GRIDN_ROWCHANGED);
         m_prevRow = m_curRow;
+        NotifyGridCurrentRow(this);
     }
 }
 

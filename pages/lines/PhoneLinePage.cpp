@@ -68,8 +68,9 @@ QGroupBox* CPhoneLinePage::MakeLineGroup(int line) {
     c.commutation = new QCheckBox(QStringLiteral("Commutation"), c.group);
     c.commutation->setObjectName(Name(line, "Commutation"));
 
-    connect(c.hook, &QPushButton::clicked, this, [this, line] { OnHook(line); });
-    connect(c.commutation, &QCheckBox::clicked, this, [this, line] { OnCommutation(line); });
+    // toggled, not clicked: an assistive tool's toggle action changes the state without a click.
+    connect(c.hook, &QPushButton::toggled, this, [this, line] { OnHook(line); });
+    connect(c.commutation, &QCheckBox::toggled, this, [this, line] { OnCommutation(line); });
     connect(c.settings, &QPushButton::clicked, this, [this, line] { OnSettings(line); });
     connect(c.dial, &QPushButton::clicked, this, [this, line] { OnDial(line); });
 
