@@ -22,8 +22,9 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(icon);
-    for (const char* text : {"Программа тестирования", "четырех-канальной платы", "Version 2.1"}) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
+    for (const QString& text : {QStringLiteral("Программа тестирования"), QStringLiteral("четырех-канальной платы"),
+                                QStringLiteral("Version " VELTRIN_VERSION)}) {
+        auto* label = new QLabel(text, this);
         label->setObjectName(QStringLiteral("aboutText"));
         texts->addWidget(label);
     }

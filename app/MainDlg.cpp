@@ -15,6 +15,8 @@
 namespace {
 // Program-wide settings entry of the "Load programm on next start" menu entry.
 const QString kLoadOnStartEntry = QStringLiteral("LOAD_PROGRAM_ON_START");
+// Program-wide settings entry of the window's size and position.
+const QString kGeometryEntry = QStringLiteral("WINDOW_GEOMETRY");
 } // namespace
 
 CMainDlg::CMainDlg(const QIcon& icon, LibraryLoader loadLibrary, QWidget* parent, BoardFinder findBoards,
@@ -38,6 +40,13 @@ CMainDlg::CMainDlg(const QIcon& icon, LibraryLoader loadLibrary, QWidget* parent
     layout->addWidget(m_tabs);
     BuildMenu();
     resize(900, 600);
+    // A stored geometry from a screen that is gone is moved onto a present one by restoreGeometry.
+    restoreGeometry(ReadAppBytes(kGeometryEntry));
+}
+
+void CMainDlg::done(int result) {
+    WriteAppBytes(kGeometryEntry, saveGeometry());
+    QDialog::done(result);
 }
 
 CMainDlg::~CMainDlg() {

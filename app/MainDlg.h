@@ -42,6 +42,8 @@ public:
     static QString TabText(const BoardRecord& record);
 
     void ShowAbout();
+    // Remembers the window's size and position for the next start, then ends the dialog.
+    void done(int result) override;
 
 private:
     void BuildMenu();

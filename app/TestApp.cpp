@@ -51,7 +51,7 @@ std::unique_ptr<CDriverLibrary> LoadNamedLibrary(const QString& path, const char
 int CTestApp::Run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
-    QApplication::setApplicationVersion(QStringLiteral("2.1"));
+    QApplication::setApplicationVersion(QString::fromLatin1(VELTRIN_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
