@@ -1,6 +1,7 @@
 // Program start-up and its command line.
 #include "TestApp.h"
 
+#include "AboutDlg.h"
 #include "DriverLibrary.h"
 #include "DriverLocation.h"
 #include "MainDlg.h"
@@ -90,7 +91,7 @@ int CTestApp::Run(int argc, char** argv) {
         }
     }
 
-    const QIcon icon(QStringLiteral(":/veltrin/app-icon.png"));
+    const QIcon icon = ProgramIcon();
     if (icon.isNull())
         return 0;
     QApplication::setWindowIcon(icon);

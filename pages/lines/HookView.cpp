@@ -65,7 +65,9 @@ void CHookView::SetState(uint16_t state) {
 
 void CHookView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
+    // From a ratio of 1.5 up the double-size pictures are the closer match.
+    const int scale = devicePixelRatioF() >= 1.5 ? 2 : 1;
     const HookLayers layers = LayersFor(m_state);
     for (size_t i = 0; i < layers.count; ++i)
-        painter.drawImage(0, 0, HookImage(layers.pictures[i]));
+        painter.drawImage(0, 0, HookImage(layers.pictures[i], scale));
 }
