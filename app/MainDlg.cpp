@@ -4,6 +4,7 @@
 #include "AboutDlg.h"
 #include "AppSwitches.h"
 #include "DriverLibrary.h"
+#include "Mnemonics.h"
 #include "Prompts.h"
 #include "Settings.h"
 
@@ -59,7 +60,7 @@ CMainDlg::~CMainDlg() {
 void CMainDlg::BuildMenu() {
     auto* bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("menu"));
-    QMenu* options = bar->addMenu(QStringLiteral("Options"));
+    QMenu* options = bar->addMenu(WithMnemonic(QStringLiteral("Options"), m_menuLetters));
     options->setObjectName(QStringLiteral("optionsMenu"));
     QAction* minimize = options->addAction(QStringLiteral("Minimize to task bar"));
     minimize->setObjectName(QStringLiteral("minimizeAction"));
@@ -73,7 +74,7 @@ void CMainDlg::BuildMenu() {
     QAction* exit = options->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("exitAction"));
     connect(exit, &QAction::triggered, this, &QDialog::reject);
-    QAction* about = bar->addAction(QStringLiteral("About"));
+    QAction* about = bar->addAction(WithMnemonic(QStringLiteral("About"), m_menuLetters));
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &CMainDlg::ShowAbout);
     layout()->setMenuBar(bar);
@@ -118,6 +119,8 @@ void CMainDlg::AddBoards(const std::vector<BoardRecord>& records, CDriverLibrary
         }
         if (!board || !board->OnInitDialog())
             continue; // no tab; the remaining boards follow without a gap
+        // The menu keeps its letters; the pages choose from the others.
+        AssignMnemonics(board.get(), m_menuLetters);
         m_tabs->addTab(board.get(), TabText(record));
         m_boards.push_back(std::move(board));
     }

@@ -77,6 +77,8 @@ bool CGridBox::Attach(QWidget* listBox) {
     setGeometry(listBox->geometry());
     if (parent->layout() != nullptr)
         delete parent->layout()->replaceWidget(listBox, this);
+    // The Tab key reaches the grid where it reached the list box, not after every other control.
+    QWidget::setTabOrder(listBox, this);
     const bool shown = !listBox->isHidden();
     listBox->hide();
     setVisible(shown);

@@ -21,6 +21,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QHash>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
 
@@ -83,6 +85,36 @@ QStringList Problems(const QString& where, QWidget* page) {
     return problems;
 }
 
+// The controls the Tab key visits on a page, in order.
+QList<QWidget*> TabChain(QWidget* page) {
+    QList<QWidget*> chain;
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page) && w->isEnabled() && page->isAncestorOf(w))
+            chain << w;
+    return chain;
+}
+
+// Alt+letter must lead to one control only among those a page shows.
+QStringList MnemonicClashes(const QString& where, QWidget* page) {
+    QHash<QChar, QString> owners;
+    QStringList clashes;
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            text = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy())
+            text = label->text();
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (!w->isVisibleTo(page) || at < 0 || at + 1 >= text.size() || text[at + 1] == QLatin1Char('&'))
+            continue;
+        const QChar letter = text[at + 1].toUpper();
+        if (owners.contains(letter))
+            clashes << where + QStringLiteral(": Alt+%1 on %2 and %3").arg(letter, owners[letter], w->objectName());
+        owners.insert(letter, w->objectName());
+    }
+    return clashes;
+}
+
 TEST(Accessibility, EveryPageOfTheDemoBoardsCanBeReadByAnAssistiveTool) {
     SettingsSandbox settings;
     RecordingPrompts prompts;
@@ -99,8 +131,19 @@ TEST(Accessibility, EveryPageOfTheDemoBoardsCanBeReadByAnAssistiveTool) {
         for (int p = 0; p < board->Tabs()->count(); ++p) {
             board->Tabs()->setCurrentIndex(p);
             QApplication::processEvents();
-            problems << Problems(QStringLiteral("board%1/%2").arg(b).arg(board->Tabs()->tabText(p)),
-                                 board->Tabs()->widget(p));
+            const QString where = QStringLiteral("board%1/%2").arg(b).arg(board->Tabs()->tabText(p));
+            QWidget* page = board->Tabs()->widget(p);
+            problems << Problems(where, page) << MnemonicClashes(where, page);
+            // The routing grid sits between the channels, and Tab reaches it there.
+            if (auto* grid = page->findChild<CGridBox*>(QStringLiteral("routingGrid"))) {
+                const QList<QWidget*> chain = TabChain(page);
+                const auto* left = page->findChild<QWidget*>(QStringLiteral("leftGroup"));
+                const auto* right = page->findChild<QWidget*>(QStringLiteral("rightGroup"));
+                const qsizetype at = chain.indexOf(grid);
+                if (at <= 0 || !left->isAncestorOf(chain[at - 1]) || at + 1 >= chain.size() ||
+                    !right->isAncestorOf(chain[at + 1]))
+                    problems << where + QStringLiteral(": Tab does not reach the grid between the channels");
+            }
             ++pages;
         }
     }
