@@ -32,6 +32,18 @@ QString WithMnemonic(const QString& text, QSet<QChar>& taken) {
     return text;
 }
 
+QString KeepMnemonic(const QString& oldText, const QString& newText) {
+    const qsizetype at = oldText.indexOf(QLatin1Char('&'));
+    if (at < 0 || at + 1 >= oldText.size() || newText.contains(QLatin1Char('&')))
+        return newText;
+    // Every letter but the old mnemonic counts as taken, so only that one can be chosen.
+    QSet<QChar> others;
+    for (QChar c : newText)
+        if (c.toUpper() != oldText[at + 1].toUpper())
+            others.insert(c.toUpper());
+    return WithMnemonic(newText, others);
+}
+
 namespace {
 
 void Assign(QWidget* root, QSet<QChar>& taken) {

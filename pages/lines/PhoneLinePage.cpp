@@ -8,6 +8,7 @@
 #include "LineRequests.h"
 #include "LineSettingsDlg.h"
 #include "LineSettingsFlow.h"
+#include "Mnemonics.h"
 #include "PageFactories.h"
 #include "Prompts.h"
 
@@ -157,7 +158,7 @@ void CPhoneLinePage::OnHook(int line) {
     const bool pressed = hook->isChecked();
     // The caption follows the button even when the board does not answer, since the button keeps the
     // state the user gave it.
-    hook->setText(pressed ? QStringLiteral("Hook down") : QStringLiteral("Hook up"));
+    hook->setText(KeepMnemonic(hook->text(), pressed ? QStringLiteral("Hook down") : QStringLiteral("Hook up")));
     auto state = GetLineState(*device);
     if (!state) {
         ShowError(this, kSetStateFailed);

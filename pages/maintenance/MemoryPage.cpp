@@ -9,6 +9,7 @@
 #include "DumpText.h"
 #include "Helpers.h"
 #include "MemoryBlocks.h"
+#include "Mnemonics.h"
 #include "NumberText.h"
 #include "PageFactories.h"
 #include "Prompts.h"
@@ -366,7 +367,8 @@ void CMemoryPage::SetWatchdogRunning(bool running) {
         const QSignalBlocker quiet(m_wdtButton); // showing the outcome is not a new press
         m_wdtButton->setChecked(running);
     }
-    m_wdtButton->setText(running ? QStringLiteral("Stop WDT") : QStringLiteral("Start WDT"));
+    m_wdtButton->setText(
+        KeepMnemonic(m_wdtButton->text(), running ? QStringLiteral("Stop WDT") : QStringLiteral("Start WDT")));
     m_wdtIntervalEdit->setEnabled(!running);
 }
 

@@ -33,3 +33,20 @@ TEST(Mnemonics, TheFirstFreeWordStartThenAnyFreeLetterIsMarked) {
     QSet<QChar> taken{QChar(0x0414)}; // Д
     EXPECT_EQ(WithMnemonic(QString::fromUtf8("Далее"), taken), QString::fromUtf8("Д&алее"));
 }
+
+TEST(Mnemonics, AChangingTextKeepsItsLetterWhenItStillHasIt) {
+    const struct {
+        const char* before;
+        const char* after;
+        const char* marked;
+    } cases[] = {
+        {"&Hook up", "Hook down", "&Hook down"},
+        {"S&tart WDT", "Stop WDT", "S&top WDT"},
+        {"Start &WDT", "Stop WDT", "Stop &WDT"},
+        {"&Hook up", "Stop", "Stop"},          // the letter is gone: no mnemonic rather than a clash
+        {"Hook up", "Hook down", "Hook down"}, // none before, none after
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(KeepMnemonic(QString::fromUtf8(c.before), QString::fromUtf8(c.after)), QString::fromUtf8(c.marked))
+            << c.before;
+}
