@@ -94,6 +94,21 @@ QList<QWidget*> TabChain(QWidget* page) {
     return chain;
 }
 
+// Tab moves as one reads: on along a row, down a column, or over to a column further right; never back
+// up within the same column.
+QStringList ReadingOrderBreaks(const QString& where, QWidget* page) {
+    QStringList breaks;
+    const QList<QWidget*> chain = TabChain(page);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        const QRect a(chain[i - 1]->mapTo(page, QPoint(0, 0)), chain[i - 1]->size());
+        const QRect b(chain[i]->mapTo(page, QPoint(0, 0)), chain[i]->size());
+        if (b.top() < a.top() - 4 && b.left() < a.right())
+            breaks << where + QStringLiteral(": Tab goes back up from %1 to %2")
+                                  .arg(chain[i - 1]->objectName(), chain[i]->objectName());
+    }
+    return breaks;
+}
+
 // Alt+letter must lead to one control only among those a page shows.
 QStringList MnemonicClashes(const QString& where, QWidget* page) {
     QHash<QChar, QString> owners;
@@ -133,7 +148,7 @@ TEST(Accessibility, EveryPageOfTheDemoBoardsCanBeReadByAnAssistiveTool) {
             QApplication::processEvents();
             const QString where = QStringLiteral("board%1/%2").arg(b).arg(board->Tabs()->tabText(p));
             QWidget* page = board->Tabs()->widget(p);
-            problems << Problems(where, page) << MnemonicClashes(where, page);
+            problems << Problems(where, page) << MnemonicClashes(where, page) << ReadingOrderBreaks(where, page);
             // The routing grid sits between the channels, and Tab reaches it there.
             if (auto* grid = page->findChild<CGridBox*>(QStringLiteral("routingGrid"))) {
                 const QList<QWidget*> chain = TabChain(page);
@@ -159,8 +174,11 @@ TEST(Accessibility, TheLineDialogsCanBeReadByAnAssistiveTool) {
     LineLevels levels;
     int32_t power = 1;
     CLineSettingsDlg lineDialog(nullptr, &lineSettings, &levels, &power);
-    const QStringList problems =
-        Problems(QStringLiteral("dial"), &dial) + Problems(QStringLiteral("settings"), &lineDialog);
+    lineDialog.adjustSize(); // lays the controls out, so their places can be compared
+    const QStringList problems = Problems(QStringLiteral("dial"), &dial) +
+                                 Problems(QStringLiteral("settings"), &lineDialog) +
+                                 MnemonicClashes(QStringLiteral("settings"), &lineDialog) +
+                                 ReadingOrderBreaks(QStringLiteral("settings"), &lineDialog);
     EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
 }
 
