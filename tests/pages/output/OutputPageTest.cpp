@@ -10,6 +10,7 @@
 #include "TempDir.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -99,7 +100,11 @@ struct OutputPageTest : ::testing::Test {
         page = std::make_unique<COutputPage>(0x310, 3, &cfg, &left.device, &right.device);
         ASSERT_TRUE(page->OnInitDialog());
         page->show();
-        QTest::qWait(20); // the grid's first redraw reports its row
+        QTest::qWait(20);
+        // The grid's first redraw and the report of its row are two posted events; on a busy machine the
+        // wait can end before the second is delivered.
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::sendPostedEvents();
     }
     template <class T> T* Find(const char* name) {
         T* child = page->findChild<T*>(QLatin1String(name));
