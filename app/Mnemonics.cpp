@@ -65,7 +65,8 @@ void Assign(QWidget* root, QSet<QChar>& taken) {
             if (!button->text().isEmpty() && button->focusPolicy() != Qt::NoFocus)
                 button->setText(WithMnemonic(button->text(), taken));
         } else if (auto* label = qobject_cast<QLabel*>(w)) {
-            if (label->buddy() && label->textFormat() != Qt::RichText)
+            // A label naming a figure (a buddy that takes no focus) has nowhere to send the key.
+            if (label->buddy() && label->buddy()->focusPolicy() != Qt::NoFocus && label->textFormat() != Qt::RichText)
                 label->setText(WithMnemonic(label->text(), taken));
         }
         // A group's controls take their letters where the group stands in the order.

@@ -16,7 +16,7 @@ QString WithMnemonic(const QString& text, QSet<QChar>& taken);
 // mnemonic of the text it replaces when that letter is in the new text too, so Alt+letter keeps working.
 QString KeepMnemonic(const QString& oldText, const QString& newText);
 
-// Gives every button with a text and every label that names a control (its buddy) under `root` a
+// Gives every button with a text and every label that names a focusable control (its buddy) under `root` a
 // mnemonic, in the order they were made, leaving out the letters of `taken`. Each tab of a tab widget
 // chooses on its own, as only one of them shows at a time.
 void AssignMnemonics(QWidget* root, QSet<QChar> taken = {});
