@@ -27,6 +27,11 @@ build_and_test build ""
 echo "== run.sh"
 bash tools/check-run.sh
 
+# ---- The Debian package from the same build: its contents, the installed program with its simulator,
+# and lintian without errors (about ten seconds).
+echo "== Debian package"
+bash tools/check-package.sh build
+
 # ---- Thread sanitizer: the pieces that worker threads share with the user-interface thread (sound
 # files closed while a worker appends, the simulator's devices used from several threads).
 echo "== Thread sanitizer"

@@ -7,23 +7,35 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
+QIcon ProgramIcon() {
+    QIcon icon;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        icon.addFile(QStringLiteral(":/veltrin/icons/hicolor/%1x%1/apps/veltrin-test.png").arg(size),
+                     QSize(size, size));
+    return icon;
+}
+
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(QStringLiteral("О программе"));
 
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("aboutPicture"));
-    picture->setPixmap(QPixmap(QStringLiteral(":/veltrin/about.png")));
+    // about@2x.png is the same picture for screens of twice the density.
+    QIcon about;
+    about.addFile(QStringLiteral(":/veltrin/about.png"), QSize(120, 200));
+    about.addFile(QStringLiteral(":/veltrin/about@2x.png"), QSize(240, 400));
+    picture->setPixmap(about.pixmap(QSize(120, 200), devicePixelRatioF()));
 
     auto* icon = new QLabel(this);
     icon->setObjectName(QStringLiteral("aboutIcon"));
-    icon->setPixmap(QPixmap(QStringLiteral(":/veltrin/app-icon.png"))
-                        .scaled(48, 48, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    icon->setPixmap(ProgramIcon().pixmap(QSize(48, 48), devicePixelRatioF()));
 
     auto* texts = new QVBoxLayout;
     texts->addWidget(icon);
-    for (const char* text : {"Программа тестирования", "четырех-канальной платы", "Version 2.1"}) {
-        auto* label = new QLabel(QString::fromUtf8(text), this);
+    for (const QString& text : {QStringLiteral("Программа тестирования"), QStringLiteral("четырех-канальной платы"),
+                                QStringLiteral("Version " VELTRIN_VERSION)}) {
+        auto* label = new QLabel(text, this);
         label->setObjectName(QStringLiteral("aboutText"));
         texts->addWidget(label);
     }

@@ -2,6 +2,11 @@
 #pragma once
 
 #include <QDialog>
+#include <QIcon>
+
+// The program's icon with every size it is drawn at; the window and the About box pick the one that
+// suits the screen's pixel density.
+QIcon ProgramIcon();
 
 class CAboutDlg : public QDialog {
     Q_OBJECT

@@ -56,8 +56,10 @@ QString BundledSimulatorPath() {
     const QString file = QStringLiteral("libveltrin-sim.so");
 #endif
     const QDir dir(QCoreApplication::applicationDirPath());
-    for (const QString& candidate : {dir.filePath(file), dir.filePath(QStringLiteral("../lib/") + file),
-                                     dir.filePath(QStringLiteral("../sim/") + file)}) {
+    // Next to the program in a build, in the driver folder of the program's own library folder once installed.
+    for (const QString& candidate :
+         {dir.filePath(file), dir.filePath(QStringLiteral("../lib/veltrin-test/drivers/") + file),
+          dir.filePath(QStringLiteral("../lib/") + file), dir.filePath(QStringLiteral("../sim/") + file)}) {
         if (QFileInfo::exists(candidate))
             return QFileInfo(candidate).canonicalFilePath();
     }

@@ -4,6 +4,7 @@
 #include "AboutDlg.h"
 #include "AppSwitches.h"
 #include "DriverLibrary.h"
+#include "Mnemonics.h"
 #include "Prompts.h"
 #include "Settings.h"
 
@@ -15,6 +16,8 @@
 namespace {
 // Program-wide settings entry of the "Load programm on next start" menu entry.
 const QString kLoadOnStartEntry = QStringLiteral("LOAD_PROGRAM_ON_START");
+// Program-wide settings entry of the window's size and position.
+const QString kGeometryEntry = QStringLiteral("WINDOW_GEOMETRY");
 } // namespace
 
 CMainDlg::CMainDlg(const QIcon& icon, LibraryLoader loadLibrary, QWidget* parent, BoardFinder findBoards,
@@ -38,6 +41,13 @@ CMainDlg::CMainDlg(const QIcon& icon, LibraryLoader loadLibrary, QWidget* parent
     layout->addWidget(m_tabs);
     BuildMenu();
     resize(900, 600);
+    // A stored geometry from a screen that is gone is moved onto a present one by restoreGeometry.
+    restoreGeometry(ReadAppBytes(kGeometryEntry));
+}
+
+void CMainDlg::done(int result) {
+    WriteAppBytes(kGeometryEntry, saveGeometry());
+    QDialog::done(result);
 }
 
 CMainDlg::~CMainDlg() {
@@ -50,7 +60,7 @@ CMainDlg::~CMainDlg() {
 void CMainDlg::BuildMenu() {
     auto* bar = new QMenuBar(this);
     bar->setObjectName(QStringLiteral("menu"));
-    QMenu* options = bar->addMenu(QStringLiteral("Options"));
+    QMenu* options = bar->addMenu(WithMnemonic(QStringLiteral("Options"), m_menuLetters));
     options->setObjectName(QStringLiteral("optionsMenu"));
     QAction* minimize = options->addAction(QStringLiteral("Minimize to task bar"));
     minimize->setObjectName(QStringLiteral("minimizeAction"));
@@ -64,7 +74,7 @@ void CMainDlg::BuildMenu() {
     QAction* exit = options->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("exitAction"));
     connect(exit, &QAction::triggered, this, &QDialog::reject);
-    QAction* about = bar->addAction(QStringLiteral("About"));
+    QAction* about = bar->addAction(WithMnemonic(QStringLiteral("About"), m_menuLetters));
     about->setObjectName(QStringLiteral("aboutAction"));
     connect(about, &QAction::triggered, this, &CMainDlg::ShowAbout);
     layout()->setMenuBar(bar);
@@ -109,6 +119,8 @@ void CMainDlg::AddBoards(const std::vector<BoardRecord>& records, CDriverLibrary
         }
         if (!board || !board->OnInitDialog())
             continue; // no tab; the remaining boards follow without a gap
+        // The menu keeps its letters; the pages choose from the others.
+        AssignMnemonics(board.get(), m_menuLetters);
         m_tabs->addTab(board.get(), TabText(record));
         m_boards.push_back(std::move(board));
     }

@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QSet>
 
 #include <functional>
 #include <memory>
@@ -42,6 +43,8 @@ public:
     static QString TabText(const BoardRecord& record);
 
     void ShowAbout();
+    // Remembers the window's size and position for the next start, then ends the dialog.
+    void done(int result) override;
 
 private:
     void BuildMenu();
@@ -53,4 +56,5 @@ private:
     QTabWidget* m_tabs = nullptr;
     std::vector<std::unique_ptr<CBoardDlg>> m_boards; // tab order; grows past ten boards
     std::unique_ptr<CDriverLibrary> m_library;
+    QSet<QChar> m_menuLetters; // the mnemonics of the menu bar's entries
 };

@@ -1,6 +1,7 @@
 // Rendering every page to a PNG file (works on the offscreen platform).
 #include "Screenshots.h"
 
+#include "AboutDlg.h"
 #include "MainDlg.h"
 
 #include <QDir>
@@ -27,6 +28,15 @@ QString Slug(const QString& text) {
     return slug.isEmpty() ? QStringLiteral("page") : slug;
 }
 
+bool Save(QWidget& widget, const QString& file) {
+    if (widget.grab().save(file)) {
+        std::fprintf(stdout, "%s\n", qPrintable(QDir::toNativeSeparators(file)));
+        return true;
+    }
+    std::fprintf(stderr, "veltrin-test: cannot write %s\n", qPrintable(QDir::toNativeSeparators(file)));
+    return false;
+}
+
 } // namespace
 
 int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs) {
@@ -42,13 +52,15 @@ int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs) {
             Settle(settleMs);
             const QString file = QDir(dir).filePath(
                 QStringLiteral("board%1-%2-%3.png").arg(b).arg(p).arg(Slug(board->Tabs()->tabText(p))));
-            if (window.grab().save(file)) {
+            if (Save(window, file))
                 ++written;
-                std::fprintf(stdout, "%s\n", qPrintable(QDir::toNativeSeparators(file)));
-            } else {
-                std::fprintf(stderr, "veltrin-test: cannot write %s\n", qPrintable(QDir::toNativeSeparators(file)));
-            }
         }
     }
+    // The About box too, so its pictures can be checked at any screen density.
+    CAboutDlg about(&window);
+    about.show();
+    Settle(settleMs);
+    if (Save(about, QDir(dir).filePath(QStringLiteral("about.png"))))
+        ++written;
     return written;
 }

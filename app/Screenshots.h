@@ -5,6 +5,6 @@
 
 class CMainDlg;
 
-// Saves DIR/board<N>-<tab>-<page>.png for every page; returns how many pictures were written, or -1
-// when the folder cannot be made. Each page runs for `settleMs` before its picture is taken.
+// Saves DIR/board<N>-<tab>-<page>.png for every page and DIR/about.png for the About box; returns how many pictures
+// were written, or -1 when the folder cannot be made. Each page runs for `settleMs` before its picture is taken.
 int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs = 400);

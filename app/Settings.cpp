@@ -65,3 +65,10 @@ QString ReadBoardFile(int32_t board, const QString& section) {
 bool WriteAppInt(const QString& entry, int32_t value) { return Write(entry, value); }
 
 int32_t ReadAppInt(const QString& entry, int32_t fallback) { return ReadInt(entry, fallback); }
+
+bool WriteAppBytes(const QString& entry, const QByteArray& value) { return Write(entry, value); }
+
+QByteArray ReadAppBytes(const QString& entry) {
+    QSettings store = Store();
+    return store.value(entry).toByteArray();
+}

@@ -2,6 +2,7 @@
 // Every call is one complete access of the store (open, read or write, sync); nothing is cached.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <cstdint>
@@ -23,3 +24,6 @@ QString ReadBoardFile(int32_t board, const QString& section);
 // Program-wide entries outside the board sections.
 bool WriteAppInt(const QString& entry, int32_t value);
 int32_t ReadAppInt(const QString& entry, int32_t fallback);
+bool WriteAppBytes(const QString& entry, const QByteArray& value);
+// The stored bytes, or empty ones when the entry is absent.
+QByteArray ReadAppBytes(const QString& entry);

@@ -1,6 +1,7 @@
 // Program start-up and its command line.
 #include "TestApp.h"
 
+#include "AboutDlg.h"
 #include "DriverLibrary.h"
 #include "DriverLocation.h"
 #include "MainDlg.h"
@@ -51,7 +52,7 @@ std::unique_ptr<CDriverLibrary> LoadNamedLibrary(const QString& path, const char
 int CTestApp::Run(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QFileInfo(QString::fromLocal8Bit(argv[0])).completeBaseName());
-    QApplication::setApplicationVersion(QStringLiteral("2.1"));
+    QApplication::setApplicationVersion(QString::fromLatin1(VELTRIN_VERSION));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(
@@ -90,7 +91,7 @@ int CTestApp::Run(int argc, char** argv) {
         }
     }
 
-    const QIcon icon(QStringLiteral(":/veltrin/app-icon.png"));
+    const QIcon icon = ProgramIcon();
     if (icon.isNull())
         return 0;
     QApplication::setWindowIcon(icon);

@@ -1,6 +1,8 @@
 #!/usr/bin/env python3
-"""Draws the program's icon and About picture (a circuit board carrying a sine wave) as PNG files."""
+"""Draws the program's icon and About picture (a circuit board carrying a sine wave) as PNG files: the
+pictures the program shows (with double-size copies for high-density screens) and the desktop icon sizes."""
 import math
+import os
 import struct
 import zlib
 
@@ -56,5 +58,14 @@ def board_pixel(x, y, w, h, margin):
     return board[:3] + (int(255 * inside),)
 
 
+os.chdir(os.path.dirname(os.path.abspath(__file__)))
 write_png("app-icon.png", 64, 64, lambda x, y: board_pixel(x, y, 64, 64, 3))
 write_png("about.png", 120, 200, lambda x, y: board_pixel(x, y, 120, 200, 6))
+write_png("about@2x.png", 240, 400, lambda x, y: board_pixel(x, y, 240, 400, 12))
+# The icon theme sizes a desktop asks for; the margin keeps the outline's share of the picture.
+for size in (16, 22, 24, 32, 48, 64, 128, 256):
+    folder = os.path.join("icons", "hicolor", "%dx%d" % (size, size), "apps")
+    os.makedirs(folder, exist_ok=True)
+    margin = max(1, round(size * 3 / 64))
+    write_png(os.path.join(folder, "veltrin-test.png"), size, size,
+              lambda x, y, s=size, m=margin: board_pixel(x, y, s, s, m))

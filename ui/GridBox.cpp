@@ -1,5 +1,6 @@
 // CGridBox: table storage, layout, the coalesced redraw and the posted notifications.
 #include "GridBox.h"
+#include "GridBoxAccessible.h"
 
 #include "GridBitmaps.h"
 #include "GridLogic.h"
@@ -41,6 +42,7 @@ constexpr int kScrollRange = 10000;
 
 CGridBox::CGridBox(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("gridBox"));
+    InstallGridBoxAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
@@ -75,6 +77,8 @@ bool CGridBox::Attach(QWidget* listBox) {
     setGeometry(listBox->geometry());
     if (parent->layout() != nullptr)
         delete parent->layout()->replaceWidget(listBox, this);
+    // The Tab key reaches the grid where it reached the list box, not after every other control.
+    QWidget::setTabOrder(listBox, this);
     const bool shown = !listBox->isHidden();
     listBox->hide();
     setVisible(shown);
@@ -246,6 +250,7 @@ void CGridBox::Redraw() {
     if (m_prevRow != m_curRow) {
         PostNotification(GRIDN_ROWCHANGED);
         m_prevRow = m_curRow;
+        NotifyGridCurrentRow(this);
     }
 }
 

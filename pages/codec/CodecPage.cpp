@@ -27,6 +27,7 @@
 
 #include <chrono>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -164,6 +165,13 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     columns->addLayout(form, 1);
     columns->addLayout(sliderColumn);
     columns->addLayout(meterColumn);
+
+    // Tab follows the rows: the controls made after the others stand in the second row.
+    const std::vector<QWidget*> rows = input
+                                           ? std::vector<QWidget*>{c.fileName, c.writeFile, c.synchro, c.rate}
+                                           : std::vector<QWidget*>{c.fileName, c.sine, c.sineFreq, c.sineAmpl, c.rate};
+    for (size_t i = 1; i < rows.size(); ++i)
+        QWidget::setTabOrder(rows[i - 1], rows[i]);
 
     if (input)
         connect(c.file, &QPushButton::clicked, this, [this] { SelectInputFile(); });

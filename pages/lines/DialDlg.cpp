@@ -23,6 +23,7 @@ CDialDlg::CDialDlg(CDevice* device, QWidget* parent) : QDialog(parent), m_device
     m_number->setAlignment(Qt::AlignRight);
     m_number->setReadOnly(true);
     m_number->setFocusPolicy(Qt::NoFocus);
+    m_number->setAccessibleName(QStringLiteral("Dialled number"));
 
     // Position 0 (pulse) at the top, 1 (tone) at the bottom.
     m_slider = new QSlider(Qt::Vertical, this);
@@ -33,6 +34,7 @@ CDialDlg::CDialDlg(CDevice* device, QWidget* parent) : QDialog(parent), m_device
     m_slider->setTickInterval(1);
     m_slider->setPageStep(1);
     m_slider->setValue(0);
+    m_slider->setAccessibleName(QStringLiteral("Pulse or Tone"));
     auto* pulse = new QLabel(QStringLiteral("Pulse"), this);
     pulse->setObjectName(QStringLiteral("pulseLabel"));
     auto* tone = new QLabel(QStringLiteral("Tone"), this);

@@ -61,11 +61,13 @@ HookLayers LayersFor(uint16_t state) {
     return layers;
 }
 
-QImage DrawHookPicture(HookPicture which) {
-    QImage image(kHookPictureWidth, kHookPictureHeight, QImage::Format_RGB32);
+QImage DrawHookPicture(HookPicture which, int scale) {
+    QImage image(kHookPictureWidth * scale, kHookPictureHeight * scale, QImage::Format_RGB32);
     image.fill(kBackground);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, false);
+    // Whole-number scaling of whole-pixel shapes keeps every edge on a pixel boundary.
+    p.scale(scale, scale);
     DrawBody(p);
     switch (which) {
     case HookPicture::OnHook:
@@ -81,6 +83,8 @@ QImage DrawHookPicture(HookPicture which) {
         DrawBell(p);
         break;
     }
+    p.end();
+    image.setDevicePixelRatio(scale);
     return image;
 }
 
@@ -95,12 +99,17 @@ QImage WithTransparentColour(const QImage& picture) {
             result.setPixel(x, y, opaque == transparent ? 0u : opaque);
         }
     }
+    result.setDevicePixelRatio(picture.devicePixelRatio());
     return result;
 }
 
-const QImage& HookImage(HookPicture which) {
-    static const std::array<QImage, 3> images{WithTransparentColour(DrawHookPicture(HookPicture::OnHook)),
-                                              WithTransparentColour(DrawHookPicture(HookPicture::OffHook)),
-                                              WithTransparentColour(DrawHookPicture(HookPicture::Ringing))};
-    return images[static_cast<size_t>(which)];
+const QImage& HookImage(HookPicture which, int scale) {
+    auto make = [](int s) {
+        return std::array<QImage, 3>{WithTransparentColour(DrawHookPicture(HookPicture::OnHook, s)),
+                                     WithTransparentColour(DrawHookPicture(HookPicture::OffHook, s)),
+                                     WithTransparentColour(DrawHookPicture(HookPicture::Ringing, s))};
+    };
+    static const std::array<QImage, 3> normal = make(1);
+    static const std::array<QImage, 3> dense = make(2);
+    return (scale > 1 ? dense : normal)[static_cast<size_t>(which)];
 }

@@ -20,9 +20,11 @@ struct HookLayers {
 };
 HookLayers LayersFor(uint16_t state);
 
-// The picture as drawn, opaque, on its background colour (cyan, the top-left pixel).
-QImage DrawHookPicture(HookPicture which);
+// The picture as drawn, opaque, on its background colour (cyan, the top-left pixel). With a scale of 2 it
+// has twice the pixels and a device pixel ratio of 2: the same 35 x 44 picture, sharp on a high-density
+// screen.
+QImage DrawHookPicture(HookPicture which, int scale = 1);
 // A copy in which every pixel of the top-left pixel's colour is fully transparent and all others opaque.
 QImage WithTransparentColour(const QImage& picture);
-// The picture ready to draw over a background; made once.
-const QImage& HookImage(HookPicture which);
+// The picture ready to draw over a background, at scale 1 or 2; made once per scale.
+const QImage& HookImage(HookPicture which, int scale = 1);

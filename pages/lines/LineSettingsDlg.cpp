@@ -2,6 +2,7 @@
 #include "LineSettingsDlg.h"
 
 #include "LineSettingsFields.h"
+#include "Mnemonics.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -62,6 +63,7 @@ CLineSettingsDlg::CLineSettingsDlg(QWidget* parent, LineSettings* settings, Line
     layout->addLayout(groups);
     layout->addWidget(m_powerBox, 0, Qt::AlignLeft);
     layout->addWidget(buttons);
+    AssignMnemonics(this);
 
     LoadControls();
 }

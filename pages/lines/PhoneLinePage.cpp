@@ -8,6 +8,7 @@
 #include "LineRequests.h"
 #include "LineSettingsDlg.h"
 #include "LineSettingsFlow.h"
+#include "Mnemonics.h"
 #include "PageFactories.h"
 #include "Prompts.h"
 
@@ -68,8 +69,9 @@ QGroupBox* CPhoneLinePage::MakeLineGroup(int line) {
     c.commutation = new QCheckBox(QStringLiteral("Commutation"), c.group);
     c.commutation->setObjectName(Name(line, "Commutation"));
 
-    connect(c.hook, &QPushButton::clicked, this, [this, line] { OnHook(line); });
-    connect(c.commutation, &QCheckBox::clicked, this, [this, line] { OnCommutation(line); });
+    // toggled, not clicked: an assistive tool's toggle action changes the state without a click.
+    connect(c.hook, &QPushButton::toggled, this, [this, line] { OnHook(line); });
+    connect(c.commutation, &QCheckBox::toggled, this, [this, line] { OnCommutation(line); });
     connect(c.settings, &QPushButton::clicked, this, [this, line] { OnSettings(line); });
     connect(c.dial, &QPushButton::clicked, this, [this, line] { OnDial(line); });
 
@@ -156,7 +158,7 @@ void CPhoneLinePage::OnHook(int line) {
     const bool pressed = hook->isChecked();
     // The caption follows the button even when the board does not answer, since the button keeps the
     // state the user gave it.
-    hook->setText(pressed ? QStringLiteral("Hook down") : QStringLiteral("Hook up"));
+    hook->setText(KeepMnemonic(hook->text(), pressed ? QStringLiteral("Hook down") : QStringLiteral("Hook up")));
     auto state = GetLineState(*device);
     if (!state) {
         ShowError(this, kSetStateFailed);

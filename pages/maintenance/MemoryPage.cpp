@@ -9,6 +9,7 @@
 #include "DumpText.h"
 #include "Helpers.h"
 #include "MemoryBlocks.h"
+#include "Mnemonics.h"
 #include "NumberText.h"
 #include "PageFactories.h"
 #include "Prompts.h"
@@ -26,6 +27,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace {
@@ -33,6 +35,11 @@ namespace {
 template <class T> T* Named(T* widget, const char* name) {
     widget->setObjectName(QLatin1String(name));
     return widget;
+}
+
+QLabel* Buddy(QLabel* label, QWidget* buddy) {
+    label->setBuddy(buddy);
+    return label;
 }
 
 } // namespace
@@ -63,6 +70,7 @@ void CMemoryPage::BuildControls() {
     m_memoryList->setUniformItemSizes(true); // keeps a list of many thousand lines quick to lay out
     m_memoryList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_memoryList->setMinimumWidth(520);
+    m_memoryList->setAccessibleName(QStringLiteral("Memory list"));
     (new QVBoxLayout(listGroup))->addWidget(m_memoryList);
 
     auto* readGroup = Named(new QGroupBox(QStringLiteral("Read and Write"), this), "readWriteGroup");
@@ -77,11 +85,18 @@ void CMemoryPage::BuildControls() {
     m_textRadio = Named(new QRadioButton(QStringLiteral("Text"), readGroup), "textRadio");
     m_binaryRadio->setChecked(true);
     auto* readLayout = new QGridLayout(readGroup);
-    readLayout->addWidget(Named(new QLabel(QStringLiteral("Start address :"), readGroup), "startAddressLabel"), 0, 0);
+    // Each label names its edit (its buddy): a screen reader announces the edit by the label, not by the
+    // group's title.
+    readLayout->addWidget(
+        Buddy(Named(new QLabel(QStringLiteral("Start address :"), readGroup), "startAddressLabel"), m_startAddressEdit),
+        0, 0);
     readLayout->addWidget(m_startAddressEdit, 0, 1);
-    readLayout->addWidget(Named(new QLabel(QStringLiteral("Word number:"), readGroup), "wordNumberLabel"), 1, 0);
+    readLayout->addWidget(
+        Buddy(Named(new QLabel(QStringLiteral("Word number:"), readGroup), "wordNumberLabel"), m_wordNumberEdit), 1, 0);
     readLayout->addWidget(m_wordNumberEdit, 1, 1);
-    readLayout->addWidget(Named(new QLabel(QStringLiteral("Memory type :"), readGroup), "memoryTypeLabel"), 2, 0);
+    readLayout->addWidget(
+        Buddy(Named(new QLabel(QStringLiteral("Memory type :"), readGroup), "memoryTypeLabel"), m_memoryTypeCombo), 2,
+        0);
     readLayout->addWidget(m_memoryTypeCombo, 2, 1);
     readLayout->addWidget(m_readAsIoCheck, 3, 0, 1, 2);
     readLayout->addWidget(m_readButton, 4, 0);
@@ -96,6 +111,7 @@ void CMemoryPage::BuildControls() {
     m_programPathEdit = Named(new QLineEdit(loadGroup), "programPathEdit");
     m_programPathEdit->setEnabled(false);
     m_programPathEdit->setMinimumWidth(260);
+    m_programPathEdit->setAccessibleName(QStringLiteral("Program file"));
     m_loadButton = Named(new QPushButton(QStringLiteral("Load"), loadGroup), "loadButton");
     auto* loadLayout = new QGridLayout(loadGroup);
     loadLayout->addWidget(m_fileButton, 0, 0);
@@ -107,16 +123,18 @@ void CMemoryPage::BuildControls() {
     m_boardIdEdit = Named(new QLineEdit(this), "boardIdEdit");
     m_writeIdButton = Named(new QPushButton(QStringLiteral("Write ID"), this), "writeIdButton");
     m_prefixEdit = Named(new QLineEdit(this), "prefixEdit");
+    m_prefixEdit->setAccessibleName(QStringLiteral("Board prefix"));
     m_writePrefixButton = Named(new QPushButton(QStringLiteral("Write prefix"), this), "writePrefixButton");
     m_wdtButton = Named(new QPushButton(QStringLiteral("Start WDT"), this), "wdtButton");
     m_wdtButton->setCheckable(true);
     m_wdtIntervalEdit = Named(new QLineEdit(this), "wdtIntervalEdit");
+    m_wdtIntervalEdit->setAccessibleName(QStringLiteral("WDT interval"));
     m_noResetWdtCheck = Named(new QCheckBox(QStringLiteral("don't reset wdt"), this), "noResetWdtCheck");
     m_check1Button = Named(new QPushButton(QStringLiteral("Check1"), this), "check1Button");
     m_check1Button->setCheckable(true);
 
     auto* identityRow = new QHBoxLayout;
-    identityRow->addWidget(Named(new QLabel(QStringLiteral("Board ID :"), this), "boardIdLabel"));
+    identityRow->addWidget(Buddy(Named(new QLabel(QStringLiteral("Board ID :"), this), "boardIdLabel"), m_boardIdEdit));
     identityRow->addWidget(m_boardIdEdit);
     identityRow->addWidget(m_writeIdButton);
     identityRow->addSpacing(12);
@@ -148,8 +166,9 @@ void CMemoryPage::BuildControls() {
     connect(m_loadButton, &QPushButton::clicked, this, &CMemoryPage::OnLoad);
     connect(m_writeIdButton, &QPushButton::clicked, this, &CMemoryPage::OnWriteId);
     connect(m_writePrefixButton, &QPushButton::clicked, this, &CMemoryPage::OnWritePrefix);
-    connect(m_wdtButton, &QPushButton::clicked, this, &CMemoryPage::OnWatchdog);
-    connect(m_check1Button, &QPushButton::clicked, this, &CMemoryPage::OnCheck1);
+    // toggled, not clicked: an assistive tool's toggle action changes the state without a click.
+    connect(m_wdtButton, &QPushButton::toggled, this, &CMemoryPage::OnWatchdog);
+    connect(m_check1Button, &QPushButton::toggled, this, &CMemoryPage::OnCheck1);
 }
 
 bool CMemoryPage::OnInitDialog() {
@@ -344,8 +363,12 @@ void CMemoryPage::OnWritePrefix() {
 }
 
 void CMemoryPage::SetWatchdogRunning(bool running) {
-    m_wdtButton->setChecked(running);
-    m_wdtButton->setText(running ? QStringLiteral("Stop WDT") : QStringLiteral("Start WDT"));
+    {
+        const QSignalBlocker quiet(m_wdtButton); // showing the outcome is not a new press
+        m_wdtButton->setChecked(running);
+    }
+    m_wdtButton->setText(
+        KeepMnemonic(m_wdtButton->text(), running ? QStringLiteral("Stop WDT") : QStringLiteral("Start WDT")));
     m_wdtIntervalEdit->setEnabled(!running);
 }
 

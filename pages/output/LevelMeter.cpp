@@ -1,5 +1,6 @@
 // CLevelMeter: paints the level as separate segments and repaints only the band a new position changes.
 #include "LevelMeter.h"
+#include "LevelMeterAccessible.h"
 
 #include <QLayout>
 #include <QPaintEvent>
@@ -12,6 +13,7 @@ CLevelMeter::CLevelMeter(QWidget* parent) : QWidget(parent) {
     setObjectName(QStringLiteral("levelMeter"));
     // Every pixel is painted, so Qt need not clear the background first.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    InstallLevelMeterAccessibility();
 }
 
 bool CLevelMeter::Attach(QProgressBar* bar) {
@@ -38,6 +40,7 @@ int32_t CLevelMeter::SetMax(int32_t max) {
     m_pos = std::min(m_pos, max);
     m_max = max;
     repaint();
+    NotifyLevelChanged(this);
     return max;
 }
 
@@ -61,6 +64,8 @@ int32_t CLevelMeter::SetPos(int32_t value) {
     const QRect dirty = band.intersected(rect());
     if (!dirty.isEmpty())
         repaint(dirty);
+    if (m_pos != old)
+        NotifyLevelChanged(this);
     return m_pos;
 }
 

@@ -155,3 +155,22 @@ TEST_F(MainDlgTest, LibraryBoardsFromTheSimulatorAreReleasedBeforeTheLibrary) {
     EXPECT_NE(dlg->Board(0)->Context().cfg, nullptr);
     dlg.reset(); // devices call the library's Close: it must still be loaded
 }
+
+TEST_F(MainDlgTest, TheWindowComesBackWithTheSizeAndPlaceItWasClosedWith) {
+    kernel = {Kernel("A", 0, 1)};
+    QRect closedWith;
+    {
+        auto dlg = Make(false);
+        ASSERT_TRUE(dlg->OnInitDialog());
+        dlg->setGeometry(40, 50, 610, 430);
+        dlg->show();
+        closedWith = dlg->geometry();
+        dlg->reject();
+    }
+    auto next = Make(false);
+    EXPECT_EQ(next->geometry(), closedWith);
+    // A window that is destroyed without being closed (a screenshot run) leaves the stored place alone.
+    next->setGeometry(10, 10, 500, 400);
+    next.reset();
+    EXPECT_EQ(Make(false)->geometry(), closedWith);
+}

@@ -40,8 +40,8 @@ TEST_F(DialDlgTest, ClosingAtOnceSendsExactlyTheHangUpThenThePagesRestore) {
               (std::vector<std::vector<uint8_t>>{Block(2, 0, 0xFFFF), Block(2, 0, 0xFFFF)}));
 
     // With the line off-hook on the page, the restore takes it off-hook again; Escape closes as OK does.
-    log->Clear();
     hook->setChecked(true);
+    log->Clear();
     WhenModal([](QDialog* dialog) { dialog->reject(); });
     dial->click();
     EXPECT_EQ(Inputs(req::kSetLineState),

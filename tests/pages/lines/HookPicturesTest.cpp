@@ -55,3 +55,27 @@ TEST(HookPictures, OnlyTheTopLeftColourBecomesTransparent) {
     EXPECT_EQ(canvas.pixel(0, 0), qRgb(200, 0, 0));
     EXPECT_EQ(canvas.pixel(17, 40), DrawHookPicture(HookPicture::OnHook).pixel(17, 40));
 }
+
+TEST(HookPictures, TheDoubleSizePictureIsTheSamePictureWithEveryPixelDoubled) {
+    for (HookPicture which : {HookPicture::OnHook, HookPicture::OffHook, HookPicture::Ringing}) {
+        const QImage normal = DrawHookPicture(which);
+        const QImage dense = HookImage(which, 2);
+        ASSERT_EQ(dense.size(), QSize(70, 88));
+        EXPECT_EQ(dense.deviceIndependentSize(), QSizeF(35, 44));
+        // Edges may land a device pixel apart; every picture pixel must show in one of its four.
+        auto matches = [&](QRgb cut, QRgb want) {
+            return qAlpha(cut) == 0 ? want == normal.pixel(0, 0) : (cut | 0xFF000000u) == want;
+        };
+        int same = 0;
+        for (int y = 0; y < normal.height(); ++y)
+            for (int x = 0; x < normal.width(); ++x) {
+                const QRgb want = normal.pixel(x, y);
+                same += matches(dense.pixel(2 * x, 2 * y), want) || matches(dense.pixel(2 * x + 1, 2 * y), want) ||
+                                matches(dense.pixel(2 * x, 2 * y + 1), want) ||
+                                matches(dense.pixel(2 * x + 1, 2 * y + 1), want)
+                            ? 1
+                            : 0;
+            }
+        EXPECT_GT(same, normal.width() * normal.height() * 97 / 100) << static_cast<int>(which);
+    }
+}

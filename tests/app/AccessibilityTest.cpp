@@ -1,0 +1,242 @@
+// What an assistive tool finds on every page of the demo boards: a name for each control, the custom
+// widgets' roles and values, and checkable page buttons that its toggle action drives like a click.
+#include "DialDlg.h"
+#include "DriverLibrary.h"
+#include "GridBox.h"
+#include "HookView.h"
+#include "LevelMeter.h"
+#include "LineSettingsDlg.h"
+#include "MainDlg.h"
+#include "PageDlg.h"
+#include "PageFactories.h"
+#include "RecordingDevice.h"
+#include "RecordingPrompts.h"
+#include "SettingsSandbox.h"
+
+#include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QAccessible>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHash>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+bool Interactive(const QWidget* w) {
+    return qobject_cast<const QAbstractButton*>(w) || qobject_cast<const QLineEdit*>(w) ||
+           qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSlider*>(w) ||
+           qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QAbstractItemView*>(w) ||
+           qobject_cast<const CGridBox*>(w);
+}
+
+QString Name(QObject* object) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(object);
+    return iface ? iface->text(QAccessible::Name) : QString();
+}
+
+// The problems found on one page, one line each, so a failure names every control at once.
+QStringList Problems(const QString& where, QWidget* page) {
+    QStringList problems;
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        // A control the page hides for this board is not there for the user either.
+        if (!w->isVisibleTo(page) || w->objectName() == QLatin1String("gridVerticalScrollBar"))
+            continue;
+        const QString id =
+            where + QLatin1Char('/') + w->objectName() + QLatin1Char(' ') + QLatin1String(w->metaObject()->className());
+        if (Interactive(w) && Name(w).trimmed().isEmpty())
+            problems << id + QStringLiteral(": no accessible name");
+        // Without a label of its own Qt falls back to the enclosing group's title, which names no control.
+        auto* group = qobject_cast<QGroupBox*>(w->parentWidget());
+        if (Interactive(w) && group && w->accessibleName().isEmpty() && Name(w) == group->title())
+            problems << id + QStringLiteral(": named after its group");
+        // A read-only display is read, not reached; everything else must take keyboard focus.
+        const auto* edit = qobject_cast<const QLineEdit*>(w);
+        if (Interactive(w) && w->focusPolicy() == Qt::NoFocus && !(edit && edit->isReadOnly()))
+            problems << id + QStringLiteral(": keyboard focus cannot reach it");
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+        if (auto* meter = qobject_cast<CLevelMeter*>(w)) {
+            QAccessibleValueInterface* value = iface->valueInterface();
+            if (iface->role() != QAccessible::ProgressBar || !value || value->currentValue().toInt() != meter->Pos() ||
+                value->maximumValue().toInt() != meter->Max())
+                problems << id + QStringLiteral(": level not readable");
+        } else if (auto* grid = qobject_cast<CGridBox*>(w)) {
+            QAccessibleTableInterface* table = iface->tableInterface();
+            bool cellsRead = table && table->rowCount() == grid->RowCount() && grid->RowCount() > 0 &&
+                             table->columnCount() == grid->ColumnCount() &&
+                             table->selectedRows() == QList<int>{grid->CurRow()};
+            for (int r = 0; cellsRead && r < grid->RowCount(); ++r)
+                for (int c = 0; c < grid->ColumnCount(); ++c)
+                    cellsRead = cellsRead && table->cellAt(r, c)->text(QAccessible::Name) == grid->GetCellText(r, c);
+            if (iface->role() != QAccessible::Table || !cellsRead)
+                problems << id + QStringLiteral(": table not readable");
+        } else if (auto* hook = qobject_cast<CHookView*>(w)) {
+            if (iface->role() != QAccessible::Graphic || Name(w) != CHookView::StateName(hook->State()))
+                problems << id + QStringLiteral(": picture not named by the hook state");
+        }
+    }
+    return problems;
+}
+
+// The controls the Tab key visits on a page, in order.
+QList<QWidget*> TabChain(QWidget* page) {
+    QList<QWidget*> chain;
+    for (QWidget* w = page->nextInFocusChain(); w && w != page; w = w->nextInFocusChain())
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(page) && w->isEnabled() && page->isAncestorOf(w))
+            chain << w;
+    return chain;
+}
+
+// Tab moves as one reads: on along a row, down a column, or over to a column further right; never back
+// up within the same column.
+QStringList ReadingOrderBreaks(const QString& where, QWidget* page) {
+    QStringList breaks;
+    const QList<QWidget*> chain = TabChain(page);
+    for (qsizetype i = 1; i < chain.size(); ++i) {
+        const QRect a(chain[i - 1]->mapTo(page, QPoint(0, 0)), chain[i - 1]->size());
+        const QRect b(chain[i]->mapTo(page, QPoint(0, 0)), chain[i]->size());
+        if (b.top() < a.top() - 4 && b.left() < a.right())
+            breaks << where + QStringLiteral(": Tab goes back up from %1 to %2")
+                                  .arg(chain[i - 1]->objectName(), chain[i]->objectName());
+    }
+    return breaks;
+}
+
+// Alt+letter must lead to one control only among those a page shows.
+QStringList MnemonicClashes(const QString& where, QWidget* page) {
+    QHash<QChar, QString> owners;
+    QStringList clashes;
+    for (QWidget* w : page->findChildren<QWidget*>()) {
+        QString text;
+        if (auto* button = qobject_cast<QAbstractButton*>(w))
+            text = button->text();
+        else if (auto* label = qobject_cast<QLabel*>(w); label && label->buddy())
+            text = label->text();
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (!w->isVisibleTo(page) || at < 0 || at + 1 >= text.size() || text[at + 1] == QLatin1Char('&'))
+            continue;
+        const QChar letter = text[at + 1].toUpper();
+        if (owners.contains(letter))
+            clashes << where + QStringLiteral(": Alt+%1 on %2 and %3").arg(letter, owners[letter], w->objectName());
+        owners.insert(letter, w->objectName());
+    }
+    return clashes;
+}
+
+TEST(Accessibility, EveryPageOfTheDemoBoardsCanBeReadByAnAssistiveTool) {
+    SettingsSandbox settings;
+    RecordingPrompts prompts;
+    CMainDlg window(
+        QIcon(), [] { return LoadDriverLibrary(SIM_DRIVER); }, nullptr,
+        [](CDriverLibrary* lib) { return lib ? FindBoards(lib) : std::vector<BoardRecord>{}; });
+    ASSERT_TRUE(window.OnInitDialog());
+    window.show();
+    QStringList problems;
+    int pages = 0;
+    for (int b = 0; b < window.BoardCount(); ++b) {
+        window.Tabs()->setCurrentIndex(b);
+        CBoardDlg* board = window.Board(b);
+        for (int p = 0; p < board->Tabs()->count(); ++p) {
+            board->Tabs()->setCurrentIndex(p);
+            QApplication::processEvents();
+            const QString where = QStringLiteral("board%1/%2").arg(b).arg(board->Tabs()->tabText(p));
+            QWidget* page = board->Tabs()->widget(p);
+            problems << Problems(where, page) << MnemonicClashes(where, page) << ReadingOrderBreaks(where, page);
+            // The routing grid sits between the channels, and Tab reaches it there.
+            if (auto* grid = page->findChild<CGridBox*>(QStringLiteral("routingGrid"))) {
+                const QList<QWidget*> chain = TabChain(page);
+                const auto* left = page->findChild<QWidget*>(QStringLiteral("leftGroup"));
+                const auto* right = page->findChild<QWidget*>(QStringLiteral("rightGroup"));
+                const qsizetype at = chain.indexOf(grid);
+                if (at <= 0 || !left->isAncestorOf(chain[at - 1]) || at + 1 >= chain.size() ||
+                    !right->isAncestorOf(chain[at + 1]))
+                    problems << where + QStringLiteral(": Tab does not reach the grid between the channels");
+            }
+            ++pages;
+        }
+    }
+    EXPECT_GE(pages, 10);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+}
+
+TEST(Accessibility, TheLineDialogsCanBeReadByAnAssistiveTool) {
+    SettingsSandbox settings;
+    RecordingDevice line("line0", std::make_shared<RequestLog>());
+    CDialDlg dial(&line, nullptr);
+    LineSettings lineSettings;
+    LineLevels levels;
+    int32_t power = 1;
+    CLineSettingsDlg lineDialog(nullptr, &lineSettings, &levels, &power);
+    lineDialog.adjustSize(); // lays the controls out, so their places can be compared
+    const QStringList problems = Problems(QStringLiteral("dial"), &dial) +
+                                 Problems(QStringLiteral("settings"), &lineDialog) +
+                                 MnemonicClashes(QStringLiteral("settings"), &lineDialog) +
+                                 ReadingOrderBreaks(QStringLiteral("settings"), &lineDialog);
+    EXPECT_TRUE(problems.isEmpty()) << problems.join(QLatin1Char('\n')).toStdString();
+}
+
+// A page on recording devices; every device answers success with zeroed blocks.
+struct RecordedPage {
+    SettingsSandbox settings;
+    RecordingPrompts prompts;
+    std::shared_ptr<RequestLog> log = std::make_shared<RequestLog>();
+    std::vector<std::unique_ptr<RecordingDevice>> devices;
+    std::unique_ptr<CPageDlg> page;
+
+    RecordedPage(PageFactory make, uint32_t type) {
+        PageContext context;
+        context.type = type;
+        context.channels = 8;
+        auto device = [this](const std::string& name) {
+            devices.push_back(std::make_unique<RecordingDevice>(name, log));
+            return devices.back().get();
+        };
+        for (size_t i = 0; i < 8; ++i)
+            context.lineIn[i] = device("in" + std::to_string(i));
+        context.left = device("left");
+        context.right = device("right");
+        context.cfg = device("cfg");
+        page = make(context, nullptr);
+        page->OnInitDialog();
+        log->Clear();
+    }
+};
+
+TEST(Accessibility, TheToggleActionOfACheckablePageButtonSendsWhatAClickSends) {
+    const struct {
+        PageFactory make;
+        uint32_t type;
+        const char* button;
+    } cases[] = {
+        {&CreatePhoneLinePage, 0x310, "line0Hook"},   {&CreatePhoneLinePage, 0x340, "line2Commutation"},
+        {&CreateMemoryPage, 0x310, "wdtButton"},      {&CreateMemoryPage, 0x310, "check1Button"},
+        {&CreateOutputPage, 0x310, "leftMuteButton"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.button);
+        RecordedPage clicked(c.make, c.type);
+        auto* button = clicked.page->findChild<QAbstractButton*>(QLatin1String(c.button));
+        ASSERT_NE(button, nullptr);
+        button->click();
+
+        RecordedPage toggled(c.make, c.type);
+        auto* same = toggled.page->findChild<QAbstractButton*>(QLatin1String(c.button));
+        QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(same)->actionInterface();
+        ASSERT_NE(actions, nullptr);
+        ASSERT_TRUE(actions->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+        actions->doAction(QAccessibleActionInterface::toggleAction());
+
+        EXPECT_FALSE(clicked.log->Calls().empty());
+        EXPECT_EQ(toggled.log->Calls(), clicked.log->Calls());
+        EXPECT_EQ(same->isChecked(), button->isChecked());
+    }
+}
+
+} // namespace
