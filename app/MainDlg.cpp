@@ -41,6 +41,7 @@ CMainDlg::CMainDlg(const QIcon& icon, LibraryLoader loadLibrary, QWidget* parent
 }
 
 CMainDlg::~CMainDlg() {
+    const SettingsBatch batch; // every page stores its settings; one write of the store for all of them
     for (auto& board : m_boards)
         board.reset();
     m_boards.clear();

@@ -1,10 +1,14 @@
 // Per-user settings: per-board sections "DEV%d\%s" holding integers and file names.
-// Every call is one complete access of the store (open, read or write, sync); nothing is cached.
+// Every call is one complete access of the store (open, read or write, sync), except while a SettingsBatch
+// is alive.
 #pragma once
 
 #include <QString>
 
 #include <cstdint>
+#include <memory>
+
+class QSettings;
 
 // The settings key word: the organisation under which the program stores its settings.
 inline constexpr const char* kSettingsKey = "VeltrinTest";
@@ -23,3 +27,17 @@ QString ReadBoardFile(int32_t board, const QString& section);
 // Program-wide entries outside the board sections.
 bool WriteAppInt(const QString& entry, int32_t value);
 int32_t ReadAppInt(const QString& entry, int32_t fallback);
+
+// While alive (on the user-interface thread), writes wait in memory and are stored together when it ends.
+// Each stored write costs a flush of the whole file to disk, so the window closing with every page
+// saving its settings would otherwise take many seconds. Reads see the waiting writes. Batches nest.
+class SettingsBatch {
+public:
+    SettingsBatch();
+    ~SettingsBatch();
+    SettingsBatch(const SettingsBatch&) = delete;
+    SettingsBatch& operator=(const SettingsBatch&) = delete;
+
+private:
+    std::unique_ptr<QSettings> m_store; // null in a nested batch
+};
