@@ -13,6 +13,7 @@
 #include "CodecTabsPage.h"
 #endif
 #include "PageContext.h"
+#include "Settings.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -109,8 +110,10 @@ int StartAll(QWidget& page, uint32_t rate) {
         if (!name.endsWith(QStringLiteral("StartButton")))
             continue;
         const QString prefix = name.left(name.size() - int(std::strlen("StartButton")));
+        // The rate field next to this Start: every codec line has one of the same name.
+        QWidget* group = start->parentWidget();
         for (const char* field : {"Rate", "RateEdit"})
-            if (auto* edit = page.findChild<QLineEdit*>(prefix + QLatin1String(field)))
+            if (auto* edit = group->findChild<QLineEdit*>(prefix + QLatin1String(field)))
                 edit->setText(QString::number(rate));
         start->click();
         // Between two clicks of a user the event loop runs; without it the workers already started would
@@ -126,6 +129,7 @@ struct SequenceCheck {
     uint64_t samples = 0;
     uint64_t lost = 0;
     uint64_t doubled = 0;
+    int64_t firstFault = -1; // the sample where the first gap or repeat shows
 };
 
 SequenceCheck CheckSequence(const QString& path) {
@@ -139,6 +143,8 @@ SequenceCheck CheckSequence(const QString& path) {
         const auto sample =
             static_cast<uint16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
         const auto step = static_cast<uint16_t>(sample - expected);
+        if (step != 0 && check.firstFault < 0)
+            check.firstFault = static_cast<int64_t>(check.samples);
         if (step < 0x8000)
             check.lost += step; // samples skipped on the way to this one
         else
@@ -285,11 +291,20 @@ int main(int argc, char** argv) {
             played += stats.bytesPlayed;
         }
     }
-    for (CPageDlg* page : pages)
-        page->Shutdown();
+    {
+        // As the main window closes: the pages store their settings in one batch, so none of them holds
+        // up the user-interface thread (and the workers reporting to it) with a disk flush per value.
+        const SettingsBatch batch;
+        for (CPageDlg* page : pages)
+            page->Shutdown();
+    }
     SequenceCheck sequence;
     for (const QString& path : recorded) {
         const SequenceCheck one = CheckSequence(path);
+        if (one.firstFault >= 0)
+            std::fprintf(stderr, "%s: %llu lost, %llu doubled, the first at sample %lld of %llu\n", qPrintable(path),
+                         static_cast<unsigned long long>(one.lost), static_cast<unsigned long long>(one.doubled),
+                         static_cast<long long>(one.firstFault), static_cast<unsigned long long>(one.samples));
         sequence.samples += one.samples;
         sequence.lost += one.lost;
         sequence.doubled += one.doubled;
