@@ -52,13 +52,14 @@ for name in Create Read Write DevIoControl Close GetDeviceCount GetDeviceName; d
     grep -Eq "^\s+\[ *[0-9]+\] $name\$" <<<"$exports" || { echo "veltrin-sim.dll does not export $name"; exit 1; }
 done
 
-# ---- Fuzzing: the sound-file reader under libFuzzer with the address and undefined-behaviour
-# sanitizers, in its own clang build; only the fuzz targets are built, each runs for about 20 s.
+# ---- Fuzzing: every request block decoder, the settings the streaming pages read and the sound-file
+# reader under libFuzzer with the address and undefined-behaviour sanitizers, in their own clang build;
+# only the fuzz targets are built, each runs for about 10 s from the seeds in tests/fuzz/corpus.
 echo "== Fuzzing"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON \
     -DVELTRIN_FUZZ=ON -DVELTRIN_SANITIZE=address,undefined >/dev/null
-cmake --build build-fuzz -j "$jobs" --target sound_file_fuzz
-ctest --test-dir build-fuzz --output-on-failure --timeout 120 -R fuzz
+cmake --build build-fuzz -j "$jobs" --target block_fuzz settings_fuzz sound_file_fuzz
+ctest --test-dir build-fuzz --output-on-failure --timeout 120 -R _fuzz
 
 # ---- The whole suite again under the address and undefined-behaviour sanitizers.
 echo "== Address and undefined-behaviour sanitizers"

@@ -51,6 +51,7 @@ void CMainDlg::done(int result) {
 }
 
 CMainDlg::~CMainDlg() {
+    const SettingsBatch batch; // every page stores its settings; one write of the store for all of them
     for (auto& board : m_boards)
         board.reset();
     m_boards.clear();

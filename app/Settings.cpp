@@ -18,7 +18,22 @@ QSettings Store() {
                      QCoreApplication::applicationName());
 }
 
+QSettings* g_batch = nullptr; // the outermost live SettingsBatch's store
+
+// The value of `key`: through the batch's store while one is alive, since opening another store would
+// store the batch's waiting writes.
+QVariant Value(const QString& key) {
+    if (g_batch)
+        return g_batch->value(key);
+    QSettings store = Store();
+    return store.value(key);
+}
+
 bool Write(const QString& key, const QVariant& value) {
+    if (g_batch) {
+        g_batch->setValue(key, value);
+        return true; // stored with the batch
+    }
     QSettings store = Store();
     store.setValue(key, value);
     store.sync();
@@ -26,8 +41,7 @@ bool Write(const QString& key, const QVariant& value) {
 }
 
 int32_t ReadInt(const QString& key, int32_t fallback) {
-    QSettings store = Store();
-    const QVariant value = store.value(key);
+    const QVariant value = Value(key);
     if (!value.isValid())
         return fallback;
     bool ok = false;
@@ -57,8 +71,7 @@ bool WriteBoardFile(int32_t board, const QString& section, const QString& path) 
 }
 
 QString ReadBoardFile(int32_t board, const QString& section) {
-    QSettings store = Store();
-    const QVariant value = store.value(KeyPath(board, section, QStringLiteral("FILE")));
+    const QVariant value = Value(KeyPath(board, section, QStringLiteral("FILE")));
     return value.canConvert<QString>() ? value.toString() : QString();
 }
 
@@ -68,7 +81,20 @@ int32_t ReadAppInt(const QString& entry, int32_t fallback) { return ReadInt(entr
 
 bool WriteAppBytes(const QString& entry, const QByteArray& value) { return Write(entry, value); }
 
-QByteArray ReadAppBytes(const QString& entry) {
-    QSettings store = Store();
-    return store.value(entry).toByteArray();
+QByteArray ReadAppBytes(const QString& entry) { return Value(entry).toByteArray(); }
+
+SettingsBatch::SettingsBatch() {
+    if (g_batch)
+        return;
+    m_store = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                          QString::fromLatin1(kSettingsKey), QCoreApplication::applicationName());
+    m_store->sync(); // the store as it is now, before any write waits
+    g_batch = m_store.get();
+}
+
+SettingsBatch::~SettingsBatch() {
+    if (!m_store)
+        return;
+    g_batch = nullptr;
+    m_store->sync();
 }

@@ -2,6 +2,7 @@
 // A code is the Windows CTL_CODE of device type 0x22, METHOD_BUFFERED, FILE_ANY_ACCESS: 0x220000 + 4 * fn.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 constexpr uint32_t ControlCode(uint32_t function) { return 0x220000u + 4u * function; }
@@ -53,5 +54,56 @@ inline constexpr uint32_t kSyncCodecInput = ControlCode(0x92A);  // 0x2224A8, 10
 
 // Left output device ("LINE_OUT_LEFT").
 inline constexpr uint32_t kOutputMode = ControlCode(0x90C); // 0x222430, 4/0
+
+// The device each request goes to.
+enum class RequestDevice { Config, LineInput, Stream, LeftOutput };
+
+struct RequestInfo {
+    uint32_t code;
+    const char* name;
+    RequestDevice device;
+};
+
+// Every request above, once: a new code belongs here too, so the checks that walk the catalogue cover it.
+inline constexpr std::array kAllRequests = {
+    RequestInfo{kResetDsp, "ResetDsp", RequestDevice::Config},
+    RequestInfo{kLoadProgram, "LoadProgram", RequestDevice::Config},
+    RequestInfo{kMemoryStart, "MemoryStart", RequestDevice::Config},
+    RequestInfo{kMemoryData, "MemoryData", RequestDevice::Config},
+    RequestInfo{kSetLeftRate, "SetLeftRate", RequestDevice::Config},
+    RequestInfo{kSetRightRate, "SetRightRate", RequestDevice::Config},
+    RequestInfo{kSetCodecRate, "SetCodecRate", RequestDevice::Config},
+    RequestInfo{kGetLeftRate, "GetLeftRate", RequestDevice::Config},
+    RequestInfo{kGetRightRate, "GetRightRate", RequestDevice::Config},
+    RequestInfo{kGetCodecRate, "GetCodecRate", RequestDevice::Config},
+    RequestInfo{kCalibrationStep, "CalibrationStep", RequestDevice::Config},
+    RequestInfo{kApplyCalibration, "ApplyCalibration", RequestDevice::Config},
+    RequestInfo{kSetMaxVoltage, "SetMaxVoltage", RequestDevice::Config},
+    RequestInfo{kGetMaxVoltage, "GetMaxVoltage", RequestDevice::Config},
+    RequestInfo{kGetBoardInfo, "GetBoardInfo", RequestDevice::Config},
+    RequestInfo{kConfirmBoard, "ConfirmBoard", RequestDevice::Config},
+    RequestInfo{kPrepareBoard, "PrepareBoard", RequestDevice::Config},
+    RequestInfo{kWatchdogStart, "WatchdogStart", RequestDevice::Config},
+    RequestInfo{kWatchdogStop, "WatchdogStop", RequestDevice::Config},
+    RequestInfo{kWatchdogKick, "WatchdogKick", RequestDevice::Config},
+    RequestInfo{kWriteBoardId, "WriteBoardId", RequestDevice::Config},
+    RequestInfo{kPushSwitch, "PushSwitch", RequestDevice::Config},
+    RequestInfo{kGetLineState, "GetLineState", RequestDevice::LineInput},
+    RequestInfo{kSetLineState, "SetLineState", RequestDevice::LineInput},
+    RequestInfo{kGetLineSettings, "GetLineSettings", RequestDevice::LineInput},
+    RequestInfo{kSetLineSettings, "SetLineSettings", RequestDevice::LineInput},
+    RequestInfo{kInterfacePower, "InterfacePower", RequestDevice::LineInput},
+    RequestInfo{kGetAmplitudes, "GetAmplitudes", RequestDevice::LineInput},
+    RequestInfo{kSetAmplitudes, "SetAmplitudes", RequestDevice::LineInput},
+    RequestInfo{kStream, "Stream", RequestDevice::Stream},
+    RequestInfo{kGetCounters, "GetCounters", RequestDevice::Stream},
+    RequestInfo{kSetAttenuation, "SetAttenuation", RequestDevice::Stream},
+    RequestInfo{kGetAttenuation, "GetAttenuation", RequestDevice::Stream},
+    RequestInfo{kGetBufferState, "GetBufferState", RequestDevice::Stream},
+    RequestInfo{kSetAttenuation2, "SetAttenuation2", RequestDevice::Stream},
+    RequestInfo{kGetAttenuation2, "GetAttenuation2", RequestDevice::Stream},
+    RequestInfo{kSyncCodecInput, "SyncCodecInput", RequestDevice::Stream},
+    RequestInfo{kOutputMode, "OutputMode", RequestDevice::LeftOutput},
+};
 
 } // namespace req

@@ -31,15 +31,27 @@ CVirtualDevice::~CVirtualDevice() {
     }
 }
 
+namespace {
+// A library that reports more bytes than the buffer holds misbehaves: the operation fails with no bytes.
+uint32_t Bounded(uint32_t ok, uint32_t size, uint32_t* count) {
+    if (count && *count > size) {
+        *count = 0;
+        return 0;
+    }
+    return ok;
+}
+} // namespace
+
 uint32_t CVirtualDevice::Read(void* buffer, uint32_t size, uint32_t* done) {
-    return static_cast<uint32_t>(m_read(m_handle, buffer, size, done));
+    return Bounded(static_cast<uint32_t>(m_read(m_handle, buffer, size, done)), size, done);
 }
 
 uint32_t CVirtualDevice::Write(const void* buffer, uint32_t size, uint32_t* done) {
-    return static_cast<uint32_t>(m_write(m_handle, buffer, size, done));
+    return Bounded(static_cast<uint32_t>(m_write(m_handle, buffer, size, done)), size, done);
 }
 
 uint32_t CVirtualDevice::DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output,
                                       uint32_t outputSize, uint32_t* returned) {
-    return static_cast<uint32_t>(m_control(m_handle, code, input, inputSize, output, outputSize, returned));
+    return Bounded(static_cast<uint32_t>(m_control(m_handle, code, input, inputSize, output, outputSize, returned)),
+                   outputSize, returned);
 }

@@ -65,6 +65,13 @@ std::optional<uint32_t> Faults::FireShort(const std::string& device, uint32_t co
     return std::nullopt;
 }
 
+std::optional<uint32_t> Faults::FireOver(const std::string& device, uint32_t code) {
+    std::lock_guard lock(m_mutex);
+    if (FaultRule* rule = Match(FaultRule::Kind::Over, device, code))
+        return rule->shortBy;
+    return std::nullopt;
+}
+
 bool Faults::Parse(const std::string& text, std::vector<FaultRule>* rules, std::string* error) {
     std::istringstream in(text);
     std::string entry;
@@ -84,16 +91,19 @@ bool Faults::Parse(const std::string& text, std::vector<FaultRule>* rules, std::
             rule.kind = FaultRule::Kind::Fail;
         else if (kind == "short")
             rule.kind = FaultRule::Kind::Short;
+        else if (kind == "over")
+            rule.kind = FaultRule::Kind::Over;
         else if (kind == "refuse")
             rule.kind = FaultRule::Kind::Refuse;
         else if (kind == "vanish")
             rule.kind = FaultRule::Kind::Vanish;
         else {
-            *error = "unknown fault kind \"" + kind + "\" (fail, short, refuse, vanish)";
+            *error = "unknown fault kind \"" + kind + "\" (fail, short, over, refuse, vanish)";
             return false;
         }
         rule.device = fields[1];
-        const size_t maxFields = rule.kind == FaultRule::Kind::Short ? 4 : rule.kind == FaultRule::Kind::Refuse ? 2 : 3;
+        const bool counted = rule.kind == FaultRule::Kind::Short || rule.kind == FaultRule::Kind::Over;
+        const size_t maxFields = counted ? 4 : rule.kind == FaultRule::Kind::Refuse ? 2 : 3;
         if (fields.size() > maxFields) {
             *error = "too many fields in fault \"" + entry + "\"";
             return false;

@@ -1,4 +1,5 @@
-// Injected faults: fail a request, answer it short, refuse an open, or let a device vanish.
+// Injected faults: fail a request, answer it short or with more bytes than asked, refuse an open, or let a
+// device vanish.
 #pragma once
 
 #include <cstdint>
@@ -10,12 +11,12 @@
 namespace sim {
 
 struct FaultRule {
-    enum class Kind { Fail, Short, Refuse, Vanish };
+    enum class Kind { Fail, Short, Over, Refuse, Vanish };
     Kind kind = Kind::Fail;
     // Matches a full device name ("VSIM0\VELTRIN_CFG"), a base ("VSIM0"), a leaf ("VELTRIN_CFG") or "*".
     std::string device = "*";
-    uint32_t code = 0;    // 0: any request (Fail, Short, Vanish)
-    uint32_t shortBy = 1; // Short: bytes withheld from the answer
+    uint32_t code = 0;    // 0: any request (Fail, Short, Over, Vanish)
+    uint32_t shortBy = 1; // Short: bytes withheld from the answer; Over: bytes claimed beyond the buffer
     int remaining = -1;   // how many more times it fires; -1: always
 };
 
@@ -27,9 +28,11 @@ public:
     // Consumes one firing of the first matching rule of that kind.
     bool Fire(FaultRule::Kind kind, const std::string& device, uint32_t code);
     std::optional<uint32_t> FireShort(const std::string& device, uint32_t code);
+    // Bytes an answer claims beyond its buffer (a misbehaving driver), when an Over rule fires.
+    std::optional<uint32_t> FireOver(const std::string& device, uint32_t code);
 
-    // "fail:DEVICE[:CODE]", "short:DEVICE[:CODE[:BYTES]]", "refuse:DEVICE", "vanish:DEVICE[:CODE]",
-    // comma-separated. On a fault returns false and says what is wrong.
+    // "fail:DEVICE[:CODE]", "short:DEVICE[:CODE[:BYTES]]", "over:DEVICE[:CODE[:BYTES]]", "refuse:DEVICE",
+    // "vanish:DEVICE[:CODE]", comma-separated. On a fault returns false and says what is wrong.
     static bool Parse(const std::string& text, std::vector<FaultRule>* rules, std::string* error);
 
 private:

@@ -103,7 +103,11 @@ uint32_t Simulator::Read(int32_t handle, void* buffer, uint32_t size, uint32_t* 
     const auto open = Find(handle);
     if (!open || Vanishes(handle, open->name, 0) || m_faults.Fire(FaultRule::Kind::Fail, open->name, 0))
         return 0;
-    return m_boards[open->board]->Read(open->device, buffer, size, done);
+    const uint32_t ok = m_boards[open->board]->Read(open->device, buffer, size, done);
+    if (ok && done)
+        if (const auto extra = m_faults.FireOver(open->name, 0))
+            *done = size + *extra; // claims bytes it never wrote
+    return ok;
 }
 
 uint32_t Simulator::Write(int32_t handle, const void* buffer, uint32_t size, uint32_t* done) {
@@ -133,6 +137,8 @@ uint32_t Simulator::Control(int32_t handle, uint32_t code, const void* input, ui
     if (ok) {
         if (const auto withheld = m_faults.FireShort(open->name, code))
             count = count > *withheld ? count - *withheld : 0;
+        else if (const auto extra = m_faults.FireOver(open->name, code))
+            count = outputSize + *extra; // claims more than the buffer holds; nothing is written past it
     }
     if (returned)
         *returned = count;

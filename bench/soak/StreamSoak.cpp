@@ -1,7 +1,9 @@
 // The streaming soak: N simulated boards with both stereo channels (and, with --codec, every codec line
 // recording and playing) running for T seconds inside the real pages and workers, on the simulator's
 // real-time clock. Prints underruns, lost input bytes, CPU per channel (% of one core), the
-// user-interface thread's event-loop latency p50/p99 and the peak memory.
+// user-interface thread's event-loop latency p50/p99 and the peak memory. With --codec every line input
+// captures the counting sequence (sample k is k) into a file, and each file is checked afterwards for
+// lost or doubled samples.
 //
 //   bench_stream_soak [--boards N] [--seconds T] [--rate HZ] [--codec]
 #include "Device.h"
@@ -11,9 +13,12 @@
 #include "CodecTabsPage.h"
 #endif
 #include "PageContext.h"
+#include "Settings.h"
 
 #include <QApplication>
+#include <QCheckBox>
 #include <QEventLoop>
+#include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSettings>
@@ -105,13 +110,49 @@ int StartAll(QWidget& page, uint32_t rate) {
         if (!name.endsWith(QStringLiteral("StartButton")))
             continue;
         const QString prefix = name.left(name.size() - int(std::strlen("StartButton")));
+        // The rate field next to this Start: every codec line has one of the same name.
+        QWidget* group = start->parentWidget();
         for (const char* field : {"Rate", "RateEdit"})
-            if (auto* edit = page.findChild<QLineEdit*>(prefix + QLatin1String(field)))
+            if (auto* edit = group->findChild<QLineEdit*>(prefix + QLatin1String(field)))
                 edit->setText(QString::number(rate));
         start->click();
+        // Between two clicks of a user the event loop runs; without it the workers already started would
+        // wait for the user-interface thread through every later start.
+        QCoreApplication::processEvents();
         ++started;
     }
     return started;
+}
+
+// Missing and repeated samples in a recording of the counting sequence, and its sample count.
+struct SequenceCheck {
+    uint64_t samples = 0;
+    uint64_t lost = 0;
+    uint64_t doubled = 0;
+    int64_t firstFault = -1; // the sample where the first gap or repeat shows
+};
+
+SequenceCheck CheckSequence(const QString& path) {
+    SequenceCheck check;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return check;
+    const QByteArray bytes = file.readAll();
+    uint16_t expected = 0; // the line's first sample since its start
+    for (qsizetype i = 4; i + 1 < bytes.size(); i += 2) {
+        const auto sample =
+            static_cast<uint16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+        const auto step = static_cast<uint16_t>(sample - expected);
+        if (step != 0 && check.firstFault < 0)
+            check.firstFault = static_cast<int64_t>(check.samples);
+        if (step < 0x8000)
+            check.lost += step; // samples skipped on the way to this one
+        else
+            check.doubled += 0x10000u - step; // came back: these samples arrived twice
+        expected = static_cast<uint16_t>(sample + 1);
+        ++check.samples;
+    }
+    return check;
 }
 
 } // namespace
@@ -132,6 +173,12 @@ int main(int argc, char** argv) {
         configs.push_back(config);
     }
     sim::Simulator simulator(configs, std::make_shared<sim::SteadyClock>());
+    for (size_t b = 0; b < simulator.BoardCount(); ++b) {
+        auto lock = simulator.BoardAt(b).Lock();
+        simulator.BoardAt(b).Streams().SetInputSignal(sim::InputSignal::Sequence);
+    }
+    QTemporaryDir recordings;
+    std::vector<QString> recorded;
 
     std::vector<std::unique_ptr<CDevice>> devices;
     auto open = [&](int board, const std::string& leaf) -> CDevice* {
@@ -174,6 +221,16 @@ int main(int argc, char** argv) {
             if (!codec->OnInitDialog()) {
                 std::fprintf(stderr, "board %d: the codec page did not start\n", b);
                 return 1;
+            }
+            for (int tab = 0; tab < codec->Tabs()->count(); ++tab) {
+                QWidget* line = codec->Tabs()->widget(tab);
+                auto* write = line->findChild<QCheckBox*>(QStringLiteral("inputWriteFile"));
+                auto* name = line->findChild<QLineEdit*>(QStringLiteral("inputFileName"));
+                if (!write || !name)
+                    continue;
+                recorded.push_back(recordings.filePath(QStringLiteral("board%1-line%2.raw").arg(b).arg(tab)));
+                write->setChecked(true);
+                name->setText(recorded.back());
             }
             pages.push_back(codec);
         }
@@ -234,14 +291,35 @@ int main(int argc, char** argv) {
             played += stats.bytesPlayed;
         }
     }
-    for (CPageDlg* page : pages)
-        page->Shutdown();
+    {
+        // As the main window closes: the pages store their settings in one batch, so none of them holds
+        // up the user-interface thread (and the workers reporting to it) with a disk flush per value.
+        const SettingsBatch batch;
+        for (CPageDlg* page : pages)
+            page->Shutdown();
+    }
+    SequenceCheck sequence;
+    for (const QString& path : recorded) {
+        const SequenceCheck one = CheckSequence(path);
+        if (one.firstFault >= 0)
+            std::fprintf(stderr, "%s: %llu lost, %llu doubled, the first at sample %lld of %llu\n", qPrintable(path),
+                         static_cast<unsigned long long>(one.lost), static_cast<unsigned long long>(one.doubled),
+                         static_cast<long long>(one.firstFault), static_cast<unsigned long long>(one.samples));
+        sequence.samples += one.samples;
+        sequence.lost += one.lost;
+        sequence.doubled += one.doubled;
+    }
 
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("boards %d, channels %d, rate %u Hz, %.1f s\n", options.boards, channels, options.rate, wall);
     std::printf("underruns            %llu\n", static_cast<unsigned long long>(underruns));
     std::printf("lost input bytes     %llu\n", static_cast<unsigned long long>(lost));
+    if (!recorded.empty())
+        std::printf("recordings           %zu, %llu samples (%.0f per line and second), %llu lost, %llu doubled\n",
+                    recorded.size(), static_cast<unsigned long long>(sequence.samples),
+                    static_cast<double>(sequence.samples) / (wall * static_cast<double>(recorded.size())),
+                    static_cast<unsigned long long>(sequence.lost), static_cast<unsigned long long>(sequence.doubled));
     std::printf("bytes played         %llu (%.0f per channel and second)\n", static_cast<unsigned long long>(played),
                 static_cast<double>(played) / (wall * std::max(1, channels)));
     std::printf("cpu per channel      %.3f %% of one core (whole process incl. the simulated boards)\n",
@@ -249,5 +327,5 @@ int main(int argc, char** argv) {
     std::printf("ui thread            %.1f %% of one core\n", 100.0 * uiCpu / wall);
     std::printf("ui latency p50/p99   %.2f / %.2f ms\n", Percentile(latencies, 0.50), Percentile(latencies, 0.99));
     std::printf("peak memory          %ld MiB\n", usage.ru_maxrss / 1024);
-    return underruns == 0 && lost == 0 ? 0 : 1;
+    return underruns == 0 && lost == 0 && sequence.lost == 0 && sequence.doubled == 0 ? 0 : 1;
 }

@@ -29,14 +29,17 @@ void Feed(StreamChannel& channel, int32_t samples, std::span<int16_t> buffer) {
     if (produced <= 0)
         return; // end of the data or a read error: nothing to write this pass
     uint32_t written = 0;
-    if (channel.device->Write(buffer.data(), static_cast<uint32_t>(produced) * 2, &written))
+    const auto size = static_cast<uint32_t>(produced) * 2;
+    if (channel.device->Write(buffer.data(), size, &written) && written <= size)
         channel.bytesWritten.fetch_add(written, std::memory_order_relaxed);
 }
 
 // Takes what the input has gathered and, while recording, appends it to the recording.
 void Drain(StreamChannel& channel, int32_t samples, std::span<int16_t> buffer) {
     uint32_t got = 0;
-    if (!channel.device->Read(buffer.data(), static_cast<uint32_t>(samples) * 2, &got) || got == 0)
+    const auto size = static_cast<uint32_t>(samples) * 2;
+    // A count beyond the buffer is a misbehaving driver's: nothing of it is trusted or recorded.
+    if (!channel.device->Read(buffer.data(), size, &got) || got == 0 || got > size)
         return;
     if (channel.source.load(std::memory_order_relaxed) != StreamChannel::kRecording)
         return;

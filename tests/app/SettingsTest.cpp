@@ -3,6 +3,7 @@
 #include "SettingsSandbox.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QSettings>
 #include <gtest/gtest.h>
 
@@ -54,4 +55,27 @@ TEST(Settings, EachWriteIsVisibleToAnotherReaderAtOnce) {
     EXPECT_EQ(Raw().value("DEV1/SINE/FREQ").toInt(), 1000);
     EXPECT_TRUE(WriteAppInt("LOAD_PROGRAM_ON_START", 1));
     EXPECT_EQ(ReadAppInt("LOAD_PROGRAM_ON_START", 0), 1);
+}
+
+TEST(Settings, BatchedWritesAreReadAtOnceAndReachTheFileWhenTheBatchEnds) {
+    SettingsSandbox sandbox;
+    WriteBoardInt(0, "PCM", "MODE", 1); // the file exists before the batch
+    const QString path = Raw().fileName();
+    auto fileText = [&] {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    };
+    {
+        const SettingsBatch batch;
+        const SettingsBatch nested;
+        EXPECT_TRUE(WriteBoardInt(1, "SINE", "FREQ", 1000));
+        EXPECT_TRUE(WriteBoardFile(1, "PCM\\LEFT", "/tmp/a.raw"));
+        EXPECT_EQ(ReadBoardInt(1, "SINE", "FREQ", 0), 1000);
+        EXPECT_EQ(ReadBoardFile(1, "PCM\\LEFT"), "/tmp/a.raw");
+        EXPECT_FALSE(fileText().contains("FREQ")) << "written before the batch ended";
+    }
+    EXPECT_TRUE(fileText().contains("FREQ=1000"));
+    EXPECT_TRUE(fileText().contains("MODE=1"));
+    WriteBoardInt(1, "SINE", "FREQ", 2000); // after the batch, each write is stored at once again
+    EXPECT_TRUE(fileText().contains("FREQ=2000"));
 }

@@ -30,15 +30,17 @@ TEST(FaultTexts, ParsesEveryKindAndRefusesNonsense) {
     std::vector<sim::FaultRule> rules;
     std::string error;
     ASSERT_TRUE(sim::Faults::Parse("fail:VSIM0\\VELTRIN_CFG:0x222470,short:*:0x222470:3,refuse:LINE_OUT_LEFT,"
-                                   "vanish:VSIM1",
+                                   "vanish:VSIM1,over:*:0x222420:7",
                                    &rules, &error))
         << error;
-    ASSERT_EQ(rules.size(), 4u);
+    ASSERT_EQ(rules.size(), 5u);
     EXPECT_EQ(rules[0].code, 0x222470u);
     EXPECT_EQ(rules[1].shortBy, 3u);
     EXPECT_EQ(rules[2].kind, sim::FaultRule::Kind::Refuse);
     EXPECT_EQ(rules[3].code, 0u);
-    for (const char* text : {"explode:*", "fail", "fail:*:xyz", "refuse:*:0x222470", "short:*:1:0"}) {
+    EXPECT_EQ(rules[4].kind, sim::FaultRule::Kind::Over);
+    EXPECT_EQ(rules[4].shortBy, 7u);
+    for (const char* text : {"explode:*", "fail", "fail:*:xyz", "refuse:*:0x222470", "short:*:1:0", "over:*:1:0"}) {
         rules.clear();
         EXPECT_FALSE(sim::Faults::Parse(text, &rules, &error)) << text;
     }

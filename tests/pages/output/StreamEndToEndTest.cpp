@@ -176,3 +176,71 @@ TEST_F(StreamEndToEnd, LoopbackRecordingHoldsThePlayedFile) {
     EXPECT_NE(std::search(recorded.begin(), recorded.end(), tone.begin(), tone.end()), recorded.end())
         << "the whole file, sample for sample, in " << recorded.size() << " recorded samples";
 }
+
+// Counts the bytes a device handed over in successful reads; once told, its reads claim more bytes than
+// the buffer holds, as a misbehaving driver's might.
+class CountingReads final : public CDevice {
+public:
+    explicit CountingReads(std::unique_ptr<CDevice> inner) : m_inner(std::move(inner)) {}
+    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
+        const uint32_t ok = m_inner->Read(buffer, size, done);
+        if (ok && claimBeyond.load())
+            *done = size + claimBeyond.load();
+        else if (ok)
+            delivered += *done;
+        return ok;
+    }
+    uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
+        return m_inner->Write(buffer, size, done);
+    }
+    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
+                          uint32_t* returned) override {
+        return m_inner->DevIoControl(code, input, inputSize, output, outputSize, returned);
+    }
+    uint32_t Cancel() override { return m_inner->Cancel(); }
+    std::atomic<uint64_t> delivered{0};
+    std::atomic<uint32_t> claimBeyond{0};
+
+private:
+    std::unique_ptr<CDevice> m_inner;
+};
+
+TEST_F(StreamEndToEnd, RecordingKeepsEverythingDeliveredWhenTheBoardMisbehavesOrVanishes) {
+    struct Case {
+        const char* what;
+        bool vanish;          // every request on the board fails from then on
+        uint32_t claimBeyond; // or the reads claim this many bytes more than their buffer
+    };
+    const Case cases[] = {{"board vanishes", true, 0}, {"reads claim more than the buffer", false, 4096}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimFixtureBoards b{{sim::BoardConfig{}}};
+        {
+            auto lock = b.simulator->BoardAt(0).Lock();
+            b.simulator->BoardAt(0).Streams().SetInputSignal(sim::InputSignal::Sequence);
+        }
+        auto input = std::make_unique<CountingReads>(b.Open(0, "PHONE_LINE1_IN_DEV"));
+        const std::string path = dir.Path(std::string("lost-") + (c.vanish ? "v" : "o"));
+        StreamChannel channel;
+        StartRecording(channel, input.get(), path);
+        LockstepSink sink({&channel});
+        CStreamWorker worker({&channel}, sink);
+        ASSERT_TRUE(worker.Start());
+        Run(sink, 10, 70ms, b);
+        if (c.vanish)
+            b.simulator->FaultInjection().Add({sim::FaultRule::Kind::Vanish, "VSIM0", 0, 1, -1});
+        input->claimBeyond = c.claimBeyond;
+        const auto lossStart = std::chrono::steady_clock::now();
+        Run(sink, 6, 70ms, b); // the worker keeps its pace: it still waits between passes
+        EXPECT_GE(std::chrono::steady_clock::now() - lossStart, 5 * CStreamWorker::kPeriod);
+        channel.TakeRecording();
+        worker.RequestStop();
+        worker.Join();
+
+        const std::vector<int16_t> recorded = Samples(ReadAll(path), 4);
+        EXPECT_EQ(recorded.size() * 2, input->delivered.load()) << "every delivered sample, nothing more";
+        EXPECT_GE(recorded.size(), 9u * 1120u);
+        for (size_t i = 0; i < recorded.size(); ++i)
+            ASSERT_EQ(recorded[i], static_cast<int16_t>(i)) << "sample " << i;
+    }
+}

@@ -1,5 +1,6 @@
 // libFuzzer target for the sound-file reader: any bytes as a file, opened, read in varied blocks,
-// rewound and read again; the samples must be the file's own bytes and the bookkeeping must add up.
+// rewound and read again. Whether it opens, its layout, rate and data start are worked out here from the
+// bytes themselves; the samples must be the file's own bytes and the bookkeeping must add up.
 #include "SoundFile.h"
 
 #include <cstdint>
@@ -27,6 +28,28 @@ void Require(bool condition) {
         std::abort();
 }
 
+uint32_t Le32(const uint8_t* b) { return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24; }
+
+// What the bytes say: a file of 106 bytes or more opens; it is TRN when it starts with the first 20
+// characters of the tag (rate at 102, data at 106), otherwise raw (rate in the first 4 bytes, data at
+// 4); a rate beyond the signed 32-bit range is refused.
+struct Expected {
+    bool opens = false;
+    int64_t dataStart = 0;
+    uint32_t rate = 0;
+};
+
+Expected FromBytes(const uint8_t* data, size_t size) {
+    Expected e;
+    if (size < 106)
+        return e;
+    const bool trn = std::memcmp(data, "KVRautoidentification", 20) == 0;
+    e.dataStart = trn ? 106 : 4;
+    e.rate = Le32(data + (trn ? 102 : 0));
+    e.opens = e.rate <= 0x7FFFFFFFu;
+    return e;
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -39,15 +62,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!written)
         return 0;
 
+    const Expected expected = FromBytes(data, size);
     CSoundFile file;
-    if (!file.OpenForReading(path)) {
+    const bool opened = file.OpenForReading(path);
+    Require(opened == expected.opens);
+    if (!opened) {
         Require(!file.IsOpen());
         return 0;
     }
-    Require(size >= CSoundFile::kTrnHeaderSize);
-    Require(file.DataStart() == 4 || file.DataStart() == CSoundFile::kTrnHeaderSize);
+    Require(file.DataStart() == expected.dataStart);
+    Require(file.SampleRate() == expected.rate);
     Require(file.DataEnd() == static_cast<int64_t>(size));
-    Require(file.SampleRate() <= 0x7FFFFFFFu);
 
     // Block sizes taken from the input itself, so the fuzzer steers them too.
     std::vector<unsigned char> seen;
@@ -65,8 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         seen.insert(seen.end(), raw, raw + bytes);
     }
     Require(file.Position() == file.DataEnd());
-    Require(seen.size() == size - static_cast<size_t>(file.DataStart()));
-    Require(seen.empty() || std::memcmp(seen.data(), data + file.DataStart(), seen.size()) == 0);
+    Require(seen.size() == size - static_cast<size_t>(expected.dataStart));
+    Require(seen.empty() || std::memcmp(seen.data(), data + expected.dataStart, seen.size()) == 0);
     Require(file.ReadSamples(10, buffer.data()) == 0);
 
     Require(file.Rewind());

@@ -1,0 +1,108 @@
+// Start to first painted window: the program with ten demo boards against a minimal Qt Widgets program,
+// each launched as a fresh process the same way, alternately, several times. Prints the median and the
+// best of each and their ratio.
+//
+//   bench_startup [--runs N]     (QT_QPA_PLATFORM is passed on; offscreen when unset)
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Milliseconds from launch to the "painted" line, or a negative number when it never came.
+double TimeToFirstPaint(const std::string& program, const std::vector<std::string>& args) {
+    int out[2];
+    if (pipe(out) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addclose(&actions, out[0]);
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& a : args)
+        argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const auto start = Clock::now();
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    close(out[1]);
+    if (spawned != 0) {
+        close(out[0]);
+        return -1;
+    }
+    double ms = -1;
+    std::string text;
+    pollfd fd{out[0], POLLIN, 0};
+    while (poll(&fd, 1, 30000) > 0) {
+        char buffer[256];
+        const ssize_t n = read(out[0], buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        text.append(buffer, static_cast<size_t>(n));
+        if (text.find("painted") != std::string::npos) {
+            ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+            break;
+        }
+    }
+    close(out[0]);
+    kill(pid, SIGKILL); // normally gone already
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return ms;
+}
+
+double Median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    int runs = 10;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (std::strcmp(argv[i], "--runs") == 0)
+            runs = std::max(1, std::atoi(argv[++i]));
+    const std::string self = argv[0];
+    const std::string dir = self.substr(0, self.rfind('/') + 1);
+
+    setenv("QT_QPA_PLATFORM", getenv("QT_QPA_PLATFORM") ? getenv("QT_QPA_PLATFORM") : "offscreen", 1);
+    std::string boards;
+    for (int b = 0; b < 10; ++b)
+        boards += (b ? "," : "") + std::string("0x310:") + std::to_string(100 + b) + ":8";
+    setenv("VELTRIN_SIM_BOARDS", boards.c_str(), 1);
+    // Its own single-instance name, so a copy of the program already running elsewhere does not answer.
+    setenv("USER", ("veltrin-startup-bench-" + std::to_string(getpid())).c_str(), 1);
+
+    std::vector<double> minimal, program;
+    for (int r = 0; r < runs; ++r) {
+        minimal.push_back(TimeToFirstPaint(dir + "bench_startup_minimal", {}));
+        program.push_back(TimeToFirstPaint(dir + "bench_startup_program", {"--demo"}));
+        if (minimal.back() < 0 || program.back() < 0) {
+            std::fprintf(stderr, "run %d: a window was never painted\n", r);
+            return 1;
+        }
+    }
+    const double m = Median(minimal), p = Median(program);
+    std::printf("start to first painted window, %d runs each (median / best)\n", runs);
+    std::printf("minimal Qt Widgets program   %.0f / %.0f ms\n", m, *std::min_element(minimal.begin(), minimal.end()));
+    std::printf("program, ten demo boards     %.0f / %.0f ms\n", p, *std::min_element(program.begin(), program.end()));
+    std::printf("ratio (medians)              %.2f (goal <= 2)\n", p / m);
+    return 0;
+}
