@@ -32,7 +32,6 @@ bool WriteAppBytes(const QString& entry, const QByteArray& value);
 // The stored bytes, or empty ones when the entry is absent.
 QByteArray ReadAppBytes(const QString& entry);
 
-
 // While alive (on the user-interface thread), writes wait in memory and are stored together when it ends.
 // Each stored write costs a flush of the whole file to disk, so the window closing with every page
 // saving its settings would otherwise take many seconds. Reads see the waiting writes. Batches nest.
