@@ -78,6 +78,12 @@ template <typename Block> bool SendBlock(CDevice& device, uint32_t code, const B
     return CheckedControl(device, code, bytes.data(), Block::kSize, nullptr, 0, &returned) != 0;
 }
 
+// A request whose input is a caller's buffer of any size (memory words).
+inline bool SendBytes(CDevice& device, uint32_t code, const uint8_t* data, uint32_t size) {
+    uint32_t returned = 0;
+    return CheckedControl(device, code, data, size, nullptr, 0, &returned) != 0;
+}
+
 // A request that carries nothing either way.
 inline bool SendEmpty(CDevice& device, uint32_t code) {
     uint32_t returned = 0;

@@ -36,8 +36,7 @@ Failure WriteMemory(CDevice& device, const MemoryOperation& op, const uint8_t* d
         return QStringLiteral("DSP memory operation isn't succesful");
     if (!StartOperation(device, op))
         return kCannotStart;
-    uint32_t returned = 0;
-    if (!device.DevIoControl(req::kMemoryData, data, bytes, nullptr, 0, &returned))
+    if (!SendBytes(device, req::kMemoryData, data, bytes))
         return QStringLiteral("DSP memory operation isn't succesful");
     return std::nullopt;
 }

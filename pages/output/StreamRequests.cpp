@@ -5,9 +5,7 @@
 #include "RequestCodes.h"
 
 bool AnswersSecondSet(CDevice& device) {
-    uint8_t bytes[AttenuationBlock::kSize] = {};
-    uint32_t returned = 0;
-    return CheckedControl(device, req::kGetAttenuation2, nullptr, 0, bytes, sizeof bytes, &returned) != 0;
+    return QueryRaw<AttenuationBlock::kSize>(device, req::kGetAttenuation2).ok != 0;
 }
 
 std::optional<AttenuationBlock> GetAttenuation(CDevice& device, bool secondSet) {
