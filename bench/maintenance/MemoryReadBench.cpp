@@ -4,6 +4,7 @@
 #include "Device.h"
 #include "MemoryPage.h"
 #include "Prompts.h"
+#include "SimDevice.h"
 #include "Simulator.h"
 
 #include <QApplication>
@@ -20,27 +21,6 @@
 
 namespace {
 
-class BenchDevice final : public CDevice {
-public:
-    BenchDevice(sim::Simulator& simulator, int32_t handle) : m_sim(simulator), m_handle(handle) {}
-    ~BenchDevice() override { m_sim.Close(m_handle); }
-    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
-        return m_sim.Read(m_handle, buffer, size, done);
-    }
-    uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
-        return m_sim.Write(m_handle, buffer, size, done);
-    }
-    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
-                          uint32_t* returned) override {
-        return m_sim.Control(m_handle, code, input, inputSize, output, outputSize, returned);
-    }
-    uint32_t Cancel() override { return 0; }
-
-private:
-    sim::Simulator& m_sim;
-    int32_t m_handle;
-};
-
 // A message means the read failed: the figure would be worthless, so the run ends with it.
 class FailingPrompts final : public IPrompts {
 public:
@@ -53,7 +33,7 @@ public:
 
 void BM_ReadWholeMemoryWithTheListFilled(benchmark::State& state) {
     sim::Simulator simulator({sim::BoardConfig{}}, std::make_shared<sim::SteadyClock>());
-    BenchDevice cfg(simulator, simulator.Create("VSIM0\\VELTRIN_CFG"));
+    SimDevice cfg(simulator, simulator.Create("VSIM0\\VELTRIN_CFG"));
     CMemoryPage page(&cfg, 0x310);
     page.resize(900, 600);
     page.show();

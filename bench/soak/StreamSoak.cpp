@@ -8,6 +8,7 @@
 //   bench_stream_soak [--boards N] [--seconds T] [--rate HZ] [--codec]
 #include "Device.h"
 #include "OutputPage.h"
+#include "SimDevice.h"
 #include "Simulator.h"
 #ifdef VELTRIN_SOAK_CODEC
 #include "CodecTabsPage.h"
@@ -44,27 +45,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 // A device handle on the in-process simulator.
-class SoakDevice final : public CDevice {
-public:
-    SoakDevice(sim::Simulator& simulator, int32_t handle) : m_sim(simulator), m_handle(handle) {}
-    ~SoakDevice() override { m_sim.Close(m_handle); }
-    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
-        return m_sim.Read(m_handle, buffer, size, done);
-    }
-    uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
-        return m_sim.Write(m_handle, buffer, size, done);
-    }
-    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
-                          uint32_t* returned) override {
-        return m_sim.Control(m_handle, code, input, inputSize, output, outputSize, returned);
-    }
-    uint32_t Cancel() override { return 0; }
-
-private:
-    sim::Simulator& m_sim;
-    int32_t m_handle;
-};
-
 struct Options {
     int boards = 10;
     int seconds = 10;
@@ -185,7 +165,7 @@ int main(int argc, char** argv) {
         const int32_t handle = simulator.Create(simulator.BaseName(static_cast<uint32_t>(board)) + "\\" + leaf);
         if (handle < 0)
             return nullptr;
-        devices.push_back(std::make_unique<SoakDevice>(simulator, handle));
+        devices.push_back(std::make_unique<SimDevice>(simulator, handle));
         return devices.back().get();
     };
 

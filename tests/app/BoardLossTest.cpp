@@ -5,7 +5,7 @@
 #include "MainDlg.h"
 #include "RecordingPrompts.h"
 #include "SettingsSandbox.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

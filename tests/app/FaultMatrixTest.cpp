@@ -6,7 +6,7 @@
 #include "DeviceNames.h"
 #include "LineRequests.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 #include "StreamRequests.h"
 
 #include <gtest/gtest.h>

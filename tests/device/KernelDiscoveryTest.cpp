@@ -2,7 +2,7 @@
 #include "BoardDiscovery.h"
 #include "RecordingDevice.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 #include "Device.h"
 #include "OutputPage.h"
 #include "Prompts.h"
+#include "SimDevice.h"
 #include "Simulator.h"
 
 #include <QApplication>
@@ -20,27 +21,6 @@
 #include <vector>
 
 namespace {
-
-class FuzzDevice final : public CDevice {
-public:
-    FuzzDevice(sim::Simulator& simulator, int32_t handle) : m_sim(simulator), m_handle(handle) {}
-    ~FuzzDevice() override { m_sim.Close(m_handle); }
-    uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
-        return m_sim.Read(m_handle, buffer, size, done);
-    }
-    uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override {
-        return m_sim.Write(m_handle, buffer, size, done);
-    }
-    uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
-                          uint32_t* returned) override {
-        return m_sim.Control(m_handle, code, input, inputSize, output, outputSize, returned);
-    }
-    uint32_t Cancel() override { return 0; }
-
-private:
-    sim::Simulator& m_sim;
-    int32_t m_handle;
-};
 
 // Messages go nowhere and every file dialog is cancelled: nothing may wait for a user.
 class SilentPrompts final : public IPrompts {
@@ -130,7 +110,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int32_t handle = simulator.Create("VSIM0\\" + leaf);
         if (handle < 0)
             return nullptr;
-        devices.push_back(std::make_unique<FuzzDevice>(simulator, handle));
+        devices.push_back(std::make_unique<SimDevice>(simulator, handle));
         return devices.back().get();
     };
     CDevice* cfg = open("VELTRIN_CFG");

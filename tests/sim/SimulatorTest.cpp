@@ -1,7 +1,7 @@
 // The simulated driver: device names, exclusivity, strict requests, fault injection, the environment.
 #include "RecordingDevice.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <gtest/gtest.h>
 

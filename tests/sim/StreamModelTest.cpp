@@ -2,7 +2,7 @@
 #include "BlockCodec.h"
 #include "RecordingDevice.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 #include "StreamBlocks.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The simulated board's voltmeter calibration: maximum voltage, strict step order, applying the coefficients.
 #include "LineModel.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The calibration page driving a simulated board: a full calibration corrects the line voltmeters.
 #include "CalibrationPage.h"
 #include "RecordingPrompts.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

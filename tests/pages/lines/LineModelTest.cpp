@@ -3,7 +3,7 @@
 #include "BlockCodec.h"
 #include "RecordingDevice.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <gtest/gtest.h>
 

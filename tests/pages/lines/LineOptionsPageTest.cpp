@@ -3,7 +3,7 @@
 #include "DropList.h"
 #include "LinePageFixture.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>

@@ -6,7 +6,7 @@
 #include "LinePageFixture.h"
 #include "RequestCodes.h"
 #include "Settings.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

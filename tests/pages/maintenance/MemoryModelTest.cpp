@@ -4,7 +4,7 @@
 #include "MemoryImage.h"
 #include "RecordingDevice.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "MemoryPage.h"
 #include "RecordingPrompts.h"
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

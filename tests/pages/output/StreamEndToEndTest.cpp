@@ -3,7 +3,7 @@
 // line's recording holds, in loopback, the file its output played. The test steps the board's clock
 // once per worker pass, so the outcome does not depend on how fast the machine is.
 #include "RequestCodes.h"
-#include "SimDevice.h"
+#include "SimFixture.h"
 #include "StreamChannel.h"
 #include "StreamRequests.h"
 #include "StreamWorker.h"

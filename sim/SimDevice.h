@@ -1,4 +1,5 @@
-// A device handle on an in-process simulator, for tests that want board behaviour without the library.
+// A device handle on an in-process simulator: the driver-library route without the library, for tests,
+// benchmarks and fuzz targets that want board behaviour in their own process.
 #pragma once
 
 #include "Device.h"
@@ -13,7 +14,12 @@ public:
     ~SimDevice() override { m_sim.Close(m_handle); }
 
     // Null when the simulator refuses the name.
-    static std::unique_ptr<CDevice> Open(sim::Simulator& simulator, const std::string& name);
+    static std::unique_ptr<CDevice> Open(sim::Simulator& simulator, const std::string& name) {
+        const int32_t handle = simulator.Create(name);
+        if (handle == -1)
+            return nullptr;
+        return std::make_unique<SimDevice>(simulator, handle);
+    }
 
     uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override {
         return m_sim.Read(m_handle, buffer, size, done);
@@ -30,17 +36,4 @@ public:
 private:
     sim::Simulator& m_sim;
     int32_t m_handle;
-};
-
-// A simulator on a manual clock, with its boards, for one test.
-struct SimFixtureBoards {
-    std::shared_ptr<sim::ManualClock> clock = std::make_shared<sim::ManualClock>();
-    std::unique_ptr<sim::Simulator> simulator;
-
-    explicit SimFixtureBoards(std::vector<sim::BoardConfig> boards)
-        : simulator(std::make_unique<sim::Simulator>(std::move(boards), clock)) {}
-    // Opens "VSIM<board>\<leaf>" (or the board's own base name).
-    std::unique_ptr<CDevice> Open(size_t board, const std::string& leaf) {
-        return SimDevice::Open(*simulator, simulator->BaseName(static_cast<uint32_t>(board)) + "\\" + leaf);
-    }
 };
