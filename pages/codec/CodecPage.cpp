@@ -264,11 +264,7 @@ bool CCodecPage::OpenChannel(int channel) {
     x.gainMin = now->min;
     x.gainValue = now->value;
     x.mute = now->mute;
-    {
-        const QSignalBlocker blocker(c.slider);
-        c.slider->setRange(x.gainMin, x.gainMax);
-        c.slider->setValue(x.gainMax + x.gainMin - x.gainValue);
-    }
+    PlaceSlider(c.slider, *now);
     SliderMoved(channel);
     {
         const QSignalBlocker blocker(c.mute);

@@ -228,11 +228,7 @@ bool COutputPage::OpenChannel(int channel) {
     x.attMin = now->min;
     x.attValue = now->value;
     x.mute = now->mute;
-    {
-        const QSignalBlocker blocker(c.slider);
-        c.slider->setRange(x.attMin, x.attMax);
-        c.slider->setValue(x.attMax + x.attMin - x.attValue);
-    }
+    PlaceSlider(c.slider, *now);
     SliderMoved(channel);
     {
         const QSignalBlocker blocker(c.mute);

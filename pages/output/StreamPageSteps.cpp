@@ -68,6 +68,12 @@ std::optional<AttenuationBlock> ApplySlider(CDevice& device, bool secondSet, Sli
     return now;
 }
 
+void PlaceSlider(QSlider* slider, const AttenuationBlock& reply) {
+    const QSignalBlocker blocker(slider);
+    slider->setRange(reply.min, reply.max);
+    slider->setValue(reply.max + reply.min - reply.value);
+}
+
 void ShowCounters(const StreamCounters& counters, int32_t rate, CLevelMeter* meter, QLabel* level, QLabel* count,
                   QLabel* time) {
     if (meter)

@@ -34,6 +34,10 @@ struct SliderRange {
 std::optional<AttenuationBlock> ApplySlider(CDevice& device, bool secondSet, SliderRange range, int32_t mute,
                                             QSlider* slider, QPushButton* muteButton);
 
+// Puts a device's attenuation (or gain) reply on the slider: its range and the value's place, top = max,
+// without counting as a slider move.
+void PlaceSlider(QSlider* slider, const AttenuationBlock& reply);
+
 // Shows a pass's counters: the level on the meter (when there is one) and as a number, the byte count and
 // its play time at `rate`.
 void ShowCounters(const StreamCounters& counters, int32_t rate, CLevelMeter* meter, QLabel* level, QLabel* count,
