@@ -37,8 +37,8 @@ bash tools/check-package.sh build
 echo "== Thread sanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON \
     -DVELTRIN_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target output_core_tests sim_tests
-TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/output_core_tests --gtest_brief=1
+cmake --build build-tsan -j "$jobs" --target stream_core_tests sim_tests
+TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/stream_core_tests --gtest_brief=1
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/sim_tests --gtest_brief=1
 
 # ---- Windows stays buildable: device access and the simulator library cross-compiled with mingw-w64
