@@ -2,6 +2,7 @@
 // as the phone line page and its dialogs.
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "CliSignals.h"
 #include "DialKeys.h"
 #include "LineRequests.h"
 #include "LineSettingsFields.h"
@@ -21,9 +22,7 @@ constexpr auto kToneDigitPause = 150ms;
 constexpr auto kPulseDigitPause = 900ms;
 constexpr auto kWatchPeriod = 100ms;
 
-int LineWord(const CliArgs& args, size_t index) {
-    return static_cast<int>(NumberWord(args.Word(index, "LINE"), "line number"));
-}
+int LineWord(const CliArgs& args, size_t index) { return LineNumber(args.Word(index, "LINE")); }
 
 CRecord StateRecord(int line, CDevice& device, bool shortForm) {
     CRecord r;
@@ -89,9 +88,10 @@ int LineStatus(CliContext& c) {
             last[i] = line;
             const QByteArray text =
                 c.Json() ? QJsonDocument(rows[i].Json()).toJson(QJsonDocument::Compact) : line.toUtf8();
-            std::printf("%s\n", text.constData());
-            std::fflush(stdout);
+            WriteStdout(text + '\n');
         }
+        if (StopSignal())
+            return kExitFailed; // main reports the signal
         if (seconds > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() >= seconds)
             return kExitPass;
         std::this_thread::sleep_for(kWatchPeriod);

@@ -57,8 +57,9 @@ QString Hex(uint32_t code) { return "0x" + QString::number(code, 16); }
 TEST_F(CliProgram, ListShowsTheBoardsInTabOrder) {
     const Result run = Start({"--demo", "--json", "list"});
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
-    const QJsonArray boards = run.Json().toArray();
+    const QJsonArray boards = run.Json()["boards"].toArray();
     ASSERT_EQ(boards.size(), 2);
+    EXPECT_EQ(run.Json()["schema"].toInt(), 1);
     EXPECT_EQ(boards[0]["board"].toInt(), 0);
     EXPECT_EQ(boards[0]["type"].toInt(), 0x310);
     EXPECT_EQ(boards[0]["id"].toInt(), 200);
@@ -202,7 +203,7 @@ TEST_F(CliProgram, BoardAndLineCommandsReportWhatTheBoardAnswers) {
         {{"prefix", "set", "0", "0x0320"}, "prefix", 0x320},
         {{"mem", "write", "0", "--memory", "daram", "--start", "0x40", "1", "2", "0xBEEF"}, "written", 3},
         {{"watchdog", "0", "--interval", "100", "--for", "0.2"}, "stopped", true},
-        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "90", "--yes"}, "maxVoltage", 90},
+        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "90", "--yes", "--no-wait"}, "maxVoltage", 90},
         {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "ringDelay", 321},
         {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "dialAmplitude", 3},
         {{"info", "1"}, "maxVoltage", 60},
@@ -214,7 +215,7 @@ TEST_F(CliProgram, BoardAndLineCommandsReportWhatTheBoardAnswers) {
         EXPECT_EQ(run.Json()[c.key], c.expected) << run.out.toStdString();
     }
     const Result hook = Start({"--demo", "--json", "line", "hook", "0", "1", "up"});
-    EXPECT_EQ(hook.Json()[0]["hook"].toString(), "off") << hook.out.toStdString();
+    EXPECT_EQ(hook.Json()["rows"][0]["hook"].toString(), "off") << hook.out.toStdString();
     const Result dump = Start({"--demo", "mem", "read", "0", "--memory", "eeprom", "--start", "0x20", "--count", "9"});
     const std::string last = std::string("0028: FFFF ") + std::string(46 - 11, ' ');
     EXPECT_EQ(dump.out.toStdString(), "0020: FFFF FFFF 0310 FFFF FFFF FFFF FFFF FFFF \n" + last + "\n")
