@@ -2,11 +2,16 @@
 // failing, an exact recording, a loopback, and the exit codes of bad command lines.
 #include "RequestCodes.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 namespace {
@@ -298,4 +303,183 @@ TEST_F(CliProgram, CommandsSendThePagesRequestBytes) {
             at = found + request.size();
         }
     }
+}
+
+// Every fault a production test must not let through: the exit code and what standard error says.
+TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
+    const QString cfg = "VELTRIN_CFG:";
+    struct Case {
+        QString faults;
+        QStringList arguments;
+        int code;
+        QString message;
+    };
+    const Case cases[] = {
+        // A listed board that cannot be used keeps its number and fails every command on it.
+        {"refuse:VSIM0", {"list"}, 3, "board 0 (VSIM0)"},
+        {"refuse:VSIM0", {"selftest", "--for", "0.2"}, 3, "board 0: open failed"},
+        {"refuse:VSIM0", {"info", "0"}, 3, "board 0 (VSIM0)"},
+        {"fail:VSIM0", {"selftest", "0"}, 3, "information request of VSIM0 failed"},
+        {"fail:*", {"list"}, 3, "board 1 (VSIM1)"},
+        {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 1, "stream left failed"},
+        // Answers that are short or fail.
+        {"short:" + cfg + Hex(req::kMemoryData) + ":2",
+         {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3"},
+         3,
+         "answered with 4 bytes"},
+        {"fail:" + cfg + Hex(req::kSetCodecRate), {"loopback", "0", "line:1", "--rate", "8000"}, 3, "8000"},
+        // Exit 1 names the step and what was measured.
+        {"fail:" + cfg + Hex(req::kWatchdogKick),
+         {"watchdog", "0", "--interval", "100", "--for", "0.05"},
+         1,
+         "watchdog failed: "},
+        {"", {"loopback", "0", "line:1", "--for", "0.3"}, 1, "loopback line 1 failed: measured 1000.0 Hz"},
+        {"", {"--expect-boards", "3", "list"}, 1, "2 found, 3 expected"},
+        // Input checked before anything is sent.
+        {"", {"calibrate", "1", "--lines", "65536", "--max-voltage", "60", "--yes", "--no-wait"}, 2, "no line 65536"},
+        {"", {"calibrate", "1", "--lines", "0", "--max-voltage", "60", "--yes"}, 2, "--no-wait"},
+        {"", {"play", "0", "left", "--sine", "440", "--rate", "0"}, 2, "--rate 0"},
+        {"", {"play", "0", "left", "--sine", "440", "--rate", "999999"}, 2, "--rate 999999"},
+        {"", {"watchdog", "0", "--interval", "0"}, 2, "--interval"},
+        {"", {"mem", "read", "0", "--memory", "daram", "--start", "0xFFF8", "--count", "16"}, 2, "outside the DARAM"},
+        {"", {"mem", "read", "0", "--memory", "eeprom", "--start", "0x400", "--count", "1"}, 2, "outside the EEPROM"},
+        {"", {"mem", "write", "0", "--memory", "eeprom", "--start", "0xFF", "1", "2"}, 2, "outside the EEPROM"},
+        {"", {"list", "--rate", "8000"}, 2, "--rate does not apply"},
+        {"", {"watchdog", "0", "--interval", "5", "--interval", "6"}, 2, "given twice"},
+        {"", {"selftest", "id:999"}, 2, "no board with ID 999"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.faults + " " + c.arguments.join(' ')).toStdString());
+        const Result run = Start(QStringList{"--demo"} + c.arguments, {{"VELTRIN_SIM_FAULTS", c.faults}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+    }
+    // A garbage file is no sound file, whatever its first bytes read as.
+    QFile garbage(home.filePath("garbage.raw"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("XYZWhatever this is, it is not sound");
+    garbage.close();
+    const Result run = Start({"--demo", "--json", "play", "0", "left", "--file", garbage.fileName()});
+    EXPECT_EQ(run.code, 2) << run.err.toStdString();
+    EXPECT_EQ(run.Json()["exit"].toInt(), 2) << "the error as JSON on standard output too";
+    EXPECT_TRUE(run.Json()["error"].toString().contains("sound file")) << run.out.toStdString();
+}
+
+TEST_F(CliProgram, BoardsAreNamedByIdAndKeepTheirNumbers) {
+    const Result byId = Start({"--demo", "--json", "info", "id:501"}, {{"VELTRIN_SIM_FAULTS", "refuse:VSIM0"}});
+    ASSERT_EQ(byId.code, 0) << byId.err.toStdString();
+    EXPECT_EQ(byId.Json()["board"].toInt(), 1) << "board 0 cannot be opened and still counts";
+    EXPECT_EQ(byId.Json()["schema"].toInt(), 1);
+}
+
+TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
+    const auto toFull = [this](const QStringList& arguments) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setStandardOutputFile("/dev/full");
+        process.start(PROGRAM, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return process.exitCode();
+    };
+    if (!QFileInfo("/dev/full").exists())
+        GTEST_SKIP() << "no /dev/full here";
+    EXPECT_EQ(toFull({"--demo", "--json", "selftest", "--for", "0.2"}), 3);
+    EXPECT_EQ(toFull({"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3", "--out",
+                      home.filePath("dump.txt")}),
+              0);
+    EXPECT_EQ(
+        Start({"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3", "--out", "/dev/full"})
+            .code,
+        3);
+    EXPECT_EQ(QDir(home.path()).entryList({"*.part"}, QDir::Files).size(), 0) << "no temporary file left behind";
+}
+
+TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
+    const QString junit = home.filePath("report.xml");
+    const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
+                             {{"VELTRIN_SIM_FAULTS", "fail:VSIM1\\VELTRIN_CFG:" + Hex(req::kWatchdogKick)}});
+    EXPECT_EQ(run.code, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("board 1: watchdog failed: 10 of 10 kicks refused (measured 10 kicks)"))
+        << run.err.toStdString();
+    // Every JSON step carries its measurement and limits.
+    for (const QJsonValue& board : run.Json()["boards"].toArray())
+        for (const QJsonValue& step : board["steps"].toArray())
+            for (const char* key : {"value", "unit", "low", "high"})
+                EXPECT_TRUE(step.toObject().contains(key)) << step["step"].toString().toStdString() << " " << key;
+    QFile file(junit);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    int cases = 0;
+    int timed = 0;
+    QStringList failures;
+    QStringList skipped;
+    QString testcase;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"testcase") {
+            ++cases;
+            timed += xml.attributes().hasAttribute("time") ? 1 : 0;
+            testcase = xml.attributes().value("classname").toString() + "/" + xml.attributes().value("name").toString();
+        } else if (xml.name() == u"failure") {
+            failures << testcase + ": " + xml.readElementText();
+        } else if (xml.name() == u"skipped") {
+            skipped << testcase;
+        }
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    int steps = 0;
+    for (const QJsonValue& board : run.Json()["boards"].toArray())
+        steps += static_cast<int>(board["steps"].toArray().size());
+    EXPECT_EQ(cases, steps) << "one test case per step per board";
+    EXPECT_EQ(timed, cases);
+    ASSERT_EQ(failures.size(), 1) << failures.join('\n').toStdString();
+    EXPECT_EQ(failures[0], "board 1 id 501/watchdog: measured 10 kicks (limits 0..0)");
+    EXPECT_EQ(skipped.size(), 4) << "the loopbacks of the two lines of both boards, which hear a tone of their own";
+}
+
+TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
+    const QMap<QString, QString> fourBoards{{"VELTRIN_SIM_BOARDS", "0x310:1:2,0x310:2:2,0x330D:3:2,0x330D:4:2"}};
+    const auto timed = [&](const char* jobs) {
+        QElapsedTimer timer;
+        timer.start();
+        const Result run = Start({"--demo", "-q", "selftest", "--for", "1", "--jobs", jobs}, fourBoards);
+        EXPECT_EQ(run.code, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << "-q leaves standard output empty";
+        return static_cast<double>(timer.elapsed());
+    };
+    const double serial = timed("1");
+    const double parallel = timed("4");
+    EXPECT_LE(parallel, 0.6 * serial) << parallel << " ms against " << serial << " ms";
+}
+
+TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
+    const QString file = home.filePath("rec.raw");
+    const QString log = home.filePath("requests.log");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+    env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+    env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
+    env.insert("VELTRIN_SIM_LOG", log);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(PROGRAM, {"--demo", "record", "0", "line:1", "--out", file, "--for", "3"});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(800);
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(10000)) << "the recording ends on SIGTERM";
+    EXPECT_EQ(process.exitCode(), 128 + 15);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("signal 15"));
+    QFile recording(file);
+    ASSERT_TRUE(recording.open(QIODevice::ReadOnly));
+    EXPECT_EQ((recording.size() - 4) % 2, 0) << "whole 16-bit samples";
+    QFile requests(log);
+    ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
+    EXPECT_GE(requests.readAll().count("PHONE_LINE1_IN_DEV 0x222408"), 2) << "started and stopped";
 }
