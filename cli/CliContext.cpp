@@ -23,6 +23,9 @@ bool CliContext::ExpectedBoardsFound() {
 std::unique_ptr<OpenBoard> CliContext::Open(size_t index) {
     CBoardSet& set = Boards();
     const FoundBoard& board = set.Board(m_args.Word(index, "BOARD"));
+    if (Verbose())
+        Diagnostic("board " + std::to_string(set.Number(m_args.Words()[index])) + ": " + board.record.name + " at " +
+                   board.record.devicePath);
     return OpenBoardDevices(set, board);
 }
 

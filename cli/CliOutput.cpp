@@ -101,13 +101,23 @@ void WriteStdout(const QByteArray& bytes) {
         throw DeviceError("cannot write to standard output");
 }
 
+namespace {
+
+QJsonObject Enveloped(const CRecord& record) {
+    QJsonObject object = Envelope();
+    const QJsonObject fields = record.Json();
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        object.insert(it.key(), it.value());
+    return object;
+}
+
+} // namespace
+
+QByteArray JsonLine(const CRecord& record) { return QJsonDocument(Enveloped(record)).toJson(QJsonDocument::Compact); }
+
 void PrintRecord(const CRecord& record, bool json) {
     if (json) {
-        QJsonObject object = Envelope();
-        const QJsonObject fields = record.Json();
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            object.insert(it.key(), it.value());
-        WriteStdout(QJsonDocument(object).toJson(QJsonDocument::Indented));
+        WriteStdout(QJsonDocument(Enveloped(record)).toJson(QJsonDocument::Indented));
     } else if (!g_quiet) {
         WriteStdout(record.Lines().toUtf8());
     }

@@ -50,6 +50,8 @@ void SetQuiet(bool quiet);
 // one object with "schema" and "command" first. A write that fails is a device error.
 void PrintRecord(const CRecord& record, bool json);
 void PrintTable(const std::vector<CRecord>& rows, bool json, const QString& key = QStringLiteral("rows"));
+// One record as a one-line JSON object with "schema" and "command", for output that streams rows.
+QByteArray JsonLine(const CRecord& record);
 // The JSON form of a run that ended with an error: {"schema", "command", "error", "exit"}.
 void PrintJsonError(const std::string& message, int exitCode);
 // Writes bytes to standard output and flushes them; a failed write is a device error.

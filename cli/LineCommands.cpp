@@ -86,8 +86,7 @@ int LineStatus(CliContext& c) {
             if (line == last[i])
                 continue;
             last[i] = line;
-            const QByteArray text =
-                c.Json() ? QJsonDocument(rows[i].Json()).toJson(QJsonDocument::Compact) : line.toUtf8();
+            const QByteArray text = c.Json() ? JsonLine(rows[i]) : line.toUtf8();
             WriteStdout(text + '\n');
         }
         if (StopSignal())

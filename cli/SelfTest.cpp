@@ -54,7 +54,7 @@ private:
         const auto begin = std::chrono::steady_clock::now();
         try {
             step = body();
-        } catch (const CliError& error) {
+        } catch (const std::exception& error) {
             step.outcome = Outcome::Fail;
             step.detail = error.what();
         }
@@ -191,13 +191,18 @@ private:
         });
         if (m_steps.back().outcome != Outcome::Pass)
             return;
-        m_steps.pop_back(); // the channels' own steps say how each one did
+        // The channels' own steps say how each one did; they all ran for the run's time.
+        const double runSeconds = m_steps.back().seconds;
+        m_steps.pop_back();
+        const size_t first = m_steps.size();
         for (const Output& o : outputs)
             Check(o.name, [&] { return Played(run, o.index); });
         for (const LoopbackLeg& leg : legs) {
             Check("stream line " + std::to_string(leg.line), [&] { return Played(run, leg.output); });
             Check("loopback line " + std::to_string(leg.line), [&] { return Loopback(run, leg); });
         }
+        for (size_t i = first; i < m_steps.size(); ++i)
+            m_steps[i].seconds += runSeconds;
     }
 
     static Step Played(CStreamRun& run, int index) {

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <mutex>
 #include <thread>
 
 namespace {
@@ -22,9 +23,20 @@ BoardResult TestBoard(const CBoardSet& set, size_t number, double seconds, bool 
         result.steps.push_back(MakeStep("open", Outcome::Fail, result.found.error));
         return result;
     }
-    const auto board = OpenBoardDevices(set, result.found);
-    result.steps = RunBoardSelfTest(*board, seconds, loopbackRequired);
+    try {
+        const auto board = OpenBoardDevices(set, result.found);
+        result.steps = RunBoardSelfTest(*board, seconds, loopbackRequired);
+    } catch (const std::exception& error) {
+        result.deviceError = true;
+        result.steps.push_back(MakeStep("open", Outcome::Fail, error.what()));
+    }
     return result;
+}
+
+// "board N: PASS, K steps" for -v.
+std::string Verdict(const BoardResult& result) {
+    return "board " + std::to_string(result.number) + ": " + (result.Passed() ? "PASS" : "FAIL") + ", " +
+           std::to_string(result.steps.size()) + " steps";
 }
 
 } // namespace
@@ -52,11 +64,15 @@ int RunSelfTest(CliContext& c) {
 
     std::vector<BoardResult> results(numbers.size());
     std::atomic<size_t> next{0};
-    std::atomic<size_t> done{0};
+    const bool verbose = c.Verbose();
+    std::mutex said;
     const auto worker = [&] {
         for (size_t i = next++; i < numbers.size() && !StopSignal(); i = next++) {
             results[i] = TestBoard(set, numbers[i], seconds, loopbackRequired);
-            ++done;
+            if (verbose) {
+                const std::lock_guard<std::mutex> lock(said);
+                Diagnostic(Verdict(results[i]));
+            }
         }
     };
     const size_t threads = std::min<size_t>(jobs, numbers.size());
@@ -66,6 +82,8 @@ int RunSelfTest(CliContext& c) {
                        std::to_string(numbers.size()) + ")");
             results[i] = TestBoard(set, numbers[i], seconds, loopbackRequired);
             StatusLine("");
+            if (verbose)
+                Diagnostic(Verdict(results[i]));
         }
     } else {
         std::vector<std::thread> pool;

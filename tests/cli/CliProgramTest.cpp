@@ -483,3 +483,37 @@ TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
     EXPECT_GE(requests.readAll().count("PHONE_LINE1_IN_DEV 0x222408"), 2) << "started and stopped";
 }
+
+TEST_F(CliProgram, CalibrationWaitsForTheFixtureToSetEachVoltage) {
+    const QString volts = home.filePath("volts.txt");
+    QFile script(home.filePath("fixture.sh"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QString("echo \"$1\" >> '%1'; sleep 0.3; [ \"$1\" != 13 ]\n").arg(volts).toUtf8());
+    script.close();
+    struct Case {
+        const char* maxVoltage;
+        int code;
+        QByteArray set; // the voltages the fixture was asked for, in order
+    };
+    const Case cases[] = {{"90", 0, "0\n90\n"}, {"13", 3, "0\n13\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.maxVoltage);
+        QFile::remove(volts);
+        QElapsedTimer timer;
+        timer.start();
+        const Result run = Start({"--demo", "calibrate", "1", "--lines", "0,1", "--max-voltage", c.maxVoltage,
+                                  "--fixture", "/bin/sh " + script.fileName()});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_GE(timer.elapsed(), 600) << "each voltage had its moment";
+        QFile asked(volts);
+        ASSERT_TRUE(asked.open(QIODevice::ReadOnly));
+        EXPECT_EQ(asked.readAll(), c.set);
+    }
+}
+
+TEST_F(CliProgram, HelpAfterACommandShowsItsUsage) {
+    const Result run = Start({"--demo", "selftest", "--jobs", "2", "-h"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(run.out.startsWith("usage: veltrin-cli selftest")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("--junit")) << run.out.toStdString();
+}
