@@ -79,6 +79,7 @@ uint32_t Required(const CliArgs& args, const char* option) {
 int MemoryRead(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(3);
+    args.ExpectOptions({"memory", "start", "count", "out", "format"});
     const MemoryKind kind = ParseMemory(args);
     const uint32_t start = Required(args, "start");
     const uint32_t count = Required(args, "count");
@@ -140,6 +141,7 @@ int MemoryRead(CliContext& c) {
 
 int MemoryWrite(CliContext& c) {
     const CliArgs& args = c.Args();
+    args.ExpectOptions({"memory", "start", "in"});
     const MemoryKind kind = ParseMemory(args);
     const uint32_t start = Required(args, "start");
     std::vector<uint8_t> bytes;

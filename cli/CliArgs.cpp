@@ -115,12 +115,16 @@ std::optional<double> CliArgs::Real(const std::string& option) const {
 }
 
 void CliArgs::ExpectOptions(const std::set<std::string>& allowed) const {
+    // The options of the program as a whole apply to every command.
+    static const std::set<std::string> global = {"driver-library", "demo", "json", "quiet", "verbose", "help"};
+    const auto check = [&](const std::string& name) {
+        if (allowed.count(name) == 0 && global.count(name) == 0)
+            throw UsageError("--" + name + " does not apply to this command");
+    };
     for (const auto& [name, value] : m_options)
-        if (allowed.count(name) == 0)
-            throw UsageError("--" + name + " does not apply to this command");
+        check(name);
     for (const std::string& name : m_flags)
-        if (allowed.count(name) == 0)
-            throw UsageError("--" + name + " does not apply to this command");
+        check(name);
 }
 
 void CliArgs::ExpectWords(size_t count) const {

@@ -43,7 +43,7 @@ public:
     std::optional<double> Real(const std::string& option) const;
     // No more words than `count`: a usage error names the first extra one.
     void ExpectWords(size_t count) const;
-    // Every option given is one of `allowed`: a usage error names the first that is not.
+    // Every option given is one of `allowed` or a global one: a usage error names the first that is not.
     void ExpectOptions(const std::set<std::string>& allowed) const;
 
 private:

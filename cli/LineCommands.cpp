@@ -53,6 +53,9 @@ CRecord StateRecord(int line, CDevice& device, bool shortForm) {
 int LineStatus(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(4);
+    args.ExpectOptions({"watch", "for"});
+    if (args.Has("for") && !args.Has("watch"))
+        throw UsageError("--for goes with --watch");
     const auto board = c.Open(2);
     std::vector<int> lines;
     if (args.Words().size() > 3) {
@@ -100,6 +103,7 @@ int LineStatus(CliContext& c) {
 int LineHook(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(5);
+    args.ExpectOptions({});
     const auto board = c.Open(2);
     const int line = LineWord(args, 3);
     const std::string& where = args.Word(4, "up or down");
@@ -117,6 +121,7 @@ int LineHook(CliContext& c) {
 int LineDial(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(5);
+    args.ExpectOptions({"tone", "pulse"});
     const bool tone = args.Has("tone");
     if (tone == args.Has("pulse"))
         throw UsageError("give one of --tone and --pulse");
@@ -172,6 +177,7 @@ CRecord SettingsRecord(int line, const LineSettings& settings, LineLevels levels
 
 int LineSettingsCommand(CliContext& c) {
     const CliArgs& args = c.Args();
+    args.ExpectOptions({});
     const std::string& action = args.Word(2, "get or set");
     if (action != "get" && action != "set")
         throw UsageError("\"" + action + "\" is not get or set");

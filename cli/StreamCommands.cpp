@@ -46,6 +46,8 @@ PlaySource SourceFrom(const CliArgs& args) {
     if (file.has_value() == sine.has_value())
         throw UsageError("give one of --file F and --sine HZ");
     if (file) {
+        if (args.Has("ampl"))
+            throw UsageError("--ampl goes with --sine");
         source.file = *file;
     } else {
         source.frequency = *sine;

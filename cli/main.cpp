@@ -59,8 +59,6 @@ const CommandEntry kCommands[] = {
      {"for", "loopback", "jobs", "junit", "expect-boards"}},
 };
 
-const std::set<std::string> kGlobalOptions = {"driver-library", "demo", "json", "quiet", "verbose", "help"};
-
 const char* kGlobal =
     "usage: veltrin-cli [--driver-library PATH | --demo] [--json] [-q | -v] COMMAND ... [-h | --help]";
 
@@ -132,9 +130,7 @@ int main(int argc, char** argv) {
             throw UsageError("no command given (--help lists them)");
         if (!command)
             throw UsageError("unknown command \"" + args.Words().front() + "\"");
-        std::set<std::string> allowed = kGlobalOptions;
-        allowed.insert(command->options.begin(), command->options.end());
-        args.ExpectOptions(allowed);
+        args.ExpectOptions(command->options);
         if (args.Has("driver-library") && args.Has("demo"))
             throw UsageError("--driver-library and --demo exclude each other");
         if (args.Has("quiet") && args.Has("verbose"))

@@ -345,6 +345,11 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
         {"", {"mem", "read", "0", "--memory", "eeprom", "--start", "0x400", "--count", "1"}, 2, "outside the EEPROM"},
         {"", {"mem", "write", "0", "--memory", "eeprom", "--start", "0xFF", "1", "2"}, 2, "outside the EEPROM"},
         {"", {"list", "--rate", "8000"}, 2, "--rate does not apply"},
+        {"", {"line", "hook", "0", "1", "up", "--watch"}, 2, "--watch does not apply"},
+        {"",
+         {"mem", "write", "0", "--memory", "daram", "--start", "0", "--count", "1", "5"},
+         2,
+         "--count does not apply"},
         {"", {"watchdog", "0", "--interval", "5", "--interval", "6"}, 2, "given twice"},
         {"", {"selftest", "id:999"}, 2, "no board with ID 999"},
     };
@@ -471,9 +476,13 @@ TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     process.setProcessEnvironment(env);
     process.start(PROGRAM, {"--demo", "record", "0", "line:1", "--out", file, "--for", "3"});
     ASSERT_TRUE(process.waitForStarted());
-    QThread::msleep(800);
+    // Once the recording exists the program is recording (and its signal handlers are in place).
+    for (int waited = 0; waited < 10000 && !QFileInfo::exists(file); waited += 50)
+        QThread::msleep(50);
+    QThread::msleep(300);
     process.terminate();
     ASSERT_TRUE(process.waitForFinished(10000)) << "the recording ends on SIGTERM";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 128 + 15);
     EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("signal 15"));
     QFile recording(file);
