@@ -7,6 +7,7 @@
 #include "DriverExports.h"
 #include "DriverLibrary.h"
 #include "DriverLocation.h"
+#include "PhysicalDevice.h"
 #include "RequestCodes.h"
 
 #include <QFile>
@@ -15,6 +16,46 @@
 namespace {
 
 std::string LibraryPathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Fills in what the board tells about itself, or why it does not.
+void QueryBoard(CDevice& cfg, FoundBoard* board) {
+    QueryRaw<kPrepareBoardSize>(cfg, req::kPrepareBoard);
+    const auto info = QueryRaw<BoardInformation::kSize>(cfg, req::kGetBoardInfo);
+    const auto decoded = info.ok == 1 ? BoardInformation::Decode(info.bytes.data(), info.returned) : std::nullopt;
+    if (!decoded || info.returned != BoardInformation::kSize) {
+        board->error = "the board information request of " + board->record.devicePath +
+                       (info.ok != 1 ? " failed"
+                                     : " was answered with " + std::to_string(info.returned) + " of " +
+                                           std::to_string(BoardInformation::kSize) + " bytes");
+        return;
+    }
+    board->record.name = decoded->name;
+    board->record.type = decoded->type;
+    board->record.boardId = decoded->boardId;
+    board->record.channels = decoded->channels;
+}
+
+// The kernel driver's boards by their device names: a name that does not open is no board, one that
+// opens but does not answer stays in the list with the reason.
+std::vector<FoundBoard> ListKernelBoards() {
+    std::vector<FoundBoard> boards;
+    for (const char* prefix : {"VELTRIN", "433_"}) {
+        for (int n = 0; n < 10; ++n) {
+            FoundBoard board;
+            board.record.devicePath = "\\\\.\\" + std::string(prefix) + std::to_string(n);
+            board.record.name = board.record.devicePath;
+            board.record.index = n;
+            const std::unique_ptr<CDevice> cfg = CPhysicalDevice::TryOpen(board.record.devicePath + "\\" + kConfigLeaf);
+            if (!cfg)
+                continue;
+            QueryBoard(*cfg, &board);
+            if (board.error.empty() && !QueryRaw<kConfirmBoardSize>(*cfg, req::kConfirmBoard).ok)
+                board.error = "the board " + board.record.devicePath + " does not confirm its information";
+            boards.push_back(board);
+        }
+    }
+    return boards;
+}
 
 // Every board the library lists, in its order: one that does not open or answer its information query
 // stays in the list with the reason, so that a broken board is never mistaken for an absent one and the
@@ -45,18 +86,7 @@ std::vector<FoundBoard> ListLibraryBoards(CDriverLibrary& library) {
             boards.push_back(board);
             continue;
         }
-        QueryRaw<kPrepareBoardSize>(*cfg, req::kPrepareBoard);
-        const auto info = QueryRaw<BoardInformation::kSize>(*cfg, req::kGetBoardInfo);
-        const auto decoded = info.ok == 1 ? BoardInformation::Decode(info.bytes.data(), info.returned) : std::nullopt;
-        if (!decoded || info.returned != BoardInformation::kSize) {
-            board.error = "the board information request of " + board.record.devicePath +
-                          (info.ok != 1 ? " failed"
-                                        : " was answered with " + std::to_string(info.returned) + " of " +
-                                              std::to_string(BoardInformation::kSize) + " bytes");
-            boards.push_back(board);
-            continue;
-        }
-        board.record = {board.record.devicePath, decoded->name, -1, decoded->type, decoded->boardId, decoded->channels};
+        QueryBoard(*cfg, &board);
         boards.push_back(board);
     }
     return boards;
@@ -83,8 +113,7 @@ CBoardSet::CBoardSet(const LibraryChoice& choice) {
         if (!m_library && (!choice.path.empty() || choice.demo))
             throw DeviceError("cannot load driver library " + path + ": " + why);
     }
-    for (const BoardRecord& record : FindBoards(nullptr))
-        m_boards.push_back({record, false, {}});
+    m_boards = ListKernelBoards();
     if (m_library)
         for (FoundBoard& board : ListLibraryBoards(*m_library))
             m_boards.push_back(std::move(board));

@@ -375,6 +375,18 @@ TEST_F(CliProgram, BoardsAreNamedByIdAndKeepTheirNumbers) {
     ASSERT_EQ(byId.code, 0) << byId.err.toStdString();
     EXPECT_EQ(byId.Json()["board"].toInt(), 1) << "board 0 cannot be opened and still counts";
     EXPECT_EQ(byId.Json()["schema"].toInt(), 1);
+
+    // A kernel device that opens but does not answer is a listed board too, ahead of the library's.
+    ASSERT_TRUE(QDir().mkpath(home.filePath("dev/VELTRIN2")));
+    QFile silent(home.filePath("dev/VELTRIN2/VELTRIN_CFG"));
+    ASSERT_TRUE(silent.open(QIODevice::WriteOnly));
+    silent.close();
+    const Result list = Start({"--demo", "--json", "list"});
+    EXPECT_EQ(list.code, 3);
+    EXPECT_TRUE(list.err.contains("board 0 (\\\\.\\VELTRIN2): the board information request"))
+        << list.err.toStdString();
+    EXPECT_EQ(list.Json()["boards"][1]["id"].toInt(), 200) << list.out.toStdString();
+    EXPECT_EQ(Start({"--demo", "info", "id:200"}).code, 0);
 }
 
 TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
