@@ -334,9 +334,9 @@ int RunWatchdog(CliContext& c) {
     r.Add("stopped", stopped);
     // The board has no request that reports expiries.
     r.Add("expiries", QJsonValue(QJsonValue::Null), QStringLiteral("not reported by the board"));
+    if (!stopped) // before any result, so that the error is the one thing written
+        throw DeviceError("the board refused to stop the watchdog after " + std::to_string(kicks) + " kicks");
     PrintRecord(r, c.Json());
-    if (!stopped)
-        throw DeviceError("the board refused to stop the watchdog");
     if (refused == 0 && kicks == 0) {
         Diagnostic("watchdog failed: 0 kicks in " + QString::number(seconds).toStdString() + " s (at least 1 needed)");
         return kExitFailed;
@@ -447,8 +447,7 @@ int RunCalibrate(CliContext& c) {
     }
     CRecord r;
     r.Add("maxVoltage", static_cast<double>(volts));
-    r.Add("lines", QJsonValue(calibrated), lineTexts.join(QLatin1Char(',')));
-    r.Add("calibrated", true);
+    r.Add("calibrated", QJsonValue(calibrated), lineTexts.join(QLatin1Char(',')));
     PrintRecord(r, c.Json());
     return kExitPass;
 }

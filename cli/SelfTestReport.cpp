@@ -14,8 +14,8 @@ QString Number(const std::optional<double>& value) {
 }
 
 QString Limits(const Step& s) {
-    return QStringLiteral("%1 %2 (limits %3..%4)")
-        .arg(Number(s.value), QString::fromStdString(s.unit), Number(s.low), Number(s.high));
+    const QString unit = s.unit.empty() ? QString() : QLatin1Char(' ') + QString::fromStdString(s.unit);
+    return QStringLiteral("%1%2 (limits %3..%4)").arg(Number(s.value), unit, Number(s.low), Number(s.high));
 }
 
 } // namespace
