@@ -221,16 +221,24 @@ int RunInfo(CliContext& c) {
     if (id.failure)
         throw DeviceError(Text(*id.failure));
     r.Add("boardId", QJsonValue(static_cast<double>(id.id)), QString::number(id.id));
-    for (int ch = 0; ch < 2; ++ch)
-        if (const auto rate = GetOutputRate(cfg, ch))
-            r.Add(ch == 0 ? "leftRate" : "rightRate", static_cast<double>(*rate));
-    if (board->Lines() > 0)
-        if (const auto rate = GetCodecRate(cfg))
-            r.Add("codecRate", static_cast<double>(*rate));
+    // Every answer the board owes counts: one that fails or comes short is a device error.
+    for (int ch = 0; ch < 2; ++ch) {
+        const auto rate = GetOutputRate(cfg, ch);
+        if (!rate)
+            throw DeviceError(std::string("cannot get the rate of the ") + (ch == 0 ? "left" : "right") + " output");
+        r.Add(ch == 0 ? "leftRate" : "rightRate", static_cast<double>(*rate));
+    }
+    if (board->Lines() > 0) {
+        const auto rate = GetCodecRate(cfg);
+        if (!rate)
+            throw DeviceError("cannot get the codec rate");
+        r.Add("codecRate", static_cast<double>(*rate));
+    }
     if (model.calibration) {
         uint16_t volts = 0;
-        if (GetMaxVoltage(cfg, &volts))
-            r.Add("maxVoltage", static_cast<double>(volts));
+        if (!GetMaxVoltage(cfg, &volts))
+            throw DeviceError("cannot get the maximum voltage");
+        r.Add("maxVoltage", static_cast<double>(volts));
     }
     PrintRecord(r, c.Json());
     return kExitPass;

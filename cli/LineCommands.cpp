@@ -40,12 +40,13 @@ CRecord StateRecord(int line, CDevice& device, bool shortForm) {
     r.Add("controlInput", state->controlInput != 0);
     r.Add("number", QString::fromLatin1(state->NumberText().c_str()));
     if (shortForm) {
-        if (const auto s = GetLineStateShort(device)) {
-            r.Add("externalInput", static_cast<double>(s->externalInput));
-            r.Add("sensorPower", static_cast<double>(s->sensorPower));
-            r.Add("compensation", static_cast<double>(s->compensation));
-            r.Add("tape", static_cast<double>(s->tape));
-        }
+        const auto s = GetLineStateShort(device);
+        if (!s)
+            throw DeviceError("cannot get the short state of line " + std::to_string(line));
+        r.Add("externalInput", static_cast<double>(s->externalInput));
+        r.Add("sensorPower", static_cast<double>(s->sensorPower));
+        r.Add("compensation", static_cast<double>(s->compensation));
+        r.Add("tape", static_cast<double>(s->tape));
     }
     return r;
 }

@@ -328,6 +328,7 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
          3,
          "answered with 4 bytes"},
         {"fail:" + cfg + Hex(req::kSetCodecRate), {"loopback", "0", "line:1", "--rate", "8000"}, 3, "8000"},
+        {"fail:" + cfg + Hex(req::kGetCodecRate), {"info", "0"}, 3, "cannot get the codec rate"},
         // Exit 1 names the step and what was measured.
         {"fail:" + cfg + Hex(req::kWatchdogKick),
          {"watchdog", "0", "--interval", "100", "--for", "0.05"},
