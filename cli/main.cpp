@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <set>
@@ -100,7 +101,10 @@ int main(int argc, char** argv) {
     bool json = false;
     const auto signalled = [](int code) {
         if (const int signal = StopSignal()) {
-            Diagnostic(std::string("stopped by signal ") + std::to_string(signal) + " (" + strsignal(signal) + ")");
+            Diagnostic("stopped by signal " + std::to_string(signal) +
+                       (signal == SIGINT    ? " (SIGINT)"
+                        : signal == SIGTERM ? " (SIGTERM)"
+                                            : ""));
             return 128 + signal;
         }
         return code;
