@@ -5,9 +5,11 @@
 #include "CliSignals.h"
 #include "SelfTestReport.h"
 
+#include <QFile>
+#include <QFileInfo>
+
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 #include <mutex>
 #include <thread>
 
@@ -50,6 +52,11 @@ int RunSelfTest(CliContext& c) {
     if (jobs == 0)
         throw UsageError("--jobs must be 1 or more");
     const auto junit = args.Value("junit");
+    if (junit) {
+        const QFileInfo folder(QFileInfo(QFile::decodeName(junit->c_str())).absolutePath());
+        if (!folder.isDir() || !folder.isWritable())
+            throw UsageError("--junit: cannot write a file in " + folder.filePath().toStdString());
+    }
     CBoardSet& set = c.Boards();
     std::vector<size_t> numbers;
     if (args.Words().size() > 1) {
@@ -101,14 +108,8 @@ int RunSelfTest(CliContext& c) {
     QString text;
     for (const BoardResult& b : results) {
         for (const Step& s : b.steps)
-            if (s.outcome == Outcome::Fail) {
-                std::string measured;
-                if (s.value)
-                    measured = " (measured " +
-                               QString::number(*s.value, 'f', *s.value == std::floor(*s.value) ? 0 : 1).toStdString() +
-                               (s.unit.empty() ? "" : " " + s.unit) + ")";
-                Diagnostic("board " + std::to_string(b.number) + ": " + s.name + " failed: " + s.detail + measured);
-            }
+            if (s.outcome == Outcome::Fail)
+                Diagnostic("board " + std::to_string(b.number) + ": " + FailureText(s));
         allPassed = allPassed && b.Passed();
         deviceError = deviceError || b.deviceError;
         boards.push_back(BoardResultRecord(b));

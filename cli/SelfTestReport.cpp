@@ -41,6 +41,13 @@ const char* OutcomeText(Outcome outcome) {
     return "skip";
 }
 
+std::string FailureText(const Step& s) {
+    std::string text = s.name + " failed: " + s.detail;
+    if (s.value)
+        text += " (measured " + Number(s.value).toStdString() + (s.unit.empty() ? "" : " " + s.unit) + ")";
+    return text;
+}
+
 CRecord BoardResultRecord(const BoardResult& board) {
     std::vector<CRecord> rows;
     for (const Step& s : board.steps) {

@@ -42,6 +42,8 @@ struct BoardResult {
 std::vector<Step> RunBoardSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired);
 
 const char* OutcomeText(Outcome outcome);
+// "NAME failed: DETAIL (measured VALUE UNIT)" for standard error.
+std::string FailureText(const Step& step);
 CRecord BoardResultRecord(const BoardResult& board);
 QString BoardResultText(const BoardResult& board);
 // The JUnit XML report: one test suite per board, one test case per step.
