@@ -227,11 +227,19 @@ int RunLoopback(CliContext& c) {
     run.Wait(seconds, nullptr, "loopback");
     run.Stop();
     const LoopbackReport report = AnalyseLoopback(run, leg);
-    PrintRecord(LoopbackRecord(report), c.Json());
+    // The measurement as every step reports one: value, unit and the limits it is held to.
+    const double tolerance = std::max(2.0, report.frequency / 100.0);
+    CRecord record = LoopbackRecord(report);
+    record.Add("value", std::round(report.measured * 10) / 10);
+    record.Add("unit", QStringLiteral("Hz"));
+    record.Add("low", report.frequency - tolerance);
+    record.Add("high", report.frequency + tolerance);
+    PrintRecord(record, c.Json());
     if (!report.toneFound)
         Diagnostic("loopback line " + std::to_string(report.line) + " failed: measured " +
                    QString::number(report.measured, 'f', 1).toStdString() + " Hz, played " +
-                   std::to_string(report.frequency) + " Hz (within " +
-                   std::to_string(static_cast<int>(std::max(2.0, report.frequency / 100.0))) + " Hz)");
+                   std::to_string(report.frequency) + " Hz (limits " +
+                   QString::number(report.frequency - tolerance).toStdString() + ".." +
+                   QString::number(report.frequency + tolerance).toStdString() + " Hz)");
     return report.toneFound ? kExitPass : kExitFailed;
 }

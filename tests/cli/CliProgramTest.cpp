@@ -158,6 +158,8 @@ TEST_F(CliProgram, LoopbackReportsThePlayedToneOnlyWhereTheInputHearsIt) {
         EXPECT_NEAR(report["frequency"].toDouble(), c.frequency, 2.0);
         EXPECT_NEAR(report["levelDb"].toDouble(), -15.3, 0.2) << "the 8000 amplitude tone, either way";
         EXPECT_EQ(report["unbroken"].toBool(), c.unbroken);
+        EXPECT_EQ(report["low"].toDouble(), 1188.0);
+        EXPECT_EQ(report["high"].toDouble(), 1212.0);
     }
 }
 
