@@ -4,10 +4,13 @@
 #include "CalibrationRequests.h"
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "CliSignals.h"
 #include "DriverLibrary.h"
 #include "DumpText.h"
 #include "MemoryBlocks.h"
 #include "StreamRequests.h"
+
+#include <QProcess>
 
 #include <chrono>
 #include <cstdio>
@@ -21,10 +24,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// The longest a calibration fixture may take to set a voltage.
+constexpr int kFixtureTimeoutMs = 120000;
 // The settle time the memory page leaves between a reset and the program load.
 constexpr auto kResetSettle = 500ms;
 // The memory page kicks the watchdog this often.
 constexpr auto kKickPeriod = 2ms;
+// The words each memory holds: the DSP's on-chip memory and the bridge's configuration EEPROM.
+constexpr uint32_t kDaramWords = 0x10000;
+constexpr uint32_t kEepromWords = 256;
 
 std::string Text(const QString& text) { return text.toStdString(); }
 
@@ -36,6 +44,8 @@ CRecord BoardRow(size_t number, const FoundBoard& b) {
     r.Add("id", QJsonValue(static_cast<double>(b.record.boardId)), QString::number(b.record.boardId));
     r.Add("lines", QJsonValue(static_cast<int>(b.record.channels)), QString::number(b.record.channels));
     r.Add("settings", QJsonValue(b.record.index), QString::number(b.record.index));
+    if (!b.error.empty())
+        r.Add("error", QString::fromStdString(b.error));
     return r;
 }
 
@@ -50,6 +60,15 @@ MemoryKind ParseMemory(const CliArgs& args) {
     throw UsageError("--memory: \"" + *memory + "\" is not daram or eeprom");
 }
 
+// The words from `start` on lie inside the memory; nothing wraps around its end.
+void CheckRange(MemoryKind kind, uint32_t start, uint32_t count) {
+    const uint32_t words = kind == MemoryKind::Daram ? kDaramWords : kEepromWords;
+    if (count == 0 || start >= words || count > words - start)
+        throw UsageError("words " + Text(Hex(start)) + " to " + Text(Hex(start + count - 1)) + " lie outside the " +
+                         (kind == MemoryKind::Daram ? "DARAM" : "EEPROM") + " (" + Text(Hex(0)) + " to " +
+                         Text(Hex(words - 1)) + ")");
+}
+
 uint32_t Required(const CliArgs& args, const char* option) {
     const auto value = args.Number(option);
     if (!value)
@@ -60,11 +79,13 @@ uint32_t Required(const CliArgs& args, const char* option) {
 int MemoryRead(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(3);
+    args.ExpectOptions({"memory", "start", "count", "out", "format"});
     const MemoryKind kind = ParseMemory(args);
     const uint32_t start = Required(args, "start");
     const uint32_t count = Required(args, "count");
-    if (count == 0 || count > 0x10000)
-        throw UsageError("--count must be 1..65536 words");
+    if (count == 0)
+        throw UsageError("--count must be 1 or more words");
+    CheckRange(kind, start, count);
     const std::string format = args.Value("format").value_or("text");
     if (format != "bin" && format != "text")
         throw UsageError("--format: \"" + format + "\" is not bin or text");
@@ -72,18 +93,21 @@ int MemoryRead(CliContext& c) {
     if (format == "bin" && !out)
         throw UsageError("--format bin needs --out FILE");
     const auto board = c.Open(2);
+    // An answer claiming more bytes than asked fails the request; one with fewer is a device error here.
     std::vector<uint8_t> bytes(size_t{count} * 2);
     uint32_t returned = 0;
     const MemoryOperation op{start, count, MemoryOperation::kRead, static_cast<uint16_t>(kind)};
-    if (const Failure failure = ReadMemory(board->Cfg(), op, bytes.data(), count * 2, &returned))
+    if (const Failure failure =
+            ReadMemory(board->Cfg(), op, bytes.data(), static_cast<uint32_t>(bytes.size()), &returned))
         throw DeviceError(Text(*failure));
+    if (returned != count * 2)
+        throw DeviceError("the memory read of " + std::to_string(count * 2) + " bytes was answered with " +
+                          std::to_string(returned) + " bytes");
     bytes.resize(returned);
 
     if (out && format == "bin") {
-        std::ofstream file(*out, std::ios::binary | std::ios::trunc);
-        file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!file)
-            throw DeviceError("cannot write " + *out);
+        WriteFileReplacing(
+            *out, QByteArray(reinterpret_cast<const char*>(bytes.data()), static_cast<qsizetype>(bytes.size())));
         return kExitPass;
     }
     std::vector<std::string> lines;
@@ -92,11 +116,10 @@ int MemoryRead(CliContext& c) {
         lines.push_back(DumpLine(start + static_cast<uint32_t>(w), bytes.data() + w * 2, words));
     }
     if (out) {
-        std::ofstream file(*out, std::ios::trunc);
+        QByteArray text;
         for (const std::string& line : lines)
-            file << line << '\n';
-        if (!file)
-            throw DeviceError("cannot write " + *out);
+            text += QByteArray::fromStdString(line) + '\n';
+        WriteFileReplacing(*out, text);
         return kExitPass;
     }
     if (c.Json()) {
@@ -107,15 +130,18 @@ int MemoryRead(CliContext& c) {
         r.Add("start", QJsonValue(static_cast<double>(start)), Hex(start));
         r.Add("words", QJsonValue(words), QString());
         PrintRecord(r, true);
-    } else {
+    } else if (!c.Quiet()) {
+        QByteArray text;
         for (const std::string& line : lines)
-            std::printf("%s\n", line.c_str());
+            text += QByteArray::fromStdString(line) + '\n';
+        WriteStdout(text);
     }
     return kExitPass;
 }
 
 int MemoryWrite(CliContext& c) {
     const CliArgs& args = c.Args();
+    args.ExpectOptions({"memory", "start", "in"});
     const MemoryKind kind = ParseMemory(args);
     const uint32_t start = Required(args, "start");
     std::vector<uint8_t> bytes;
@@ -137,8 +163,9 @@ int MemoryWrite(CliContext& c) {
     }
     if (bytes.empty())
         throw UsageError("nothing to write: give WORD... or --in FILE");
-    const auto board = c.Open(2);
     const auto count = static_cast<uint32_t>(bytes.size() / 2);
+    CheckRange(kind, start, count);
+    const auto board = c.Open(2);
     const MemoryOperation op{start, count, MemoryOperation::kWrite, static_cast<uint16_t>(kind)};
     if (const Failure failure = WriteMemory(board->Cfg(), op, bytes.data(), static_cast<uint32_t>(bytes.size())))
         throw DeviceError(Text(*failure));
@@ -153,23 +180,32 @@ int MemoryWrite(CliContext& c) {
 int RunList(CliContext& c) {
     c.Args().ExpectWords(1);
     const auto& boards = c.Boards().Boards();
-    if (boards.empty()) {
+    const bool countFound = c.ExpectedBoardsFound();
+    if (boards.empty() && !c.Args().Has("expect-boards")) {
         Diagnostic("no boards found");
         if (c.Json())
-            PrintTable({}, true);
+            PrintTable({}, true, QStringLiteral("boards"));
         return kExitUsage;
     }
     std::vector<CRecord> rows;
-    for (size_t n = 0; n < boards.size(); ++n)
+    bool broken = false;
+    for (size_t n = 0; n < boards.size(); ++n) {
         rows.push_back(BoardRow(n, boards[n]));
-    PrintTable(rows, c.Json());
-    return kExitPass;
+        if (!boards[n].error.empty()) {
+            Diagnostic("board " + std::to_string(n) + " (" + boards[n].record.name + "): " + boards[n].error);
+            broken = true;
+        }
+    }
+    PrintTable(rows, c.Json(), QStringLiteral("boards"));
+    if (broken)
+        return kExitDevice;
+    return countFound ? kExitPass : kExitFailed;
 }
 
 int RunInfo(CliContext& c) {
     c.Args().ExpectWords(2);
     const auto board = c.Open(1);
-    const size_t number = NumberWord(c.Args().Words()[1], "board number");
+    const size_t number = c.Boards().Number(c.Args().Words()[1]);
     CRecord r = BoardRow(number, board->found);
     const BoardModel& model = *board->model;
     CDriverLibrary* library = c.Boards().LibraryFor(board->found);
@@ -185,16 +221,24 @@ int RunInfo(CliContext& c) {
     if (id.failure)
         throw DeviceError(Text(*id.failure));
     r.Add("boardId", QJsonValue(static_cast<double>(id.id)), QString::number(id.id));
-    for (int ch = 0; ch < 2; ++ch)
-        if (const auto rate = GetOutputRate(cfg, ch))
-            r.Add(ch == 0 ? "leftRate" : "rightRate", static_cast<double>(*rate));
-    if (board->Lines() > 0)
-        if (const auto rate = GetCodecRate(cfg))
-            r.Add("codecRate", static_cast<double>(*rate));
+    // Every answer the board owes counts: one that fails or comes short is a device error.
+    for (int ch = 0; ch < 2; ++ch) {
+        const auto rate = GetOutputRate(cfg, ch);
+        if (!rate)
+            throw DeviceError(std::string("cannot get the rate of the ") + (ch == 0 ? "left" : "right") + " output");
+        r.Add(ch == 0 ? "leftRate" : "rightRate", static_cast<double>(*rate));
+    }
+    if (board->Lines() > 0) {
+        const auto rate = GetCodecRate(cfg);
+        if (!rate)
+            throw DeviceError("cannot get the codec rate");
+        r.Add("codecRate", static_cast<double>(*rate));
+    }
     if (model.calibration) {
         uint16_t volts = 0;
-        if (GetMaxVoltage(cfg, &volts))
-            r.Add("maxVoltage", static_cast<double>(volts));
+        if (!GetMaxVoltage(cfg, &volts))
+            throw DeviceError("cannot get the maximum voltage");
+        r.Add("maxVoltage", static_cast<double>(volts));
     }
     PrintRecord(r, c.Json());
     return kExitPass;
@@ -224,6 +268,9 @@ int RunIdSet(CliContext& c) {
     CRecord r;
     r.Add("boardId", QJsonValue(static_cast<double>(check.id)), QString::number(check.id));
     PrintRecord(r, c.Json());
+    if (check.id != id)
+        Diagnostic("id set failed: the board reads ID " + std::to_string(check.id) + " after " + std::to_string(id) +
+                   " was written");
     return check.id == id ? kExitPass : kExitFailed;
 }
 
@@ -263,6 +310,8 @@ int RunWatchdog(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(2);
     const uint32_t interval = Required(args, "interval");
+    if (interval == 0)
+        throw UsageError("--interval must be 1 ms or more");
     const double seconds = args.Real("for").value_or(1.0);
     const auto board = c.Open(1);
     CDevice& cfg = board->Cfg();
@@ -275,7 +324,7 @@ int RunWatchdog(CliContext& c) {
         const auto begin = std::chrono::steady_clock::now();
         for (;;) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
-            if (elapsed >= seconds)
+            if (elapsed >= seconds || StopSignal())
                 break;
             if (KickWatchdog(cfg))
                 ++kicks;
@@ -293,11 +342,46 @@ int RunWatchdog(CliContext& c) {
     r.Add("stopped", stopped);
     // The board has no request that reports expiries.
     r.Add("expiries", QJsonValue(QJsonValue::Null), QStringLiteral("not reported by the board"));
+    if (!stopped) // before any result, so that the error is the one thing written
+        throw DeviceError("the board refused to stop the watchdog after " + std::to_string(kicks) + " kicks");
     PrintRecord(r, c.Json());
-    if (!stopped)
-        throw DeviceError("the board refused to stop the watchdog");
+    if (refused == 0 && kicks == 0) {
+        Diagnostic("watchdog failed: 0 kicks in " + QString::number(seconds).toStdString() + " s (at least 1 needed)");
+        return kExitFailed;
+    }
+    if (refused != 0)
+        Diagnostic("watchdog failed: " + std::to_string(refused) + " of " + std::to_string(kicks + refused) +
+                   " kicks refused (0 allowed)");
     return refused == 0 ? kExitPass : kExitFailed;
 }
+
+namespace {
+
+// Runs the fixture command with the voltage as its last argument and waits for it to finish: the
+// voltage is set when it exits with 0.
+void RunFixture(const std::string& command, uint32_t volts) {
+    QStringList words = QProcess::splitCommand(QString::fromLocal8Bit(command.c_str()));
+    if (words.isEmpty())
+        throw UsageError("--fixture: no command given");
+    const QString program = words.takeFirst();
+    words << QString::number(volts);
+    QProcess fixture;
+    fixture.setProcessChannelMode(QProcess::ForwardedChannels);
+    fixture.start(program, words);
+    if (!fixture.waitForStarted(10000))
+        throw DeviceError("cannot start the fixture " + command + ": " + fixture.errorString().toStdString());
+    if (!fixture.waitForFinished(kFixtureTimeoutMs)) {
+        fixture.kill();
+        fixture.waitForFinished(1000);
+        throw DeviceError("the fixture " + command + " did not set " + std::to_string(volts) + " V within " +
+                          std::to_string(kFixtureTimeoutMs / 1000) + " s");
+    }
+    if (fixture.exitStatus() != QProcess::NormalExit || fixture.exitCode() != 0)
+        throw DeviceError("the fixture " + command + " failed to set " + std::to_string(volts) + " V (exit " +
+                          std::to_string(fixture.exitCode()) + ")");
+}
+
+} // namespace
 
 int RunCalibrate(CliContext& c) {
     const CliArgs& args = c.Args();
@@ -308,19 +392,30 @@ int RunCalibrate(CliContext& c) {
     const uint32_t volts = Required(args, "max-voltage");
     if (volts == 0 || volts > 0xFFFF)
         throw UsageError("--max-voltage must be 1..65535");
-    const bool ask = !args.Has("yes");
+    const auto fixture = args.Value("fixture");
+    if (fixture && (args.Has("yes") || args.Has("no-wait")))
+        throw UsageError("--fixture sets the voltages: it goes without --yes and --no-wait");
+    if (args.Has("no-wait") && !args.Has("yes"))
+        throw UsageError("--no-wait goes with --yes");
+    if (args.Has("yes") && !args.Has("no-wait"))
+        throw UsageError("--yes without --fixture needs --no-wait: nothing would wait for the voltages");
+    const bool ask = !args.Has("yes") && !fixture;
     if (ask && !InputIsTerminal())
-        throw UsageError("standard input is not a terminal: give --yes when the fixture sets the voltages");
-    std::vector<uint16_t> lines;
+        throw UsageError("standard input is not a terminal: give --fixture CMD, or --yes --no-wait when the "
+                         "voltages are already set");
+    std::vector<uint32_t> lines;
     std::stringstream list(*linesText);
     for (std::string item; std::getline(list, item, ',');)
-        lines.push_back(static_cast<uint16_t>(NumberWord(item, "line number")));
+        lines.push_back(NumberWord(item, "line number"));
+    if (lines.empty())
+        throw UsageError("--lines names no line");
     const auto board = c.Open(1);
     if (!board->model->calibration)
         throw UsageError("this board has no voltmeter calibration");
-    for (uint16_t line : lines)
-        if (line >= board->Lines())
-            throw UsageError("no line " + std::to_string(line) + " on this board");
+    for (uint32_t line : lines)
+        if (line >= static_cast<uint32_t>(board->Lines()))
+            throw UsageError("no line " + std::to_string(line) + " on this board (lines 0.." +
+                             std::to_string(board->Lines() - 1) + ")");
     CDevice& cfg = board->Cfg();
     uint16_t current = 0;
     if (!GetMaxVoltage(cfg, &current))
@@ -330,25 +425,37 @@ int RunCalibrate(CliContext& c) {
     const std::string steps[] = {"Set the voltage source to 0 V",
                                  "Set the voltage source to " + std::to_string(volts) + " V",
                                  "Ready to compute the correction coefficients"};
+    const uint32_t stepVolts[] = {0, volts};
     for (uint16_t step = 0; step < 3; ++step) {
-        if (ask) {
+        if (StopSignal())
+            throw DeviceError("calibration stopped");
+        if (fixture && step < 2) {
+            if (c.Verbose())
+                Diagnostic("fixture: setting " + std::to_string(stepVolts[step]) + " V");
+            RunFixture(*fixture, stepVolts[step]);
+        } else if (ask) {
             std::fprintf(stderr, "%s, then press Enter: ", steps[step].c_str());
             std::fflush(stderr);
             std::string answer;
             if (!std::getline(std::cin, answer))
                 throw UsageError("calibration cancelled");
         }
-        for (uint16_t line : lines)
-            if (!RunCalibrationStep(cfg, line, step))
+        for (uint32_t line : lines)
+            if (!RunCalibrationStep(cfg, static_cast<uint16_t>(line), step))
                 throw DeviceError("cannot run calibration step " + std::to_string(step) + " on line " +
                                   std::to_string(line));
     }
     if (!ApplyCalibration(cfg))
         throw DeviceError("cannot set the calibration");
+    QJsonArray calibrated;
+    QStringList lineTexts;
+    for (uint32_t line : lines) {
+        calibrated.append(static_cast<int>(line));
+        lineTexts << QString::number(line);
+    }
     CRecord r;
     r.Add("maxVoltage", static_cast<double>(volts));
-    r.Add("lines", QString::fromStdString(*linesText));
-    r.Add("calibrated", true);
+    r.Add("calibrated", QJsonValue(calibrated), lineTexts.join(QLatin1Char(',')));
     PrintRecord(r, c.Json());
     return kExitPass;
 }

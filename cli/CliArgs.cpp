@@ -7,10 +7,13 @@
 
 namespace {
 
-const std::set<std::string> kValued = {"driver-library", "memory",   "start",      "count", "out",  "in",
-                                       "format",         "interval", "for",        "file",  "sine", "ampl",
-                                       "rate",           "lines",    "max-voltage"};
-const std::set<std::string> kFlags = {"json", "demo", "yes", "tone", "pulse", "watch", "loopback", "help", "version"};
+const std::set<std::string> kValued = {"driver-library", "memory", "start", "count",         "out",    "in",   "format",
+                                       "interval",       "for",    "file",  "sine",          "ampl",   "rate", "lines",
+                                       "max-voltage",    "junit",  "jobs",  "expect-boards", "fixture"};
+const std::set<std::string> kFlags = {"json",     "demo", "yes",     "tone",  "pulse",   "watch",
+                                      "loopback", "help", "version", "quiet", "verbose", "no-wait"};
+// The one-letter forms.
+const std::map<std::string, std::string> kShort = {{"-h", "help"}, {"-q", "quiet"}, {"-v", "verbose"}};
 
 } // namespace
 
@@ -48,6 +51,11 @@ CliArgs CliArgs::Parse(const std::vector<std::string>& arguments) {
     CliArgs args;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::string& a = arguments[i];
+        if (const auto shortForm = kShort.find(a); shortForm != kShort.end()) {
+            if (!args.m_flags.insert(shortForm->second).second)
+                throw UsageError("--" + shortForm->second + " is given twice");
+            continue;
+        }
         if (a.size() < 3 || a.compare(0, 2, "--") != 0) {
             args.m_words.push_back(a);
             continue;
@@ -58,6 +66,8 @@ CliArgs CliArgs::Parse(const std::vector<std::string>& arguments) {
             inlineValue = name.substr(eq + 1);
             name.resize(eq);
         }
+        if (args.Has(name))
+            throw UsageError("--" + name + " is given twice");
         if (kFlags.count(name) != 0 && !inlineValue) {
             args.m_flags.insert(name);
         } else if (kValued.count(name) != 0) {
@@ -102,6 +112,19 @@ std::optional<double> CliArgs::Real(const std::string& option) const {
     if (!value)
         throw UsageError("--" + option + ": \"" + *text + "\" is not a valid positive number");
     return value;
+}
+
+void CliArgs::ExpectOptions(const std::set<std::string>& allowed) const {
+    // The options of the program as a whole apply to every command.
+    static const std::set<std::string> global = {"driver-library", "demo", "json", "quiet", "verbose", "help"};
+    const auto check = [&](const std::string& name) {
+        if (allowed.count(name) == 0 && global.count(name) == 0)
+            throw UsageError("--" + name + " does not apply to this command");
+    };
+    for (const auto& [name, value] : m_options)
+        check(name);
+    for (const std::string& name : m_flags)
+        check(name);
 }
 
 void CliArgs::ExpectWords(size_t count) const {

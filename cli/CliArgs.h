@@ -43,6 +43,8 @@ public:
     std::optional<double> Real(const std::string& option) const;
     // No more words than `count`: a usage error names the first extra one.
     void ExpectWords(size_t count) const;
+    // Every option given is one of `allowed` or a global one: a usage error names the first that is not.
+    void ExpectOptions(const std::set<std::string>& allowed) const;
 
 private:
     std::vector<std::string> m_words;

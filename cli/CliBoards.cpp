@@ -1,9 +1,14 @@
 // Choosing the driver library, finding the boards and opening one board's devices for veltrin-cli.
 #include "CliBoards.h"
 
+#include "BoardInfo.h"
 #include "CliArgs.h"
+#include "DeviceRequests.h"
+#include "DriverExports.h"
 #include "DriverLibrary.h"
 #include "DriverLocation.h"
+#include "PhysicalDevice.h"
+#include "RequestCodes.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -11,6 +16,81 @@
 namespace {
 
 std::string LibraryPathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// Fills in what the board tells about itself, or why it does not.
+void QueryBoard(CDevice& cfg, FoundBoard* board) {
+    QueryRaw<kPrepareBoardSize>(cfg, req::kPrepareBoard);
+    const auto info = QueryRaw<BoardInformation::kSize>(cfg, req::kGetBoardInfo);
+    const auto decoded = info.ok == 1 ? BoardInformation::Decode(info.bytes.data(), info.returned) : std::nullopt;
+    if (!decoded || info.returned != BoardInformation::kSize) {
+        board->error = "the board information request of " + board->record.devicePath +
+                       (info.ok != 1 ? " failed"
+                                     : " was answered with " + std::to_string(info.returned) + " of " +
+                                           std::to_string(BoardInformation::kSize) + " bytes");
+        return;
+    }
+    board->record.name = decoded->name;
+    board->record.type = decoded->type;
+    board->record.boardId = decoded->boardId;
+    board->record.channels = decoded->channels;
+}
+
+// The kernel driver's boards by their device names: a name that does not open is no board, one that
+// opens but does not answer stays in the list with the reason.
+std::vector<FoundBoard> ListKernelBoards() {
+    std::vector<FoundBoard> boards;
+    for (const char* prefix : {"VELTRIN", "433_"}) {
+        for (int n = 0; n < 10; ++n) {
+            FoundBoard board;
+            board.record.devicePath = "\\\\.\\" + std::string(prefix) + std::to_string(n);
+            board.record.name = board.record.devicePath;
+            board.record.index = n;
+            const std::unique_ptr<CDevice> cfg = CPhysicalDevice::TryOpen(board.record.devicePath + "\\" + kConfigLeaf);
+            if (!cfg)
+                continue;
+            QueryBoard(*cfg, &board);
+            if (board.error.empty() && !QueryRaw<kConfirmBoardSize>(*cfg, req::kConfirmBoard).ok)
+                board.error = "the board " + board.record.devicePath + " does not confirm its information";
+            boards.push_back(board);
+        }
+    }
+    return boards;
+}
+
+// Every board the library lists, in its order: one that does not open or answer its information query
+// stays in the list with the reason, so that a broken board is never mistaken for an absent one and the
+// others keep their numbers.
+std::vector<FoundBoard> ListLibraryBoards(CDriverLibrary& library) {
+    std::vector<FoundBoard> boards;
+    auto count = library.Function<DriverDeviceCountFn>("GetDeviceCount");
+    auto nameOf = library.Function<DriverDeviceNameFn>("GetDeviceName");
+    if (!count || !nameOf)
+        throw DeviceError("the driver library " + library.Path() + " cannot list its boards");
+    const uint32_t devices = count(0);
+    for (uint32_t i = 0; i < devices; ++i) {
+        FoundBoard board;
+        board.viaLibrary = true;
+        std::array<char, 4096> text{};
+        if (!nameOf(i, 0, text.data(), static_cast<uint32_t>(text.size()))) {
+            board.record.name = "device " + std::to_string(i);
+            board.error = "the driver library gives no name for device " + std::to_string(i);
+            boards.push_back(board);
+            continue;
+        }
+        text.back() = '\0';
+        board.record.devicePath = text.data();
+        board.record.name = board.record.devicePath;
+        const std::unique_ptr<CDevice> cfg = OpenDevice(&library, board.record.devicePath, kConfigLeaf);
+        if (!cfg) {
+            board.error = "cannot open the configuration device of " + board.record.devicePath;
+            boards.push_back(board);
+            continue;
+        }
+        QueryBoard(*cfg, &board);
+        boards.push_back(board);
+    }
+    return boards;
+}
 
 } // namespace
 
@@ -33,20 +113,42 @@ CBoardSet::CBoardSet(const LibraryChoice& choice) {
         if (!m_library && (!choice.path.empty() || choice.demo))
             throw DeviceError("cannot load driver library " + path + ": " + why);
     }
-    for (const BoardRecord& record : FindBoards(nullptr))
-        m_boards.push_back({record, false});
+    m_boards = ListKernelBoards();
     if (m_library)
-        for (const BoardRecord& record : FindBoards(m_library.get()))
-            m_boards.push_back({record, true});
+        for (FoundBoard& board : ListLibraryBoards(*m_library))
+            m_boards.push_back(std::move(board));
 }
 
 CBoardSet::~CBoardSet() = default;
 
-const FoundBoard& CBoardSet::Board(const std::string& word) const {
-    const uint32_t n = NumberWord(word, "board number");
+size_t CBoardSet::Number(const std::string& word) const {
+    if (word.rfind("id:", 0) == 0) {
+        const uint32_t id = NumberWord(word.substr(3), "board ID");
+        size_t found = m_boards.size();
+        for (size_t n = 0; n < m_boards.size(); ++n) {
+            if (m_boards[n].error.empty() && m_boards[n].record.boardId == id) {
+                if (found != m_boards.size())
+                    throw UsageError("boards " + std::to_string(found) + " and " + std::to_string(n) +
+                                     " both have ID " + std::to_string(id));
+                found = n;
+            }
+        }
+        if (found == m_boards.size())
+            throw UsageError("no board with ID " + std::to_string(id) + " (" + std::to_string(m_boards.size()) +
+                             " found)");
+        return found;
+    }
+    const uint32_t n = NumberWord(word, "board number or id:N");
     if (n >= m_boards.size())
         throw UsageError("no board " + word + " (" + std::to_string(m_boards.size()) + " found)");
-    return m_boards[n];
+    return n;
+}
+
+const FoundBoard& CBoardSet::Board(const std::string& word) const {
+    const FoundBoard& board = m_boards[Number(word)];
+    if (!board.error.empty())
+        throw DeviceError("board " + std::to_string(Number(word)) + " (" + board.record.name + "): " + board.error);
+    return board;
 }
 
 int OpenBoard::Lines() const {

@@ -17,6 +17,8 @@ class CDriverLibrary;
 struct FoundBoard {
     BoardRecord record;
     bool viaLibrary = false;
+    // Why a board the driver lists cannot be used (it does not open or does not answer); empty when it can.
+    std::string error;
 };
 
 // How the driver library is chosen: a named file, the bundled simulator, or the machine-wide setting.
@@ -35,8 +37,11 @@ public:
     CBoardSet& operator=(const CBoardSet&) = delete;
 
     const std::vector<FoundBoard>& Boards() const { return m_boards; }
-    // The board a command names; no such board is a usage error (exit 2).
+    // The board a command names by list number or as "id:N"; no such board is a usage error (exit 2), a
+    // board that is listed but cannot be used a device error (exit 3).
     const FoundBoard& Board(const std::string& word) const;
+    // The list number of the board a word names (usage error when there is none).
+    size_t Number(const std::string& word) const;
     CDriverLibrary* LibraryFor(const FoundBoard& board) const { return board.viaLibrary ? m_library.get() : nullptr; }
 
 private:

@@ -14,7 +14,12 @@ public:
 
     const CliArgs& Args() const { return m_args; }
     bool Json() const { return m_args.Has("json"); }
+    bool Quiet() const { return m_args.Has("quiet"); }
+    bool Verbose() const { return m_args.Has("verbose"); }
     CBoardSet& Boards();
+    // With --expect-boards N: a different number of boards found fails the run (exit 1), said on
+    // standard error.
+    bool ExpectedBoardsFound();
     // The board named by the word at `index`, with its devices open.
     std::unique_ptr<OpenBoard> Open(size_t index);
 
@@ -38,6 +43,10 @@ int RunPlay(CliContext& c);
 int RunRecord(CliContext& c);
 int RunLoopback(CliContext& c);
 int RunSelfTest(CliContext& c);
+
+// A line number word; beyond what any board has is a usage error (the board's own count is checked
+// when it is open).
+int LineNumber(const std::string& word);
 
 // A stream target word: "left", "right" or "line:N".
 struct StreamTarget {

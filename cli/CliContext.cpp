@@ -1,5 +1,6 @@
 // Finding the boards on first use and opening the one a command names.
 #include "CliCommands.h"
+#include "CliOutput.h"
 
 CBoardSet& CliContext::Boards() {
     if (!m_boards)
@@ -7,10 +8,32 @@ CBoardSet& CliContext::Boards() {
     return *m_boards;
 }
 
+bool CliContext::ExpectedBoardsFound() {
+    const auto expected = m_args.Number("expect-boards");
+    if (!expected)
+        return true;
+    const size_t found = Boards().Boards().size();
+    if (found == *expected)
+        return true;
+    Diagnostic("expected boards failed: " + std::to_string(found) + " found, " + std::to_string(*expected) +
+               " expected");
+    return false;
+}
+
 std::unique_ptr<OpenBoard> CliContext::Open(size_t index) {
     CBoardSet& set = Boards();
     const FoundBoard& board = set.Board(m_args.Word(index, "BOARD"));
+    if (Verbose())
+        Diagnostic("board " + std::to_string(set.Number(m_args.Words()[index])) + ": " + board.record.name + " at " +
+                   board.record.devicePath);
     return OpenBoardDevices(set, board);
+}
+
+int LineNumber(const std::string& word) {
+    const uint32_t line = NumberWord(word, "line number");
+    if (line >= kMaxLines)
+        throw UsageError("no line " + word + " (a board has at most " + std::to_string(kMaxLines) + " lines)");
+    return static_cast<int>(line);
 }
 
 StreamTarget ParseTarget(const std::string& word) {
@@ -19,6 +42,6 @@ StreamTarget ParseTarget(const std::string& word) {
     if (word == "right")
         return {StreamTarget::Kind::Right, 0};
     if (word.rfind("line:", 0) == 0)
-        return {StreamTarget::Kind::Line, static_cast<int>(NumberWord(word.substr(5), "line number"))};
+        return {StreamTarget::Kind::Line, LineNumber(word.substr(5))};
     throw UsageError("\"" + word + "\" is not left, right or line:N");
 }

@@ -1,8 +1,14 @@
 // Printing veltrin-cli's results and progress.
 #include "CliOutput.h"
 
-#include <QJsonDocument>
+#include "CliArgs.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QTemporaryFile>
+
+#include <cmath>
 #include <cstdio>
 
 #ifdef _WIN32
@@ -18,7 +24,29 @@ CRecord& CRecord::Add(const QString& key, const QJsonValue& value, const QString
     return *this;
 }
 
-CRecord& CRecord::Add(const QString& key, double value) { return Add(key, QJsonValue(value), QString::number(value)); }
+namespace {
+
+std::string g_command;
+bool g_quiet = false;
+
+QJsonObject Envelope() {
+    QJsonObject object;
+    object.insert(QStringLiteral("schema"), kJsonSchema);
+    object.insert(QStringLiteral("command"), QString::fromStdString(g_command));
+    return object;
+}
+
+} // namespace
+
+void SetJsonCommand(const std::string& command) { g_command = command; }
+void SetQuiet(bool quiet) { g_quiet = quiet; }
+
+CRecord& CRecord::Add(const QString& key, double value) {
+    // Whole numbers as plain integers: counts of a million are 1056000, never 1.056e+06.
+    const bool whole = std::isfinite(value) && value == std::floor(value) && std::fabs(value) < 9.0e15;
+    return Add(key, QJsonValue(value),
+               whole ? QString::number(static_cast<qint64>(value)) : QString::number(value, 'f', 3));
+}
 
 CRecord& CRecord::Add(const QString& key, bool value) {
     return Add(key, QJsonValue(value), value ? QStringLiteral("yes") : QStringLiteral("no"));
@@ -67,26 +95,89 @@ QString CRecord::Lines(const QString& indent) const {
     return out;
 }
 
-void PrintRecord(const CRecord& record, bool json) {
-    const QByteArray bytes =
-        json ? QJsonDocument(record.Json()).toJson(QJsonDocument::Indented) : record.Lines().toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
-    std::fflush(stdout);
+void WriteStdout(const QByteArray& bytes) {
+    const size_t written = std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    if (std::fflush(stdout) != 0 || written != static_cast<size_t>(bytes.size()) || std::ferror(stdout))
+        throw DeviceError("cannot write to standard output");
 }
 
-void PrintTable(const std::vector<CRecord>& rows, bool json) {
-    QByteArray bytes;
+namespace {
+
+QJsonObject Enveloped(const CRecord& record) {
+    QJsonObject object = Envelope();
+    const QJsonObject fields = record.Json();
+    for (auto it = fields.begin(); it != fields.end(); ++it)
+        object.insert(it.key(), it.value());
+    return object;
+}
+
+} // namespace
+
+QByteArray JsonLine(const CRecord& record) { return QJsonDocument(Enveloped(record)).toJson(QJsonDocument::Compact); }
+
+void PrintRecord(const CRecord& record, bool json) {
+    if (json) {
+        WriteStdout(QJsonDocument(Enveloped(record)).toJson(QJsonDocument::Indented));
+    } else if (!g_quiet) {
+        WriteStdout(record.Lines().toUtf8());
+    }
+}
+
+void PrintTable(const std::vector<CRecord>& rows, bool json, const QString& key) {
     if (json) {
         QJsonArray array;
         for (const CRecord& r : rows)
             array.append(r.Json());
-        bytes = QJsonDocument(array).toJson(QJsonDocument::Indented);
-    } else {
+        QJsonObject object = Envelope();
+        object.insert(key, array);
+        WriteStdout(QJsonDocument(object).toJson(QJsonDocument::Indented));
+    } else if (!g_quiet) {
+        QByteArray bytes;
         for (const CRecord& r : rows)
             bytes += r.Line().toUtf8() + '\n';
+        WriteStdout(bytes);
     }
+}
+
+void PrintJsonError(const std::string& message, int exitCode) {
+    QJsonObject object = Envelope();
+    object.insert(QStringLiteral("error"), QString::fromStdString(message));
+    object.insert(QStringLiteral("exit"), exitCode);
+    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
+}
+
+void WriteFileReplacing(const std::string& path, const QByteArray& bytes) {
+    const QString name = QFile::decodeName(path.c_str());
+    const QFileInfo info(name);
+    if (info.exists() && !info.isFile()) {
+        // A device or pipe (/dev/stdout, a FIFO) cannot be replaced: written in place, checked on close.
+        QFile file(name);
+        if (!file.open(QIODevice::WriteOnly))
+            throw DeviceError("cannot open " + path + ": " + file.errorString().toStdString());
+        const bool written = file.write(bytes) == bytes.size() && file.flush();
+        file.close();
+        if (!written || file.error() != QFileDevice::NoError)
+            throw DeviceError("cannot write " + path + ": " + file.errorString().toStdString());
+        return;
+    }
+    // A temporary file next to it, renamed over it once written and closed whole: a file named FILE is
+    // always complete.
+    QTemporaryFile file(info.absoluteFilePath() + QStringLiteral(".XXXXXX.part"));
+    file.setAutoRemove(true);
+    if (!file.open())
+        throw DeviceError("cannot create a file next to " + path + ": " + file.errorString().toStdString());
+    const bool written = file.write(bytes) == bytes.size() && file.flush();
+    file.close();
+    if (!written || file.error() != QFileDevice::NoError)
+        throw DeviceError("cannot write " + path + ": " + file.errorString().toStdString());
+    file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                        QFileDevice::ReadOther);
+    QFile::remove(name);
+    if (!file.rename(name))
+        throw DeviceError("cannot rename the finished file to " + path + ": " + file.errorString().toStdString());
+    file.setAutoRemove(false);
 }
 
 QString Hex(uint32_t value, int digits) {

@@ -39,9 +39,26 @@ private:
     std::vector<Field> m_fields;
 };
 
-// Writes a record (or a table of records) to standard output in the chosen form.
+// The version of the JSON output's shape, in every JSON object the program writes as "schema".
+inline constexpr int kJsonSchema = 1;
+// The command whose results are written (the "command" field of the JSON output).
+void SetJsonCommand(const std::string& command);
+// Standard output with nothing on it is quiet (-q): text results are left out, JSON still written.
+void SetQuiet(bool quiet);
+
+// Writes a record (or a table of records under `key`) to standard output in the chosen form: JSON as
+// one object with "schema" and "command" first. A write that fails is a device error.
 void PrintRecord(const CRecord& record, bool json);
-void PrintTable(const std::vector<CRecord>& rows, bool json);
+void PrintTable(const std::vector<CRecord>& rows, bool json, const QString& key = QStringLiteral("rows"));
+// One record as a one-line JSON object with "schema" and "command", for output that streams rows.
+QByteArray JsonLine(const CRecord& record);
+// The JSON form of a run that ended with an error: {"schema", "command", "error", "exit"}.
+void PrintJsonError(const std::string& message, int exitCode);
+// Writes bytes to standard output and flushes them; a failed write is a device error.
+void WriteStdout(const QByteArray& bytes);
+// Writes a whole file under a temporary name next to it and renames it over `path` once complete and
+// closed without error; any failure is a device error and leaves `path` as it was.
+void WriteFileReplacing(const std::string& path, const QByteArray& bytes);
 
 // "0x0310"-style text of a number with at least `digits` hexadecimal digits.
 QString Hex(uint32_t value, int digits = 4);

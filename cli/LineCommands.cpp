@@ -2,6 +2,7 @@
 // as the phone line page and its dialogs.
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "CliSignals.h"
 #include "DialKeys.h"
 #include "LineRequests.h"
 #include "LineSettingsFields.h"
@@ -21,9 +22,7 @@ constexpr auto kToneDigitPause = 150ms;
 constexpr auto kPulseDigitPause = 900ms;
 constexpr auto kWatchPeriod = 100ms;
 
-int LineWord(const CliArgs& args, size_t index) {
-    return static_cast<int>(NumberWord(args.Word(index, "LINE"), "line number"));
-}
+int LineWord(const CliArgs& args, size_t index) { return LineNumber(args.Word(index, "LINE")); }
 
 CRecord StateRecord(int line, CDevice& device, bool shortForm) {
     CRecord r;
@@ -41,12 +40,13 @@ CRecord StateRecord(int line, CDevice& device, bool shortForm) {
     r.Add("controlInput", state->controlInput != 0);
     r.Add("number", QString::fromLatin1(state->NumberText().c_str()));
     if (shortForm) {
-        if (const auto s = GetLineStateShort(device)) {
-            r.Add("externalInput", static_cast<double>(s->externalInput));
-            r.Add("sensorPower", static_cast<double>(s->sensorPower));
-            r.Add("compensation", static_cast<double>(s->compensation));
-            r.Add("tape", static_cast<double>(s->tape));
-        }
+        const auto s = GetLineStateShort(device);
+        if (!s)
+            throw DeviceError("cannot get the short state of line " + std::to_string(line));
+        r.Add("externalInput", static_cast<double>(s->externalInput));
+        r.Add("sensorPower", static_cast<double>(s->sensorPower));
+        r.Add("compensation", static_cast<double>(s->compensation));
+        r.Add("tape", static_cast<double>(s->tape));
     }
     return r;
 }
@@ -54,6 +54,9 @@ CRecord StateRecord(int line, CDevice& device, bool shortForm) {
 int LineStatus(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(4);
+    args.ExpectOptions({"watch", "for"});
+    if (args.Has("for") && !args.Has("watch"))
+        throw UsageError("--for goes with --watch");
     const auto board = c.Open(2);
     std::vector<int> lines;
     if (args.Words().size() > 3) {
@@ -87,11 +90,11 @@ int LineStatus(CliContext& c) {
             if (line == last[i])
                 continue;
             last[i] = line;
-            const QByteArray text =
-                c.Json() ? QJsonDocument(rows[i].Json()).toJson(QJsonDocument::Compact) : line.toUtf8();
-            std::printf("%s\n", text.constData());
-            std::fflush(stdout);
+            const QByteArray text = c.Json() ? JsonLine(rows[i]) : line.toUtf8();
+            WriteStdout(text + '\n');
         }
+        if (StopSignal())
+            return kExitFailed; // main reports the signal
         if (seconds > 0 && std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count() >= seconds)
             return kExitPass;
         std::this_thread::sleep_for(kWatchPeriod);
@@ -101,6 +104,7 @@ int LineStatus(CliContext& c) {
 int LineHook(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(5);
+    args.ExpectOptions({});
     const auto board = c.Open(2);
     const int line = LineWord(args, 3);
     const std::string& where = args.Word(4, "up or down");
@@ -118,6 +122,7 @@ int LineHook(CliContext& c) {
 int LineDial(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(5);
+    args.ExpectOptions({"tone", "pulse"});
     const bool tone = args.Has("tone");
     if (tone == args.Has("pulse"))
         throw UsageError("give one of --tone and --pulse");
@@ -173,6 +178,7 @@ CRecord SettingsRecord(int line, const LineSettings& settings, LineLevels levels
 
 int LineSettingsCommand(CliContext& c) {
     const CliArgs& args = c.Args();
+    args.ExpectOptions({});
     const std::string& action = args.Word(2, "get or set");
     if (action != "get" && action != "set")
         throw UsageError("\"" + action + "\" is not get or set");

@@ -7,8 +7,12 @@
 #include "LineRequests.h"
 #include "Loopback.h"
 
+#include "SelfTestReport.h"
+
 #include <QTemporaryDir>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -27,14 +31,6 @@ constexpr int kWatchdogKicks = 10;
 constexpr uint32_t kOutputFrequency = 1000;
 constexpr uint32_t kLoopbackFrequency = 1500;
 constexpr uint32_t kToneAmplitude = 8000;
-
-enum class Outcome { Pass, Fail, Skip };
-
-struct Step {
-    std::string name;
-    Outcome outcome = Outcome::Pass;
-    std::string detail;
-};
 
 class CSelfTest {
 public:
@@ -55,27 +51,42 @@ private:
     // Runs one step; a thrown error fails that step alone.
     void Check(const std::string& name, const std::function<Step()>& body) {
         Step step;
+        const auto begin = std::chrono::steady_clock::now();
         try {
             step = body();
-        } catch (const CliError& error) {
+        } catch (const std::exception& error) {
             step.outcome = Outcome::Fail;
             step.detail = error.what();
         }
+        step.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
         step.name = name;
         m_steps.push_back(step);
     }
 
-    static Step Fail(const std::string& detail) { return {"", Outcome::Fail, detail}; }
-    static Step Pass(const std::string& detail) { return {"", Outcome::Pass, detail}; }
+    static Step Fail(const std::string& detail) { return MakeStep("", Outcome::Fail, detail); }
+    static Step Pass(const std::string& detail) { return MakeStep("", Outcome::Pass, detail); }
+    // A result with its measured value and the limits it was held to.
+    static Step Measured(bool passed, const std::string& detail, double value, const char* unit,
+                         std::optional<double> low, std::optional<double> high) {
+        Step step = MakeStep("", passed ? Outcome::Pass : Outcome::Fail, detail);
+        step.value = value;
+        step.unit = unit;
+        step.low = low;
+        step.high = high;
+        return step;
+    }
 
     Step Identity() {
         const BoardIdReading id = ReadBoardId(m_board.Cfg(), m_board.model->newFamily);
         if (id.failure)
             return Fail(id.failure->toStdString());
+        const double reported = m_board.found.record.boardId;
         if (id.id != m_board.found.record.boardId)
-            return Fail("the board reads ID " + std::to_string(id.id) + " but reported " +
-                        std::to_string(m_board.found.record.boardId));
-        return Pass("ID " + std::to_string(id.id));
+            return Measured(false,
+                            "the board reads ID " + std::to_string(id.id) + " but reported " +
+                                std::to_string(m_board.found.record.boardId),
+                            id.id, "", reported, reported);
+        return Measured(true, "ID " + std::to_string(id.id), id.id, "", reported, reported);
     }
 
     Step Memory() {
@@ -97,11 +108,19 @@ private:
         const Failure restored = WriteMemory(cfg, write, saved.data(), kScratchWords * 2);
         if (readBack)
             return Fail(readBack->toStdString());
-        if (got != kScratchWords * 2 || back != pattern)
-            return Fail("the words read back differ from those written");
+        if (got != kScratchWords * 2)
+            return Measured(false, "the read-back was answered with " + std::to_string(got) + " bytes", got / 2.0,
+                            "words", kScratchWords, kScratchWords);
+        uint32_t same = 0;
+        for (uint32_t i = 0; i < kScratchWords; ++i)
+            same += GetMemoryWord(back.data(), i) == GetMemoryWord(pattern.data(), i) ? 1 : 0;
+        if (same != kScratchWords)
+            return Measured(false, std::to_string(kScratchWords - same) + " words read back differ from those written",
+                            same, "words", kScratchWords, kScratchWords);
         if (restored)
             return Fail("cannot restore the memory: " + restored->toStdString());
-        return Pass(std::to_string(kScratchWords) + " words written and read back");
+        return Measured(true, std::to_string(kScratchWords) + " words written and read back", same, "words",
+                        kScratchWords, kScratchWords);
     }
 
     Step Watchdog() {
@@ -115,9 +134,9 @@ private:
         }
         if (!StopWatchdog(cfg))
             return Fail("the board refused to stop the watchdog");
-        if (refused > 0)
-            return Fail(std::to_string(refused) + " of " + std::to_string(kWatchdogKicks) + " kicks refused");
-        return Pass("started, kicked, stopped");
+        return Measured(refused == 0,
+                        std::to_string(refused) + " of " + std::to_string(kWatchdogKicks) + " kicks refused", refused,
+                        "kicks", 0, 0);
     }
 
     Step LineStateStep(int line) {
@@ -130,7 +149,8 @@ private:
         const char* hook = (state->state & LineState::kOffHook)  ? "off hook"
                            : (state->state & LineState::kOnHook) ? "on hook"
                                                                  : "hook unknown";
-        return Pass(std::string(hook) + ", " + std::to_string(state->voltage) + " V");
+        return Measured(true, std::string(hook) + ", " + std::to_string(state->voltage) + " V", state->voltage, "V", {},
+                        {});
     }
 
     // Every stream channel at once: the stereo outputs play a tone, every line loops one back.
@@ -143,13 +163,19 @@ private:
         std::vector<Output> outputs;
         std::vector<LoopbackLeg> legs;
         QTemporaryDir dir;
+        // Every board has the two stereo outputs: one that does not open fails its step.
+        const std::pair<const char*, CDevice*> stereo[] = {{"stream left", m_board.left.get()},
+                                                           {"stream right", m_board.right.get()}};
+        for (const auto& [name, device] : stereo)
+            if (!device)
+                Check(name, [] { return Fail("cannot open the stereo output device"); });
         Check("streams", [&] {
             CDevice& cfg = m_board.Cfg();
             const PlaySource tone{"", kOutputFrequency, kToneAmplitude};
-            if (m_board.left)
-                outputs.push_back({"stream left", run.AddOutput(*m_board.left, tone, ApplyOutputRate(cfg, 0, {}))});
-            if (m_board.right)
-                outputs.push_back({"stream right", run.AddOutput(*m_board.right, tone, ApplyOutputRate(cfg, 1, {}))});
+            for (int channel = 0; channel < 2; ++channel)
+                if (CDevice* device = stereo[channel].second)
+                    outputs.push_back(
+                        {stereo[channel].first, run.AddOutput(*device, tone, ApplyOutputRate(cfg, channel, {}))});
             if (m_board.Lines() > 0) {
                 if (!dir.isValid())
                     throw DeviceError("cannot create a temporary folder for the recordings");
@@ -165,36 +191,53 @@ private:
         });
         if (m_steps.back().outcome != Outcome::Pass)
             return;
+        // The channels' own steps say how each one did; they all ran for the run's time.
+        const double runSeconds = m_steps.back().seconds;
+        m_steps.pop_back();
+        const size_t first = m_steps.size();
         for (const Output& o : outputs)
             Check(o.name, [&] { return Played(run, o.index); });
         for (const LoopbackLeg& leg : legs) {
             Check("stream line " + std::to_string(leg.line), [&] { return Played(run, leg.output); });
             Check("loopback line " + std::to_string(leg.line), [&] { return Loopback(run, leg); });
         }
+        for (size_t i = first; i < m_steps.size(); ++i)
+            m_steps[i].seconds += runSeconds;
     }
 
     static Step Played(CStreamRun& run, int index) {
         const uint64_t written = run.Channel(index).bytesWritten.load();
         const ChannelFigures figures = run.Figures(index);
         if (written == 0)
-            return Fail("the device took no samples");
-        if (!figures.counters || figures.counters->bytes == 0)
-            return Fail("the board counted no bytes played");
-        return Pass(std::to_string(figures.counters->bytes) + " bytes played");
+            return Measured(false, "the device took no samples", 0, "bytes", 1, {});
+        if (!figures.counters)
+            return Fail("the board reported no counters");
+        const double played = static_cast<double>(figures.counters->bytes);
+        return Measured(played > 0, std::to_string(figures.counters->bytes) + " bytes played", played, "bytes", 1, {});
     }
 
     Step Loopback(CStreamRun& run, const LoopbackLeg& leg) {
         const LoopbackReport r = AnalyseLoopback(run, leg);
         const std::string figures = std::to_string(static_cast<int>(std::lround(r.measured))) + " Hz at " +
                                     QString::number(r.rmsDb, 'f', 1).toStdString() + " dB";
+        const double tolerance = std::max(2.0, leg.tone.frequency / 100.0);
+        const double low = leg.tone.frequency - tolerance;
+        const double high = leg.tone.frequency + tolerance;
+        const double measured = std::round(r.measured * 10) / 10;
         if (r.toneFound)
-            return Pass(figures + (r.unbroken ? ", one unbroken run" : ", not sample-exact"));
+            return Measured(true, figures + (r.unbroken ? ", one unbroken run" : ", not sample-exact"), measured, "Hz",
+                            low, high);
         if (r.recorded == 0)
-            return Fail("nothing recorded");
+            return Measured(false, "nothing recorded", 0, "Hz", low, high);
         if (m_loopbackRequired)
-            return Fail("the played " + std::to_string(leg.tone.frequency) + " Hz tone did not come back (heard " +
-                        figures + ")");
-        return {"", Outcome::Skip, "the input does not hear the output (heard " + figures + ")"};
+            return Measured(false,
+                            "the played " + std::to_string(leg.tone.frequency) + " Hz tone did not come back (heard " +
+                                figures + ")",
+                            measured, "Hz", low, high);
+        Step skipped =
+            Measured(true, "the input does not hear the output (heard " + figures + ")", measured, "Hz", low, high);
+        skipped.outcome = Outcome::Skip;
+        return skipped;
     }
 
     const OpenBoard& m_board;
@@ -203,85 +246,8 @@ private:
     std::vector<Step> m_steps;
 };
 
-const char* OutcomeText(Outcome o) {
-    switch (o) {
-    case Outcome::Pass:
-        return "pass";
-    case Outcome::Fail:
-        return "fail";
-    case Outcome::Skip:
-        break;
-    }
-    return "skip";
-}
-
 } // namespace
 
-int RunSelfTest(CliContext& c) {
-    const CliArgs& args = c.Args();
-    args.ExpectWords(2);
-    const double seconds = args.Real("for").value_or(1.0);
-    const bool loopbackRequired = args.Has("loopback");
-    CBoardSet& set = c.Boards();
-    std::vector<size_t> numbers;
-    if (args.Words().size() > 1) {
-        set.Board(args.Words()[1]);
-        numbers.push_back(NumberWord(args.Words()[1], "board number"));
-    } else {
-        for (size_t n = 0; n < set.Boards().size(); ++n)
-            numbers.push_back(n);
-    }
-    if (numbers.empty())
-        throw UsageError("no boards found");
-
-    bool allPassed = true;
-    std::vector<CRecord> boards;
-    QString text;
-    for (size_t number : numbers) {
-        const FoundBoard& found = set.Boards()[number];
-        const auto board = OpenBoardDevices(set, found);
-        StatusLine("selftest: board " + std::to_string(number) + " (" + std::to_string(boards.size() + 1) + " of " +
-                   std::to_string(numbers.size()) + ")");
-        const std::vector<Step> steps = CSelfTest(*board, seconds, loopbackRequired).Run();
-        StatusLine("");
-        bool passed = true;
-        std::vector<CRecord> rows;
-        text += QStringLiteral("board %1 %2 type %3 id %4\n")
-                    .arg(number)
-                    .arg(QString::fromLatin1(found.record.name.c_str()), Hex(found.record.type))
-                    .arg(found.record.boardId);
-        for (const Step& s : steps) {
-            passed = passed && s.outcome != Outcome::Fail;
-            CRecord row;
-            row.Add("step", QString::fromStdString(s.name));
-            row.Add("result", QString::fromLatin1(OutcomeText(s.outcome)));
-            row.Add("detail", QString::fromStdString(s.detail));
-            rows.push_back(row);
-            text += QStringLiteral("  %1 %2: %3\n")
-                        .arg(QString::fromLatin1(OutcomeText(s.outcome)).toUpper(), QString::fromStdString(s.name),
-                             QString::fromStdString(s.detail));
-            if (s.outcome == Outcome::Fail)
-                Diagnostic("board " + std::to_string(number) + ": " + s.name + " failed: " + s.detail);
-        }
-        text += QStringLiteral("  result: %1\n").arg(passed ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
-        CRecord b;
-        b.Add("board", QJsonValue(static_cast<int>(number)), QString::number(number));
-        b.Add("name", QString::fromLatin1(found.record.name.c_str()));
-        b.Add("type", QJsonValue(static_cast<double>(found.record.type)), Hex(found.record.type));
-        b.Add("id", QJsonValue(static_cast<double>(found.record.boardId)), QString::number(found.record.boardId));
-        b.Add("passed", passed);
-        b.Add("steps", rows);
-        boards.push_back(b);
-        allPassed = allPassed && passed;
-    }
-    if (c.Json()) {
-        CRecord all;
-        all.Add("passed", allPassed);
-        all.Add("boards", boards);
-        PrintRecord(all, true);
-    } else {
-        text += QStringLiteral("selftest: %1\n").arg(allPassed ? QStringLiteral("PASS") : QStringLiteral("FAIL"));
-        std::fputs(text.toUtf8().constData(), stdout);
-    }
-    return allPassed ? kExitPass : kExitFailed;
+std::vector<Step> RunBoardSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired) {
+    return CSelfTest(board, seconds, loopbackRequired).Run();
 }

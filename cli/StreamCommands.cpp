@@ -22,6 +22,17 @@ namespace {
 constexpr uint32_t kLoopbackFrequency = 1500;
 constexpr uint32_t kLoopbackAmplitude = 8000;
 constexpr uint32_t kDefaultAmplitude = 8000;
+// The sample rates a command accepts; within them, the board may still refuse a rate.
+constexpr uint32_t kMinRate = 100;
+constexpr uint32_t kMaxRate = 192000;
+
+std::optional<uint32_t> RateOption(const CliArgs& args) {
+    const auto rate = args.Number("rate");
+    if (rate && (*rate < kMinRate || *rate > kMaxRate))
+        throw UsageError("--rate " + std::to_string(*rate) + " is not " + std::to_string(kMinRate) + ".." +
+                         std::to_string(kMaxRate) + " Hz");
+    return rate;
+}
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -35,6 +46,8 @@ PlaySource SourceFrom(const CliArgs& args) {
     if (file.has_value() == sine.has_value())
         throw UsageError("give one of --file F and --sine HZ");
     if (file) {
+        if (args.Has("ampl"))
+            throw UsageError("--ampl goes with --sine");
         source.file = *file;
     } else {
         source.frequency = *sine;
@@ -100,12 +113,17 @@ int RunPlay(CliContext& c) {
     args.ExpectWords(3);
     const StreamTarget target = ParseTarget(args.Word(2, "left, right or line:N"));
     const PlaySource source = SourceFrom(args);
-    std::optional<uint32_t> wanted = args.Number("rate");
-    if (!wanted && !source.file.empty()) {
+    std::optional<uint32_t> wanted = RateOption(args);
+    if (!source.file.empty()) {
         CSoundFile file;
         if (!file.OpenForReading(source.file))
             throw UsageError("cannot open the sound file " + source.file);
-        wanted = file.SampleRate(); // a file plays at its own rate unless told otherwise
+        const uint32_t fileRate = file.SampleRate();
+        if (fileRate < kMinRate || fileRate > kMaxRate)
+            throw UsageError(source.file + " is not a sound file (its rate would be " + std::to_string(fileRate) +
+                             " Hz)");
+        if (!wanted)
+            wanted = fileRate; // a file plays at its own rate unless told otherwise
     }
     const double seconds = args.Real("for").value_or(source.file.empty() ? 1.0 : 0.0);
     const auto board = c.Open(1);
@@ -139,6 +157,9 @@ int RunPlay(CliContext& c) {
     if (!source.file.empty())
         r.Add("playedToEnd", ended);
     PrintRecord(r, c.Json());
+    if (written == 0)
+        Diagnostic("play failed: 0 samples written in " + QString::number(seconds).toStdString() +
+                   " s (at least 1 needed)");
     return written > 0 ? kExitPass : kExitFailed;
 }
 
@@ -156,7 +177,7 @@ int RunRecord(CliContext& c) {
         throw UsageError("--for SECONDS is required");
     const auto board = c.Open(1);
     CDevice& device = board->LineIn(target.line);
-    const uint32_t rate = ApplyCodecRate(board->Cfg(), args.Number("rate"));
+    const uint32_t rate = ApplyCodecRate(board->Cfg(), RateOption(args));
     // The recording holds exactly the samples of the time asked for: the run goes on until the input
     // has delivered them, and what came on top is cut off.
     const auto samples = static_cast<uint64_t>(std::llround(*seconds * rate));
@@ -196,7 +217,7 @@ int RunLoopback(CliContext& c) {
     tone.amplitude = args.Number("ampl").value_or(kLoopbackAmplitude);
     const auto board = c.Open(1);
     board->LineOut(target.line);
-    const uint32_t rate = ApplyCodecRate(board->Cfg(), args.Number("rate"));
+    const uint32_t rate = ApplyCodecRate(board->Cfg(), RateOption(args));
     QTemporaryDir dir;
     if (!dir.isValid())
         throw DeviceError("cannot create a temporary folder for the recording");
@@ -206,6 +227,19 @@ int RunLoopback(CliContext& c) {
     run.Wait(seconds, nullptr, "loopback");
     run.Stop();
     const LoopbackReport report = AnalyseLoopback(run, leg);
-    PrintRecord(LoopbackRecord(report), c.Json());
+    // The measurement as every step reports one: value, unit and the limits it is held to.
+    const double tolerance = std::max(2.0, report.frequency / 100.0);
+    CRecord record = LoopbackRecord(report);
+    record.Add("value", std::round(report.measured * 10) / 10);
+    record.Add("unit", QStringLiteral("Hz"));
+    record.Add("low", report.frequency - tolerance);
+    record.Add("high", report.frequency + tolerance);
+    PrintRecord(record, c.Json());
+    if (!report.toneFound)
+        Diagnostic("loopback line " + std::to_string(report.line) + " failed: measured " +
+                   QString::number(report.measured, 'f', 1).toStdString() + " Hz, played " +
+                   std::to_string(report.frequency) + " Hz (limits " +
+                   QString::number(report.frequency - tolerance).toStdString() + ".." +
+                   QString::number(report.frequency + tolerance).toStdString() + " Hz)");
     return report.toneFound ? kExitPass : kExitFailed;
 }

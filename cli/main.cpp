@@ -1,13 +1,17 @@
 // veltrin-cli: the command-line production test of the Veltrin boards. Data on standard output (text or
-// JSON), diagnostics on standard error; exit 0 pass, 1 a test failed, 2 usage or no board, 3 device error.
+// JSON), diagnostics on standard error; exit 0 pass, 1 a test failed, 2 usage or no board, 3 device error,
+// 128+N when signal N stopped it.
 #include "CliArgs.h"
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "CliSignals.h"
 
 #include <QCoreApplication>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <set>
 
 namespace {
 
@@ -15,45 +19,75 @@ struct CommandEntry {
     const char* name;
     const char* usage;
     int (*run)(CliContext&);
+    std::set<std::string> options; // besides the global ones
 };
 
 const CommandEntry kCommands[] = {
-    {"list", "list", &RunList},
-    {"info", "info BOARD", &RunInfo},
+    {"list", "list [--expect-boards N]", &RunList, {"expect-boards"}},
+    {"info", "info BOARD", &RunInfo, {}},
     {"mem",
      "mem read BOARD --memory daram|eeprom --start A --count N [--out FILE --format bin|text]\n"
      "       mem write BOARD --memory daram|eeprom --start A (WORD... | --in FILE)",
-     &RunMemory},
-    {"id", "id set BOARD N", &RunIdSet},
-    {"prefix", "prefix set BOARD 0xNNNN", &RunPrefixSet},
-    {"load", "load BOARD", &RunLoad},
-    {"watchdog", "watchdog BOARD --interval MS [--for SECONDS]", &RunWatchdog},
+     &RunMemory,
+     {"memory", "start", "count", "out", "format", "in"}},
+    {"id", "id set BOARD N", &RunIdSet, {}},
+    {"prefix", "prefix set BOARD 0xNNNN", &RunPrefixSet, {}},
+    {"load", "load BOARD", &RunLoad, {}},
+    {"watchdog", "watchdog BOARD --interval MS [--for SECONDS]", &RunWatchdog, {"interval", "for"}},
     {"line",
      "line status BOARD [LINE] [--watch [--for SECONDS]]\n"
      "       line hook BOARD LINE up|down\n"
      "       line dial BOARD LINE DIGITS --tone|--pulse\n"
      "       line settings get BOARD LINE | line settings set BOARD LINE NAME=VALUE...",
-     &RunLine},
-    {"play", "play BOARD left|right|line:N (--file F | --sine HZ [--ampl A]) [--rate R] [--for SECONDS]", &RunPlay},
-    {"record", "record BOARD line:N --out F [--rate R] --for SECONDS", &RunRecord},
-    {"loopback", "loopback BOARD line:N [--rate R] [--for SECONDS] [--sine HZ] [--ampl A]", &RunLoopback},
-    {"calibrate", "calibrate BOARD --lines 0,1 --max-voltage V [--yes]", &RunCalibrate},
-    {"selftest", "selftest [BOARD] [--for SECONDS] [--loopback]", &RunSelfTest},
+     &RunLine,
+     {"watch", "for", "tone", "pulse"}},
+    {"play",
+     "play BOARD left|right|line:N (--file F | --sine HZ [--ampl A]) [--rate R] [--for SECONDS]",
+     &RunPlay,
+     {"file", "sine", "ampl", "rate", "for"}},
+    {"record", "record BOARD line:N --out F [--rate R] --for SECONDS", &RunRecord, {"out", "rate", "for"}},
+    {"loopback",
+     "loopback BOARD line:N [--rate R] [--for SECONDS] [--sine HZ] [--ampl A]",
+     &RunLoopback,
+     {"rate", "for", "sine", "ampl"}},
+    {"calibrate",
+     "calibrate BOARD --lines 0,1 --max-voltage V [--fixture CMD | --yes --no-wait]",
+     &RunCalibrate,
+     {"lines", "max-voltage", "yes", "fixture", "no-wait"}},
+    {"selftest",
+     "selftest [BOARD] [--for SECONDS] [--loopback] [--jobs N] [--junit FILE] [--expect-boards N]",
+     &RunSelfTest,
+     {"for", "loopback", "jobs", "junit", "expect-boards"}},
 };
 
-const char* kGlobal = "usage: veltrin-cli [--driver-library PATH | --demo] [--json] COMMAND ...";
+const char* kGlobal =
+    "usage: veltrin-cli [--driver-library PATH | --demo] [--json] [-q | -v] COMMAND ... [-h | --help]";
 
 void PrintHelp() {
     std::printf("%s\n\nCommands:\n", kGlobal);
     for (const CommandEntry& c : kCommands)
         std::printf("  %s\n", c.usage);
-    std::printf("\nBOARD is the number list shows. Lines count from 0.\n"
-                "Exit codes: 0 pass, 1 a test failed, 2 usage or no board, 3 device or driver error.\n"
+    std::printf("\nBOARD is the number list shows or id:N, the board with ID N. Lines count from 0.\n"
+                "Exit codes: 0 pass, 1 a test failed, 2 usage error or no such board, 3 device or driver error,\n"
+                "128+N stopped by signal N (130 SIGINT, 143 SIGTERM).\n"
                 "  --driver-library PATH  reach the boards through that driver library\n"
                 "  --demo                 use the bundled board simulator (demo boards)\n"
-                "  --json                 write the results as JSON\n"
-                "  --loopback             (selftest) every line's input must hear its output\n"
-                "  --yes                  (calibrate) do not ask; the fixture sets the voltages\n");
+                "  --json                 write the results (and errors) as JSON\n"
+                "  -q, --quiet            no text results on standard output; the exit code tells\n"
+                "  -v, --verbose          say on standard error what is being done\n"
+                "  -h, --help             this text; after a command, that command's usage\n"
+                "  --version              the program's version\n");
+}
+
+void PrintCommandHelp(const CommandEntry& c) {
+    std::printf("usage: veltrin-cli %s\n", c.usage);
+    if (!c.options.empty()) {
+        std::printf("options:");
+        for (const std::string& o : c.options)
+            std::printf(" --%s", o.c_str());
+        std::printf("\n");
+    }
+    std::printf("global options: --driver-library PATH, --demo, --json, -q, -v\n");
 }
 
 } // namespace
@@ -61,31 +95,61 @@ void PrintHelp() {
 int main(int argc, char** argv) {
     // Qt Core only for the settings, the file names and JSON; no event loop is needed.
     QCoreApplication app(argc, argv);
+    InstallStopSignals();
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const CommandEntry* command = nullptr;
+    bool json = false;
+    const auto signalled = [](int code) {
+        if (const int signal = StopSignal()) {
+            Diagnostic("stopped by signal " + std::to_string(signal) +
+                       (signal == SIGINT    ? " (SIGINT)"
+                        : signal == SIGTERM ? " (SIGTERM)"
+                                            : ""));
+            return 128 + signal;
+        }
+        return code;
+    };
     try {
+        for (const std::string& a : arguments)
+            json = json || a == "--json";
         CliArgs args = CliArgs::Parse(arguments);
+        if (!args.Words().empty())
+            for (const CommandEntry& c : kCommands)
+                if (args.Words().front() == c.name)
+                    command = &c;
+        if (command)
+            SetJsonCommand(command->name);
         if (args.Has("help")) {
-            PrintHelp();
+            if (command)
+                PrintCommandHelp(*command);
+            else
+                PrintHelp();
             return kExitPass;
         }
         if (args.Has("version")) {
-            std::printf("veltrin-cli 2.1\n");
+            std::printf("veltrin-cli %s\n", VELTRIN_VERSION);
             return kExitPass;
         }
         if (args.Words().empty())
             throw UsageError("no command given (--help lists them)");
-        for (const CommandEntry& c : kCommands)
-            if (args.Words().front() == c.name)
-                command = &c;
         if (!command)
             throw UsageError("unknown command \"" + args.Words().front() + "\"");
+        args.ExpectOptions(command->options);
         if (args.Has("driver-library") && args.Has("demo"))
             throw UsageError("--driver-library and --demo exclude each other");
+        if (args.Has("quiet") && args.Has("verbose"))
+            throw UsageError("-q and -v exclude each other");
+        SetQuiet(args.Has("quiet"));
         LibraryChoice choice{args.Value("driver-library").value_or(""), args.Has("demo")};
         CliContext context(std::move(args), std::move(choice));
-        return command->run(context);
+        const int code = command->run(context);
+        // Whatever is still buffered must reach standard output too.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout))
+            throw DeviceError("cannot write to standard output");
+        return signalled(code);
     } catch (const CliError& error) {
+        if (StopSignal())
+            return signalled(kExitFailed);
         Diagnostic(error.what());
         if (error.Code() == kExitUsage) {
             if (command)
@@ -93,9 +157,15 @@ int main(int argc, char** argv) {
             else
                 std::fprintf(stderr, "%s\n", kGlobal);
         }
+        if (json)
+            PrintJsonError(error.what(), error.Code());
         return error.Code();
     } catch (const std::exception& error) {
+        if (StopSignal())
+            return signalled(kExitFailed);
         Diagnostic(error.what());
+        if (json)
+            PrintJsonError(error.what(), kExitDevice);
         return kExitDevice;
     }
 }

@@ -2,11 +2,16 @@
 // failing, an exact recording, a loopback, and the exit codes of bad command lines.
 #include "RequestCodes.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
+#include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
 namespace {
@@ -57,8 +62,9 @@ QString Hex(uint32_t code) { return "0x" + QString::number(code, 16); }
 TEST_F(CliProgram, ListShowsTheBoardsInTabOrder) {
     const Result run = Start({"--demo", "--json", "list"});
     ASSERT_EQ(run.code, 0) << run.err.toStdString();
-    const QJsonArray boards = run.Json().toArray();
+    const QJsonArray boards = run.Json()["boards"].toArray();
     ASSERT_EQ(boards.size(), 2);
+    EXPECT_EQ(run.Json()["schema"].toInt(), 1);
     EXPECT_EQ(boards[0]["board"].toInt(), 0);
     EXPECT_EQ(boards[0]["type"].toInt(), 0x310);
     EXPECT_EQ(boards[0]["id"].toInt(), 200);
@@ -152,6 +158,8 @@ TEST_F(CliProgram, LoopbackReportsThePlayedToneOnlyWhereTheInputHearsIt) {
         EXPECT_NEAR(report["frequency"].toDouble(), c.frequency, 2.0);
         EXPECT_NEAR(report["levelDb"].toDouble(), -15.3, 0.2) << "the 8000 amplitude tone, either way";
         EXPECT_EQ(report["unbroken"].toBool(), c.unbroken);
+        EXPECT_EQ(report["low"].toDouble(), 1188.0);
+        EXPECT_EQ(report["high"].toDouble(), 1212.0);
     }
 }
 
@@ -202,7 +210,7 @@ TEST_F(CliProgram, BoardAndLineCommandsReportWhatTheBoardAnswers) {
         {{"prefix", "set", "0", "0x0320"}, "prefix", 0x320},
         {{"mem", "write", "0", "--memory", "daram", "--start", "0x40", "1", "2", "0xBEEF"}, "written", 3},
         {{"watchdog", "0", "--interval", "100", "--for", "0.2"}, "stopped", true},
-        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "90", "--yes"}, "maxVoltage", 90},
+        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "90", "--yes", "--no-wait"}, "maxVoltage", 90},
         {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "ringDelay", 321},
         {{"line", "settings", "set", "0", "1", "ringDelay=321", "dialAmplitude=3"}, "dialAmplitude", 3},
         {{"info", "1"}, "maxVoltage", 60},
@@ -214,7 +222,7 @@ TEST_F(CliProgram, BoardAndLineCommandsReportWhatTheBoardAnswers) {
         EXPECT_EQ(run.Json()[c.key], c.expected) << run.out.toStdString();
     }
     const Result hook = Start({"--demo", "--json", "line", "hook", "0", "1", "up"});
-    EXPECT_EQ(hook.Json()[0]["hook"].toString(), "off") << hook.out.toStdString();
+    EXPECT_EQ(hook.Json()["rows"][0]["hook"].toString(), "off") << hook.out.toStdString();
     const Result dump = Start({"--demo", "mem", "read", "0", "--memory", "eeprom", "--start", "0x20", "--count", "9"});
     const std::string last = std::string("0028: FFFF ") + std::string(46 - 11, ' ');
     EXPECT_EQ(dump.out.toStdString(), "0020: FFFF FFFF 0310 FFFF FFFF FFFF FFFF FFFF \n" + last + "\n")
@@ -297,4 +305,239 @@ TEST_F(CliProgram, CommandsSendThePagesRequestBytes) {
             at = found + request.size();
         }
     }
+}
+
+// Every fault a production test must not let through: the exit code and what standard error says.
+TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
+    const QString cfg = "VELTRIN_CFG:";
+    struct Case {
+        QString faults;
+        QStringList arguments;
+        int code;
+        QString message;
+    };
+    const Case cases[] = {
+        // A listed board that cannot be used keeps its number and fails every command on it.
+        {"refuse:VSIM0", {"list"}, 3, "board 0 (VSIM0)"},
+        {"refuse:VSIM0", {"selftest", "--for", "0.2"}, 3, "board 0: open failed"},
+        {"refuse:VSIM0", {"info", "0"}, 3, "board 0 (VSIM0)"},
+        {"fail:VSIM0", {"selftest", "0"}, 3, "information request of VSIM0 failed"},
+        {"fail:*", {"list"}, 3, "board 1 (VSIM1)"},
+        {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 1, "stream left failed"},
+        // Answers that are short or fail.
+        {"short:" + cfg + Hex(req::kMemoryData) + ":2",
+         {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3"},
+         3,
+         "answered with 4 bytes"},
+        {"fail:" + cfg + Hex(req::kSetCodecRate), {"loopback", "0", "line:1", "--rate", "8000"}, 3, "8000"},
+        {"fail:" + cfg + Hex(req::kGetCodecRate), {"info", "0"}, 3, "cannot get the codec rate"},
+        // Exit 1 names the step and what was measured.
+        {"fail:" + cfg + Hex(req::kWatchdogKick),
+         {"watchdog", "0", "--interval", "100", "--for", "0.05"},
+         1,
+         "watchdog failed: "},
+        {"", {"loopback", "0", "line:1", "--for", "0.3"}, 1, "loopback line 1 failed: measured 1000.0 Hz"},
+        {"", {"--expect-boards", "3", "list"}, 1, "2 found, 3 expected"},
+        // Input checked before anything is sent.
+        {"", {"calibrate", "1", "--lines", "65536", "--max-voltage", "60", "--yes", "--no-wait"}, 2, "no line 65536"},
+        {"", {"calibrate", "1", "--lines", "0", "--max-voltage", "60", "--yes"}, 2, "--no-wait"},
+        {"", {"play", "0", "left", "--sine", "440", "--rate", "0"}, 2, "--rate 0"},
+        {"", {"play", "0", "left", "--sine", "440", "--rate", "999999"}, 2, "--rate 999999"},
+        {"", {"watchdog", "0", "--interval", "0"}, 2, "--interval"},
+        {"", {"mem", "read", "0", "--memory", "daram", "--start", "0xFFF8", "--count", "16"}, 2, "outside the DARAM"},
+        {"", {"mem", "read", "0", "--memory", "eeprom", "--start", "0x400", "--count", "1"}, 2, "outside the EEPROM"},
+        {"", {"mem", "write", "0", "--memory", "eeprom", "--start", "0xFF", "1", "2"}, 2, "outside the EEPROM"},
+        {"", {"list", "--rate", "8000"}, 2, "--rate does not apply"},
+        {"", {"line", "hook", "0", "1", "up", "--watch"}, 2, "--watch does not apply"},
+        {"",
+         {"mem", "write", "0", "--memory", "daram", "--start", "0", "--count", "1", "5"},
+         2,
+         "--count does not apply"},
+        {"", {"watchdog", "0", "--interval", "5", "--interval", "6"}, 2, "given twice"},
+        {"", {"selftest", "id:999"}, 2, "no board with ID 999"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.faults + " " + c.arguments.join(' ')).toStdString());
+        const Result run = Start(QStringList{"--demo"} + c.arguments, {{"VELTRIN_SIM_FAULTS", c.faults}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+    }
+    // A garbage file is no sound file, whatever its first bytes read as.
+    QFile garbage(home.filePath("garbage.raw"));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write("XYZWhatever this is, it is not sound");
+    garbage.close();
+    const Result run = Start({"--demo", "--json", "play", "0", "left", "--file", garbage.fileName()});
+    EXPECT_EQ(run.code, 2) << run.err.toStdString();
+    EXPECT_EQ(run.Json()["exit"].toInt(), 2) << "the error as JSON on standard output too";
+    EXPECT_TRUE(run.Json()["error"].toString().contains("sound file")) << run.out.toStdString();
+}
+
+TEST_F(CliProgram, BoardsAreNamedByIdAndKeepTheirNumbers) {
+    const Result byId = Start({"--demo", "--json", "info", "id:501"}, {{"VELTRIN_SIM_FAULTS", "refuse:VSIM0"}});
+    ASSERT_EQ(byId.code, 0) << byId.err.toStdString();
+    EXPECT_EQ(byId.Json()["board"].toInt(), 1) << "board 0 cannot be opened and still counts";
+    EXPECT_EQ(byId.Json()["schema"].toInt(), 1);
+
+    // A kernel device that opens but does not answer is a listed board too, ahead of the library's.
+    ASSERT_TRUE(QDir().mkpath(home.filePath("dev/VELTRIN2")));
+    QFile silent(home.filePath("dev/VELTRIN2/VELTRIN_CFG"));
+    ASSERT_TRUE(silent.open(QIODevice::WriteOnly));
+    silent.close();
+    const Result list = Start({"--demo", "--json", "list"});
+    EXPECT_EQ(list.code, 3);
+    EXPECT_TRUE(list.err.contains("board 0 (\\\\.\\VELTRIN2): the board information request"))
+        << list.err.toStdString();
+    EXPECT_EQ(list.Json()["boards"][1]["id"].toInt(), 200) << list.out.toStdString();
+    EXPECT_EQ(Start({"--demo", "info", "id:200"}).code, 0);
+}
+
+TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
+    const auto toFull = [this](const QStringList& arguments) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.setStandardOutputFile("/dev/full");
+        process.start(PROGRAM, arguments);
+        EXPECT_TRUE(process.waitForFinished(30000));
+        return process.exitCode();
+    };
+    if (!QFileInfo("/dev/full").exists())
+        GTEST_SKIP() << "no /dev/full here";
+    EXPECT_EQ(toFull({"--demo", "--json", "selftest", "--for", "0.2"}), 3);
+    EXPECT_EQ(toFull({"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3", "--out",
+                      home.filePath("dump.txt")}),
+              0);
+    EXPECT_EQ(
+        Start({"--demo", "mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3", "--out", "/dev/full"})
+            .code,
+        3);
+    EXPECT_EQ(QDir(home.path()).entryList({"*.part"}, QDir::Files).size(), 0) << "no temporary file left behind";
+}
+
+TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
+    const QString junit = home.filePath("report.xml");
+    const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
+                             {{"VELTRIN_SIM_FAULTS", "fail:VSIM1\\VELTRIN_CFG:" + Hex(req::kWatchdogKick)}});
+    EXPECT_EQ(run.code, 1) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("board 1: watchdog failed: 10 of 10 kicks refused (measured 10 kicks)"))
+        << run.err.toStdString();
+    // Every JSON step carries its measurement and limits.
+    for (const QJsonValue& board : run.Json()["boards"].toArray())
+        for (const QJsonValue& step : board["steps"].toArray())
+            for (const char* key : {"value", "unit", "low", "high"})
+                EXPECT_TRUE(step.toObject().contains(key)) << step["step"].toString().toStdString() << " " << key;
+    QFile file(junit);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    QXmlStreamReader xml(&file);
+    int cases = 0;
+    int timed = 0;
+    QStringList failures;
+    QStringList skipped;
+    QString testcase;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"testcase") {
+            ++cases;
+            timed += xml.attributes().hasAttribute("time") ? 1 : 0;
+            testcase = xml.attributes().value("classname").toString() + "/" + xml.attributes().value("name").toString();
+        } else if (xml.name() == u"failure") {
+            failures << testcase + ": " + xml.readElementText();
+        } else if (xml.name() == u"skipped") {
+            skipped << testcase;
+        }
+    }
+    ASSERT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+    int steps = 0;
+    for (const QJsonValue& board : run.Json()["boards"].toArray())
+        steps += static_cast<int>(board["steps"].toArray().size());
+    EXPECT_EQ(cases, steps) << "one test case per step per board";
+    EXPECT_EQ(timed, cases);
+    ASSERT_EQ(failures.size(), 1) << failures.join('\n').toStdString();
+    EXPECT_EQ(failures[0], "board 1 id 501/watchdog: measured 10 kicks (limits 0..0)");
+    EXPECT_EQ(skipped.size(), 4) << "the loopbacks of the two lines of both boards, which hear a tone of their own";
+}
+
+TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
+    const QMap<QString, QString> fourBoards{{"VELTRIN_SIM_BOARDS", "0x310:1:2,0x310:2:2,0x330D:3:2,0x330D:4:2"}};
+    const auto timed = [&](const char* jobs) {
+        QElapsedTimer timer;
+        timer.start();
+        const Result run = Start({"--demo", "-q", "selftest", "--for", "1", "--jobs", jobs}, fourBoards);
+        EXPECT_EQ(run.code, 0) << run.err.toStdString();
+        EXPECT_TRUE(run.out.isEmpty()) << "-q leaves standard output empty";
+        return static_cast<double>(timer.elapsed());
+    };
+    const double serial = timed("1");
+    const double parallel = timed("4");
+    EXPECT_LE(parallel, 0.6 * serial) << parallel << " ms against " << serial << " ms";
+}
+
+TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
+    const QString file = home.filePath("rec.raw");
+    const QString log = home.filePath("requests.log");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+    env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+    env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
+    env.insert("VELTRIN_SIM_LOG", log);
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(PROGRAM, {"--demo", "record", "0", "line:1", "--out", file, "--for", "3"});
+    ASSERT_TRUE(process.waitForStarted());
+    // Once the recording exists the program is recording (and its signal handlers are in place).
+    for (int waited = 0; waited < 10000 && !QFileInfo::exists(file); waited += 50)
+        QThread::msleep(50);
+    QThread::msleep(300);
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(10000)) << "the recording ends on SIGTERM";
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 128 + 15);
+    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("signal 15"));
+    QFile recording(file);
+    ASSERT_TRUE(recording.open(QIODevice::ReadOnly));
+    EXPECT_EQ((recording.size() - 4) % 2, 0) << "whole 16-bit samples";
+    QFile requests(log);
+    ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
+    EXPECT_GE(requests.readAll().count("PHONE_LINE1_IN_DEV 0x222408"), 2) << "started and stopped";
+}
+
+TEST_F(CliProgram, CalibrationWaitsForTheFixtureToSetEachVoltage) {
+    const QString volts = home.filePath("volts.txt");
+    QFile script(home.filePath("fixture.sh"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QString("echo \"$1\" >> '%1'; sleep 0.3; [ \"$1\" != 13 ]\n").arg(volts).toUtf8());
+    script.close();
+    struct Case {
+        const char* maxVoltage;
+        int code;
+        QByteArray set; // the voltages the fixture was asked for, in order
+    };
+    const Case cases[] = {{"90", 0, "0\n90\n"}, {"13", 3, "0\n13\n"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.maxVoltage);
+        QFile::remove(volts);
+        QElapsedTimer timer;
+        timer.start();
+        const Result run = Start({"--demo", "calibrate", "1", "--lines", "0,1", "--max-voltage", c.maxVoltage,
+                                  "--fixture", "/bin/sh " + script.fileName()});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_GE(timer.elapsed(), 600) << "each voltage had its moment";
+        QFile asked(volts);
+        ASSERT_TRUE(asked.open(QIODevice::ReadOnly));
+        EXPECT_EQ(asked.readAll(), c.set);
+    }
+}
+
+TEST_F(CliProgram, HelpAfterACommandShowsItsUsage) {
+    const Result run = Start({"--demo", "selftest", "--jobs", "2", "-h"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_TRUE(run.out.startsWith("usage: veltrin-cli selftest")) << run.out.toStdString();
+    EXPECT_TRUE(run.out.contains("--junit")) << run.out.toStdString();
 }
