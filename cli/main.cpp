@@ -1,5 +1,6 @@
 // veltrin-cli: the command-line production test of the Veltrin boards. Data on standard output (text or
 // JSON), diagnostics on standard error; exit 0 pass, 1 a test failed, 2 usage or no board, 3 device error.
+#include "AnalyseCommand.h"
 #include "CliArgs.h"
 #include "CliCommands.h"
 #include "CliOutput.h"
@@ -39,6 +40,10 @@ const CommandEntry kCommands[] = {
     {"loopback", "loopback BOARD line:N [--rate R] [--for SECONDS] [--sine HZ] [--ampl A]", &RunLoopback},
     {"calibrate", "calibrate BOARD --lines 0,1 --max-voltage V [--yes]", &RunCalibrate},
     {"selftest", "selftest [BOARD] [--for SECONDS] [--loopback]", &RunSelfTest},
+    {"analyse",
+     "analyse FILE [--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] [--freq HZ "
+     "[--freq-tolerance PCT]]",
+     &RunAnalyse},
 };
 
 const char* kGlobal = "usage: veltrin-cli [--driver-library PATH | --demo] [--json] COMMAND ...";
