@@ -66,7 +66,7 @@ std::span<const int16_t> BlockOf(const std::vector<int16_t>& samples) {
         last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
     const auto length = static_cast<size_t>(last - first);
     const size_t count = std::min(length, kMaxBlock);
-    return {&*first + (length - count) / 2, count};
+    return std::span(samples).subspan(static_cast<size_t>(first - samples.begin()) + (length - count) / 2, count);
 }
 
 QString Fixed(double value, int decimals, const char* unit) {
