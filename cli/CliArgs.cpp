@@ -7,9 +7,11 @@
 
 namespace {
 
-const std::set<std::string> kValued = {"driver-library", "memory", "start", "count",         "out",    "in",   "format",
-                                       "interval",       "for",    "file",  "sine",          "ampl",   "rate", "lines",
-                                       "max-voltage",    "junit",  "jobs",  "expect-boards", "fixture"};
+const std::set<std::string> kValued = {
+    "driver-library", "memory",    "start", "count",         "out",     "in",        "format",
+    "interval",       "for",       "file",  "sine",          "ampl",    "rate",      "lines",
+    "max-voltage",    "junit",     "jobs",  "expect-boards", "fixture", "min-level", "max-level",
+    "max-thdn",       "max-noise", "freq",  "freq-tolerance"};
 const std::set<std::string> kFlags = {"json",     "demo", "yes",     "tone",  "pulse",   "watch",
                                       "loopback", "help", "version", "quiet", "verbose", "no-wait"};
 // The one-letter forms.

@@ -1,6 +1,7 @@
 // veltrin-cli: the command-line production test of the Veltrin boards. Data on standard output (text or
 // JSON), diagnostics on standard error; exit 0 pass, 1 a test failed, 2 usage or no board, 3 device error,
 // 128+N when signal N stopped it.
+#include "AnalyseCommand.h"
 #include "CliArgs.h"
 #include "CliCommands.h"
 #include "CliOutput.h"
@@ -58,6 +59,11 @@ const CommandEntry kCommands[] = {
      "selftest [BOARD] [--for SECONDS] [--loopback] [--jobs N] [--junit FILE] [--expect-boards N]",
      &RunSelfTest,
      {"for", "loopback", "jobs", "junit", "expect-boards"}},
+    {"analyse",
+     "analyse FILE [--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] [--freq HZ "
+     "[--freq-tolerance PCT]]",
+     &RunAnalyse,
+     {"min-level", "max-level", "max-thdn", "max-noise", "freq", "freq-tolerance"}},
 };
 
 const char* kGlobal =

@@ -45,6 +45,17 @@ std::unique_ptr<Simulator> Simulator::FromEnvironment() {
                 stderr, "veltrin-sim: VELTRIN_SIM_INPUT: \"%s\" is not tone, sequence or loopback; using tone\n", text);
         }
     }
+    if (const char* text = std::getenv("VELTRIN_SIM_IMPAIR"); text && *text) {
+        std::string error;
+        if (const auto impairments = ParseImpairments(text, &error)) {
+            for (size_t b = 0; b < simulator->BoardCount(); ++b) {
+                auto lock = simulator->BoardAt(b).Lock();
+                simulator->BoardAt(b).Streams().SetImpairments(*impairments);
+            }
+        } else {
+            std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_IMPAIR: %s; no impairments\n", error.c_str());
+        }
+    }
     if (const char* text = std::getenv("VELTRIN_SIM_CAPTURE"); text && *text)
         simulator->SetCaptureDirectory(text);
     return simulator;

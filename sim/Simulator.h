@@ -19,8 +19,9 @@ public:
     Simulator(std::vector<BoardConfig> boards, std::shared_ptr<const Clock> clock);
 
     // Boards from VELTRIN_SIM_BOARDS, faults from VELTRIN_SIM_FAULTS, the line inputs' signal from
-    // VELTRIN_SIM_INPUT and the capture folder from VELTRIN_SIM_CAPTURE, on the steady clock. Bad text
-    // is reported on standard error; the defaults (no faults, a tone) are used instead.
+    // VELTRIN_SIM_INPUT and their impairments from VELTRIN_SIM_IMPAIR, and the capture folder from
+    // VELTRIN_SIM_CAPTURE, on the steady clock. Bad text is reported on standard error; the defaults
+    // (no faults, a tone, no impairments) are used instead.
     static std::unique_ptr<Simulator> FromEnvironment();
 
     // Every board appends what its outputs accept to DIR/<base name>-<leaf>.raw; empty turns it off.

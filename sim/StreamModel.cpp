@@ -48,6 +48,17 @@ Range RangeOf(bool stereo, bool second) {
     return stereo ? kStereoFirst : kCodecFirst;
 }
 
+// The codec lines' first-set gain steps, in dB.
+constexpr double kCodecSteps[] = {-36, -30, -24, -18, -12, -9, -6, -3, 0, 3, 6, 9, 12, 18, 24};
+
+int16_t Clamp(double value) {
+    return static_cast<int16_t>(std::lround(std::clamp(value, double{INT16_MIN}, double{INT16_MAX})));
+}
+
+int16_t Scale(int16_t sample, double gain) { return gain == 1.0 ? sample : Clamp(sample * gain); }
+
+double FromDb(double db) { return std::pow(10.0, db / 20.0); }
+
 int16_t Magnitude(int16_t sample) {
     return sample == INT16_MIN ? INT16_MAX : static_cast<int16_t>(sample < 0 ? -sample : sample);
 }
@@ -73,6 +84,7 @@ StreamModel::StreamModel(BoardState& state) : m_state(state) {
         c.first.value = RangeOf(stereo, false).initial;
         c.second.value = RangeOf(stereo, true).initial;
         c.ring.resize(kRingSamples);
+        c.noise.Seed(0x5EED0000u + i); // the same noise on every run, different on every line
         if (i == kLeft)
             c.leaf = "LINE_OUT_LEFT";
         else if (i == kRight)
@@ -168,17 +180,21 @@ void StreamModel::AdvanceOutput(Channel& c, uint64_t due) {
         return; // no sample boundary passed: the level of the last advance stands
     const bool loopbackSource = &c != &m_channels[kLeft] && &c != &m_channels[kRight];
     const size_t play = static_cast<size_t>(std::min<uint64_t>(due, c.count));
+    const double gain = Gain(c, !loopbackSource);
     int16_t peak = 0;
+    double sumSquares = 0.0;
     c.interval = due;
     for (size_t n = 0; n < play; ++n) {
-        const int16_t sample = c.ring[c.head];
+        const int16_t sample = Scale(c.ring[c.head], gain);
         c.head = (c.head + 1) % kRingSamples;
         peak = std::max(peak, Magnitude(sample));
+        sumSquares += static_cast<double>(sample) * sample;
         if (loopbackSource)
-            c.played.push_back(c.first.mute ? int16_t{0} : sample);
+            c.played.push_back(sample);
     }
+    c.playedAmplitude = play > 0 ? std::sqrt(2.0 * sumSquares / static_cast<double>(play)) : 0.0;
     c.count -= play;
-    c.level = c.first.mute ? int16_t{0} : peak;
+    c.level = peak;
     c.bytes += 2u * play;
     c.produced += play;
     c.stats.bytesPlayed += 2u * play;
@@ -189,26 +205,62 @@ void StreamModel::AdvanceOutput(Channel& c, uint64_t due) {
     }
 }
 
-int16_t StreamModel::InputSample(size_t index, uint64_t k, uint64_t due, uint64_t j) const {
-    switch (m_signal) {
-    case InputSignal::Sequence:
+const int16_t* StreamModel::PlayedAt(size_t outputIndex, uint64_t due, uint64_t j) const {
+    // The output's interval and the input's end at the same instant; line up their ends.
+    const Channel& out = m_channels[outputIndex];
+    if (out.interval + j < due)
+        return nullptr;
+    const uint64_t position = out.interval + j - due;
+    return position < out.played.size() ? &out.played[static_cast<size_t>(position)] : nullptr;
+}
+
+double StreamModel::Gain(const Channel& c, bool stereo) const {
+    const bool second = BoardModelFor(m_state.config.type).secondAttenuation;
+    const Setting& setting = second ? c.second : c.first;
+    if (setting.mute)
+        return 0.0;
+    if (second)
+        return FromDb(setting.value / 10.0);
+    if (stereo) // steps of 1/256, the top of the range passing the samples unchanged
+        return setting.value == kStereoFirst.max ? 1.0 : setting.value / 256.0;
+    return FromDb(kCodecSteps[std::clamp<int>(setting.value, kCodecFirst.min, kCodecFirst.max)]);
+}
+
+int16_t StreamModel::InputSample(size_t index, uint64_t k, uint64_t due, uint64_t j, double gain) {
+    if (m_signal == InputSignal::Sequence)
         return static_cast<int16_t>(static_cast<uint16_t>(k & 0xFFFF));
-    case InputSignal::Loopback: {
-        // The output's interval and this one end at the same instant; line up their ends.
-        const Channel& out = m_channels[kFirstLineOutput + (index - kFirstInput)];
-        if (out.interval + j < due)
-            return 0;
-        const uint64_t position = out.interval + j - due;
-        return position < out.played.size() ? out.played[static_cast<size_t>(position)] : int16_t{0};
-    }
-    case InputSignal::Tone:
-    default: {
+    const size_t line = index - kFirstInput;
+    double heard = 0.0;
+    if (m_signal == InputSignal::Loopback) {
+        const size_t own = kFirstLineOutput + line;
+        if (const int16_t* played = PlayedAt(own, due, j)) {
+            heard = *played;
+            // x + r (2x^2/A - A) turns a sine of amplitude A into itself plus -r A cos(2 wt): a second
+            // harmonic r below the tone, without a DC offset.
+            const double amplitude = m_channels[own].playedAmplitude;
+            if (m_harmonic > 0.0 && amplitude > 0.0)
+                heard += m_harmonic * (2.0 * heard * heard / amplitude - amplitude);
+        }
+    } else {
         const uint32_t rate = RateOf(index);
         const uint64_t phase = (k % rate) * kToneFrequency % rate;
         const double angle = 2.0 * std::numbers::pi * static_cast<double>(phase) / rate;
-        return static_cast<int16_t>(std::lround(kToneAmplitude * std::sin(angle)));
+        heard = kToneAmplitude * std::sin(angle);
     }
+    if (m_crosstalk > 0.0) {
+        for (const size_t neighbour : {line - 1, line + 1}) {
+            if (neighbour >= m_state.config.channels || neighbour >= 8)
+                continue; // line 0 has no line below (the index wraps round to a huge number)
+            if (const int16_t* played = PlayedAt(kFirstLineOutput + neighbour, due, j))
+                heard += m_crosstalk * *played;
+        }
     }
+    if (gain == 0.0)
+        return 0;
+    double sample = heard * gain;
+    if (m_noiseRms > 0.0)
+        sample += m_noiseRms * m_channels[index].noise.Next();
+    return Clamp(sample);
 }
 
 void StreamModel::AdvanceInput(size_t index, uint64_t due) {
@@ -228,15 +280,16 @@ void StreamModel::AdvanceInput(size_t index, uint64_t due) {
         c.stats.lostInputBytes += 2u * drop;
     }
     int16_t peak = 0;
+    const double gain = Gain(c, false);
     for (uint64_t j = skip; j < due; ++j) {
-        const int16_t sample = InputSample(index, c.produced + j, due, j);
+        const int16_t sample = InputSample(index, c.produced + j, due, j, gain);
         c.ring[(c.head + c.count) % kRingSamples] = sample;
         ++c.count;
         peak = std::max(peak, Magnitude(sample));
     }
     c.produced += due;
     c.bytes += 2u * due;
-    c.level = c.first.mute ? int16_t{0} : peak;
+    c.level = gain == 0.0 ? int16_t{0} : peak;
 }
 
 bool StreamModel::Read(const DeviceAddress& device, uint8_t* buffer, uint32_t size, uint32_t* done) {
@@ -273,6 +326,13 @@ bool StreamModel::Write(const DeviceAddress& device, const uint8_t* buffer, uint
     if (done)
         *done = static_cast<uint32_t>(2 * n);
     return true;
+}
+
+void StreamModel::SetImpairments(const Impairments& impairments) {
+    // A full-scale sine's RMS is 32768 / sqrt(2).
+    m_noiseRms = impairments.noiseDbfs ? FromDb(*impairments.noiseDbfs) * 32768.0 / std::numbers::sqrt2 : 0.0;
+    m_harmonic = impairments.harmonicDb ? FromDb(*impairments.harmonicDb) : 0.0;
+    m_crosstalk = impairments.crosstalkDb ? FromDb(*impairments.crosstalkDb) : 0.0;
 }
 
 void StreamModel::SetCapture(const std::string& directory, const std::string& base) {

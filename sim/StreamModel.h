@@ -1,9 +1,10 @@
-// Simulated board part: streaming channels: attenuation and gain, sample and codec rates, stream start and
-// stop, DMA buffer state, counters, routing mode.
+// Simulated board part: streaming channels: attenuation and gain (acting on what outputs play and inputs
+// hear), sample and codec rates, stream start and stop, DMA buffer state, counters, routing mode.
 #pragma once
 
 #include "BoardState.h"
 #include "Clock.h"
+#include "Impairments.h"
 #include "Request.h"
 
 #include <array>
@@ -17,7 +18,8 @@
 namespace sim {
 
 // What a line input captures while it runs: a 1 kHz tone, the sample index since the start (so a
-// recording can be checked for gaps), or what the same line's output played.
+// recording can be checked for gaps), or what the same line's output played. The tone and the loopback
+// pass through the input's gain and mute and take on the impairments; the sequence stays exact.
 enum class InputSignal { Tone, Sequence, Loopback };
 
 // "tone", "sequence" or "loopback"; null for any other text.
@@ -53,6 +55,7 @@ public:
     // Callers hold Board::Lock().
     void SetInputSignal(InputSignal signal) { m_signal = signal; }
     InputSignal Signal() const { return m_signal; }
+    void SetImpairments(const Impairments& impairments);
     // Appends every accepted output byte to DIR/<base>-<leaf>.raw; an empty directory turns it off.
     void SetCapture(const std::string& directory, const std::string& base);
     StreamStats Stats(const DeviceAddress& device) const;
@@ -91,6 +94,9 @@ private:
         // first played.size() of them came from the buffer (zeros when muted), the rest were silence.
         uint64_t interval = 0;
         std::vector<int16_t> played;
+        double playedAmplitude = 0.0; // of a sine with the played samples' RMS
+
+        NoiseSource noise; // inputs: the noise impairment, seeded per line
 
         std::unique_ptr<std::FILE, FileCloser> capture;
         bool captureFailed = false;
@@ -104,7 +110,12 @@ private:
     void Rebase(size_t first, size_t last, Duration now);
     void AdvanceOutput(Channel& channel, uint64_t due);
     void AdvanceInput(size_t index, uint64_t due);
-    int16_t InputSample(size_t index, uint64_t k, uint64_t due, uint64_t j) const;
+    // Sample j of an input's `due`, k since its start, at the input's gain (0 when muted).
+    int16_t InputSample(size_t index, uint64_t k, uint64_t due, uint64_t j, double gain);
+    // What a line output played at the instant of sample j of an input's `due`; null where it played nothing.
+    const int16_t* PlayedAt(size_t outputIndex, uint64_t due, uint64_t j) const;
+    // The channel's gain as a linear factor from the request set its board answers; 0 when muted.
+    double Gain(const Channel& channel, bool stereo) const;
     void Capture(Channel& channel, const uint8_t* bytes, uint32_t size);
 
     Handled Attenuation(Channel& channel, bool stereo, bool second, ControlRequest& request);
@@ -119,6 +130,10 @@ private:
     uint32_t m_codecRate = kDefaultRate;
     uint32_t m_workMode = 0;
     InputSignal m_signal = InputSignal::Tone;
+    // The impairments as linear factors; 0 for one that is off.
+    double m_noiseRms = 0.0; // in sample units
+    double m_harmonic = 0.0;
+    double m_crosstalk = 0.0;
     std::string m_captureDirectory;
     std::string m_captureBase;
 };

@@ -1,6 +1,7 @@
-// The simulator's board list and fault texts.
+// The simulator's board list, fault texts and impairment texts.
 #include "BoardConfig.h"
 #include "Faults.h"
+#include "Impairments.h"
 
 #include <gtest/gtest.h>
 
@@ -44,4 +45,18 @@ TEST(FaultTexts, ParsesEveryKindAndRefusesNonsense) {
         rules.clear();
         EXPECT_FALSE(sim::Faults::Parse(text, &rules, &error)) << text;
     }
+}
+
+TEST(ImpairmentTexts, ParsesEachInAnyOrderAndRefusesNonsense) {
+    std::string error;
+    const auto all = sim::ParseImpairments("crosstalk:-60.5,noise:-80,harmonic:-40", &error);
+    ASSERT_TRUE(all) << error;
+    EXPECT_EQ(all->noiseDbfs, -80.0);
+    EXPECT_EQ(all->harmonicDb, -40.0);
+    EXPECT_EQ(all->crosstalkDb, -60.5);
+    const auto one = sim::ParseImpairments("noise:-90", &error);
+    ASSERT_TRUE(one) << error;
+    EXPECT_FALSE(one->harmonicDb || one->crosstalkDb);
+    for (const char* text : {"hum:-40", "noise", "noise:", "noise:-80dB", "noise:-80,,harmonic:-40", "noise:inf"})
+        EXPECT_FALSE(sim::ParseImpairments(text, &error)) << text;
 }
