@@ -262,11 +262,12 @@ bool COutputPage::OpenChannel(int channel) {
         c.sine->setChecked(sine);
     }
 
+    // The stored name stays in the field even when its file does not open now (a drive not mounted yet):
+    // closing the page writes the field back, and the name must survive that unless the user chose another.
     const QString file = ReadBoardFile(m_board, x.section);
-    if (!file.isEmpty() && s.file.OpenForReading(LocalPath(file))) {
-        c.fileName->setText(file);
+    c.fileName->setText(file);
+    if (!file.isEmpty() && s.file.OpenForReading(LocalPath(file)))
         ShowFile(channel);
-    }
     return true;
 }
 

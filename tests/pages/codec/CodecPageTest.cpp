@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -163,6 +164,22 @@ TEST(CodecPage, GainTextsOfBothRequestSets) {
     }
 }
 
+TEST(CodecPage, ASliderMoveSendsValueAndMuteWithTheOtherWordsZero) {
+    for (const bool second : {false, true}) {
+        CodecBoard board({0});
+        board.secondSet = second;
+        board.gain = {5, 1, 0, 14, 0};
+        auto tabs = board.Open();
+        board.log->Clear();
+        Child<QSlider>(tabs->Page(0), "outputSlider")->setValue(3); // value = max - position + min
+        std::vector<uint8_t> sent;
+        for (const RecordedCall& call : board.log->Calls())
+            if (call.device == "out0" && call.code == (second ? req::kSetAttenuation2 : req::kSetAttenuation))
+                sent = call.input;
+        EXPECT_EQ(sent, Le16({11, 1, 0, 0, 0})) << "second set " << second;
+    }
+}
+
 TEST(CodecPage, RefusedStartUpRateLeavesTheRateToTheBoard) {
     for (const bool refuse : {false, true}) {
         CodecBoard board({0});
@@ -208,6 +225,23 @@ TEST(CodecPage, FileChoices) {
     page->Start(CCodecPage::kInput);
     EXPECT_EQ(QFile(record).size(), 4);
     EXPECT_TRUE(board.prompts.messages.empty());
+}
+
+TEST(CodecPage, AStoredOutputFileThatDoesNotOpenKeepsItsName) {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("not-mounted/play.dat"));
+    CodecBoard board({0});
+    WriteBoardFile(0, QStringLiteral("AIC\\OUT0"), missing);
+    WriteBoardInt(0, QStringLiteral("AIC\\OUT0"), QStringLiteral("SOURCE_SEL"), 0);
+    {
+        auto tabs = board.Open();
+        EXPECT_EQ(Child<QLineEdit>(tabs->Page(0), "outputFileName")->text(), missing);
+        tabs->Page(0)->Start(CCodecPage::kOutput);
+        ASSERT_EQ(board.prompts.messages.size(), 1u);
+        EXPECT_EQ(board.prompts.messages[0].text, "Cann't open trn file");
+        tabs->Shutdown();
+    }
+    EXPECT_EQ(ReadBoardFile(0, QStringLiteral("AIC\\OUT0")), missing);
 }
 
 TEST(CodecPage, RecordingHoldsEverySampleOnceUpToTheStop) {
