@@ -16,7 +16,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSlider>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -161,22 +160,6 @@ TEST(CodecPage, GainTextsOfBothRequestSets) {
         auto tabs = board.Open();
         for (const char* name : {"inputGainText", "outputGainText"})
             EXPECT_EQ(Child<QLabel>(tabs->Page(0), name)->text(), c.text) << name << " value " << c.value;
-    }
-}
-
-TEST(CodecPage, ASliderMoveSendsValueAndMuteWithTheOtherWordsZero) {
-    for (const bool second : {false, true}) {
-        CodecBoard board({0});
-        board.secondSet = second;
-        board.gain = {5, 1, 0, 14, 0};
-        auto tabs = board.Open();
-        board.log->Clear();
-        Child<QSlider>(tabs->Page(0), "outputSlider")->setValue(3); // value = max - position + min
-        std::vector<uint8_t> sent;
-        for (const RecordedCall& call : board.log->Calls())
-            if (call.device == "out0" && call.code == (second ? req::kSetAttenuation2 : req::kSetAttenuation))
-                sent = call.input;
-        EXPECT_EQ(sent, Le16({11, 1, 0, 0, 0})) << "second set " << second;
     }
 }
 
