@@ -113,7 +113,7 @@ int main(int argc, char** argv) {
     setenv("USER", ("veltrin-startup-bench-" + std::to_string(getpid())).c_str(), 1);
 
     // A runtime folder of its own in memory, as a desktop session gives one (its lock file is written
-    // through to the disk otherwise).
+    // through to the disk otherwise); the single-instance socket goes there too, as the temporary folder.
     char runtime[] = "/dev/shm/veltrin-startup-bench-XXXXXX";
     char fallback[] = "/tmp/veltrin-startup-bench-XXXXXX";
     const char* folder = mkdtemp(runtime);
@@ -124,6 +124,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     setenv("XDG_RUNTIME_DIR", folder, 1);
+    setenv("TMPDIR", folder, 1);
 
     std::vector<double> minimal, program, ready;
     for (int r = 0; r < runs; ++r) {
