@@ -49,22 +49,26 @@ void CBoardDlg::OpenDevices() {
     m_context.cfg = m_cfg.get();
 }
 
-bool CBoardDlg::OnInitDialog() {
+bool CBoardDlg::OnInitDialog(int pagesNow) {
     OpenDevices();
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QStringLiteral("boardPages"));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_tabs);
-    if (!CreatePages())
+    m_entries = m_pageList(m_context.type);
+    if (!CreatePages(pagesNow))
         return false;
     m_tabs->setCurrentIndex(0);
     return true;
 }
 
-bool CBoardDlg::CreatePages() {
-    int k = 0;
-    for (const PageEntry& entry : m_pageList(m_context.type)) {
+bool CBoardDlg::BuildRemainingPages() { return CreatePages(kMaxPages); }
+
+bool CBoardDlg::CreatePages(int limit) {
+    while (m_nextEntry < m_entries.size() && m_built < limit) {
+        const PageEntry& entry = m_entries[m_nextEntry++];
+        const int k = m_built;
         if (!entry.create || k >= kMaxPages)
             continue;
         std::unique_ptr<CPageDlg> page;
@@ -86,7 +90,7 @@ bool CBoardDlg::CreatePages() {
             m_tabs->addTab(empty, entry.tabText);
         }
         m_pages[static_cast<size_t>(k)] = std::move(page);
-        ++k;
+        ++m_built;
     }
     return true;
 }

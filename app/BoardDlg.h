@@ -11,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CDriverLibrary;
 class CPageDlg;
@@ -32,8 +33,12 @@ public:
     // Pages first, then the devices, in their opening order.
     ~CBoardDlg() override;
 
-    // Opens the devices and creates the pages. False when the board dialog ended itself.
-    bool OnInitDialog();
+    // Opens the devices and creates the first `pagesNow` pages (all by default). False when the board
+    // dialog ended itself.
+    bool OnInitDialog(int pagesNow = kMaxPages);
+    // Creates the pages OnInitDialog left, in their order. False when the board dialog ended itself.
+    bool BuildRemainingPages();
+    bool PagesBuilt() const { return m_nextEntry >= m_entries.size() || m_built >= kMaxPages; }
 
     QTabWidget* Tabs() const { return m_tabs; }
     // The page object at a tab (null for a tab whose page is not built); it may have ended itself.
@@ -42,7 +47,7 @@ public:
 
 private:
     void OpenDevices();
-    bool CreatePages();
+    bool CreatePages(int limit);
 
     CDriverLibrary* m_library;
     std::string m_devicePath;
@@ -53,6 +58,9 @@ private:
 
     QTabWidget* m_tabs = nullptr;
     std::array<std::unique_ptr<CPageDlg>, kMaxPages> m_pages;
+    std::vector<PageEntry> m_entries; // the board type's pages
+    size_t m_nextEntry = 0;           // the first entry not yet looked at
+    int m_built = 0;                  // pages made so far
     std::array<std::unique_ptr<CDevice>, kMaxLines> m_lineIn;
     std::array<std::unique_ptr<CDevice>, kMaxLines> m_lineOut;
     std::unique_ptr<CDevice> m_left;

@@ -9,15 +9,21 @@
 #include "Settings.h"
 
 #include <QAction>
+#include <QEvent>
 #include <QMenuBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <utility>
 
 namespace {
 // Program-wide settings entry of the "Load programm on next start" menu entry.
 const QString kLoadOnStartEntry = QStringLiteral("LOAD_PROGRAM_ON_START");
 // Program-wide settings entry of the window's size and position.
 const QString kGeometryEntry = QStringLiteral("WINDOW_GEOMETRY");
+// The latest the boards after the first start to be built when the window has not painted by then.
+constexpr int kLatestLaterBuildMs = 500;
 } // namespace
 
 CMainDlg::CMainDlg(const QIcon& icon, LibraryLoader loadLibrary, QWidget* parent, BoardFinder findBoards,
@@ -46,11 +52,13 @@ CMainDlg::CMainDlg(const QIcon& icon, LibraryLoader loadLibrary, QWidget* parent
 }
 
 void CMainDlg::done(int result) {
+    BuildRemainingBoards(); // every board found gets its requests, even when the window closes at once
     WriteAppBytes(kGeometryEntry, saveGeometry());
     QDialog::done(result);
 }
 
 CMainDlg::~CMainDlg() {
+    BuildRemainingBoards();    // a window destroyed without a close still gives every board its requests
     const SettingsBatch batch; // every page stores its settings; one write of the store for all of them
     for (auto& board : m_boards)
         board.reset();
@@ -92,7 +100,7 @@ QString CMainDlg::TabText(const BoardRecord& record) {
     return QStringLiteral("Board %1 : %2").arg(name, id);
 }
 
-bool CMainDlg::OnInitDialog() {
+bool CMainDlg::OnInitDialog(Rest rest) {
     const std::vector<BoardRecord> kernelBoards = m_findBoards(nullptr);
     m_library = m_loadLibrary ? m_loadLibrary() : nullptr;
     std::vector<BoardRecord> libraryBoards;
@@ -103,28 +111,94 @@ bool CMainDlg::OnInitDialog() {
                           PromptIcon::Error);
         return false;
     }
-    AddBoards(kernelBoards, nullptr);
-    AddBoards(libraryBoards, m_library.get());
+    for (const BoardRecord& record : kernelBoards)
+        m_pending.push_back({record, nullptr});
+    for (const BoardRecord& record : libraryBoards)
+        m_pending.push_back({record, m_library.get()});
+    // The window opens on the first board that builds; the others follow as `rest` says.
+    const bool later = rest == Rest::AfterFirstPaint;
+    bool first = false;
+    while (!first && !m_pending.empty())
+        first = BuildNextBoard(later ? 1 : CBoardDlg::kMaxPages);
+    if (first && later && !m_boards.front()->PagesBuilt())
+        m_firstUnfinished = m_boards.front().get();
     if (m_tabs->count() > 0)
         m_tabs->setCurrentIndex(0);
+    if (!MoreToBuild())
+        emit boardsBuilt();
+    else if (later) {
+        m_buildAfterPaint = true;
+        // A window that does not paint (shown minimised) still gets its boards, half a second on.
+        QTimer::singleShot(kLatestLaterBuildMs, this, &CMainDlg::ScheduleLaterBuild);
+    } else {
+        BuildRemainingBoards();
+    }
     return true;
 }
 
-void CMainDlg::AddBoards(const std::vector<BoardRecord>& records, CDriverLibrary* library) {
-    for (const BoardRecord& record : records) {
-        std::unique_ptr<CBoardDlg> board;
-        try {
-            board = m_makeBoard(record, library, this);
-        } catch (const std::exception&) {
-            board.reset();
-        }
-        if (!board || !board->OnInitDialog())
-            continue; // no tab; the remaining boards follow without a gap
-        // The menu keeps its letters; the pages choose from the others.
-        AssignMnemonics(board.get(), m_menuLetters);
-        m_tabs->addTab(board.get(), TabText(record));
-        m_boards.push_back(std::move(board));
+bool CMainDlg::BuildNextBoard(int pagesNow) {
+    const PendingBoard next = m_pending.front();
+    m_pending.pop_front();
+    std::unique_ptr<CBoardDlg> board;
+    try {
+        board = m_makeBoard(next.record, next.library, this);
+    } catch (const std::exception&) {
+        board.reset();
     }
+    if (!board || !board->OnInitDialog(pagesNow))
+        return false; // no tab; the remaining boards follow without a gap
+    // The menu keeps its letters; the pages choose from the others.
+    AssignMnemonics(board.get(), m_menuLetters);
+    m_tabs->addTab(board.get(), TabText(next.record));
+    m_boards.push_back(std::move(board));
+    return true;
+}
+
+void CMainDlg::BuildLaterStep() {
+    CBoardDlg* first = std::exchange(m_firstUnfinished, nullptr);
+    if (!first) {
+        BuildNextBoard(CBoardDlg::kMaxPages);
+        return;
+    }
+    if (first->BuildRemainingPages()) {
+        AssignMnemonics(first, m_menuLetters); // the new pages choose their letters too
+        return;
+    }
+    // A page that cannot be made ends its board dialog, as it would have before the window showed.
+    m_tabs->removeTab(m_tabs->indexOf(first));
+    m_boards.erase(m_boards.begin());
+}
+
+void CMainDlg::BuildRemainingBoards() {
+    if (!MoreToBuild())
+        return;
+    while (MoreToBuild())
+        BuildLaterStep();
+    emit boardsBuilt();
+}
+
+void CMainDlg::BuildOneLaterStep() {
+    if (!MoreToBuild())
+        return; // built meanwhile, for the screenshots or the close
+    BuildLaterStep();
+    if (MoreToBuild())
+        QTimer::singleShot(0, this, &CMainDlg::BuildOneLaterStep); // paints and input get their turns between
+    else
+        emit boardsBuilt();
+}
+
+bool CMainDlg::event(QEvent* event) {
+    const bool handled = QDialog::event(event);
+    if (event->type() == QEvent::Paint)
+        ScheduleLaterBuild();
+    return handled;
+}
+
+void CMainDlg::ScheduleLaterBuild() {
+    if (!m_buildAfterPaint || m_buildScheduled || !MoreToBuild())
+        return;
+    m_buildScheduled = true;
+    QTimer::singleShot(0, this, &CMainDlg::BuildOneLaterStep);
 }
 
 CBoardDlg* CMainDlg::Board(int tab) const {

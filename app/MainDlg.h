@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QSet>
 
+#include <deque>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -32,8 +33,17 @@ public:
     // The boards (their pages and devices) first, then the library.
     ~CMainDlg() override;
 
-    // Finds the boards and builds their tabs. False when there is nothing to show (the dialog is done).
-    bool OnInitDialog();
+    // When the boards are built: all at once, or only the first board's first page before the window's
+    // first paint and the rest from then on, a board a turn of the event loop. Either way every board gets
+    // its requests in the same order.
+    enum class Rest { Now, AfterFirstPaint };
+
+    // Finds the boards and builds their tabs, in their order. False when there is nothing to show (the
+    // dialog is done).
+    bool OnInitDialog(Rest rest = Rest::Now);
+    // Builds every board and page not built yet; the screenshots and closing need them all.
+    void BuildRemainingBoards();
+    bool AllBoardsBuilt() const { return !MoreToBuild(); }
 
     QTabWidget* Tabs() const { return m_tabs; }
     CBoardDlg* Board(int tab) const;
@@ -46,9 +56,33 @@ public:
     // Remembers the window's size and position for the next start, then ends the dialog.
     void done(int result) override;
 
+signals:
+    // Every board found has been built (or has ended itself).
+    void boardsBuilt();
+
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    struct PendingBoard {
+        BoardRecord record;
+        CDriverLibrary* library = nullptr;
+    };
+
     void BuildMenu();
-    void AddBoards(const std::vector<BoardRecord>& records, CDriverLibrary* library);
+    // Builds the next pending board, with its first `pagesNow` pages; true when it got a tab.
+    bool BuildNextBoard(int pagesNow);
+    bool MoreToBuild() const { return m_firstUnfinished || !m_pending.empty(); }
+    // The first board's remaining pages, or else the next pending board.
+    void BuildLaterStep();
+    void BuildOneLaterStep();
+    // Starts the later steps from the next turn of the event loop on, once.
+    void ScheduleLaterBuild();
+
+    std::deque<PendingBoard> m_pending;     // found, not built yet, in tab order
+    CBoardDlg* m_firstUnfinished = nullptr; // the first board while only its first page is built
+    bool m_buildAfterPaint = false;
+    bool m_buildScheduled = false;
 
     LibraryLoader m_loadLibrary;
     BoardFinder m_findBoards;

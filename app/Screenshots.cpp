@@ -43,6 +43,7 @@ int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs) {
     if (!QDir().mkpath(dir))
         return -1;
     window.show();
+    window.BuildRemainingBoards();
     int written = 0;
     for (int b = 0; b < window.BoardCount(); ++b) {
         window.Tabs()->setCurrentIndex(b);

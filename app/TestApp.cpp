@@ -123,7 +123,8 @@ int CTestApp::Run(int argc, char** argv) {
             window.raise();
             window.activateWindow();
         });
-        if (window.OnInitDialog()) {
+        // An interactive window paints before the boards after the first are built; screenshots want all.
+        if (window.OnInitDialog(screenshots ? CMainDlg::Rest::Now : CMainDlg::Rest::AfterFirstPaint)) {
             if (screenshots) {
                 const int written = TakeScreenshots(window, parser.value(screenshotOption));
                 if (written < 0) {

@@ -1,5 +1,7 @@
 // Linked into a program that the start-up benchmark launches: once the first top-level window has been
-// painted, prints "painted" on standard output and ends the process at once.
+// painted, prints "painted" on standard output, then hands over to the program's own WhenPainted.
+#include "FirstPaint.h"
+
 #include <QCoreApplication>
 #include <QEvent>
 #include <QTimer>
@@ -7,6 +9,11 @@
 
 #include <cstdio>
 #include <cstdlib>
+
+void Report(const char* line) {
+    std::printf("%s\n", line);
+    std::fflush(stdout);
+}
 
 namespace {
 
@@ -18,10 +25,9 @@ public:
             if (widget && widget->window()->isVisible()) {
                 m_seen = true;
                 // Reported after the paint event has been handled, from the next turn of the event loop.
-                QTimer::singleShot(0, [] {
-                    std::printf("painted\n");
-                    std::fflush(stdout);
-                    std::_Exit(0);
+                QTimer::singleShot(0, [window = widget->window()] {
+                    Report("painted");
+                    WhenPainted(window);
                 });
             }
         }

@@ -56,6 +56,7 @@ void CCalibrationPage::BuildControls() {
     m_instruction = new QPlainTextEdit(this);
     m_instruction->setObjectName(QStringLiteral("instructionText"));
     m_instruction->setReadOnly(true);
+    m_instruction->setAccessibleName(QStringLiteral("Инструкция"));
     m_backButton = MakeButton(QStringLiteral("Назад"), "backButton", this);
     m_nextButton = MakeButton(QStringLiteral("Далее"), "nextButton", this);
     m_applyButton = MakeButton(QStringLiteral("Применить\nкоэффициенты"), "applyButton", this);

@@ -207,11 +207,11 @@ bool CCodecPage::OnInitDialog() {
         const QSignalBlocker blocker(oc.sine);
         oc.sine->setChecked(sine);
     }
+    // A stored name whose file does not open now stays in the field, so closing the page keeps it.
     const QString outFile = ReadBoardFile(m_board, outSection);
-    if (!outFile.isEmpty() && out.file.OpenForReading(LocalPath(outFile))) {
-        oc.fileName->setText(outFile);
+    oc.fileName->setText(outFile);
+    if (!outFile.isEmpty() && out.file.OpenForReading(LocalPath(outFile)))
         ShowOutputFile();
-    }
 
     // The input's recording choice; nothing is created before Start.
     ChannelControls& ic = Controls(kInput);

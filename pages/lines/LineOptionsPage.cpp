@@ -40,6 +40,8 @@ QGroupBox* CLineOptionsPage::MakeLineGroup(int line) {
     c.externalInput->setObjectName(Name(line, "ExternalInput"));
     c.powerGroup = new QGroupBox(QStringLiteral("Питание датчиков"), c.group);
     c.powerGroup->setObjectName(Name(line, "PowerGroup"));
+    // Without a name of its own a group inside a group is announced by the outer group's title.
+    c.powerGroup->setAccessibleName(c.powerGroup->title());
     c.power = new CDropList(c.powerGroup);
     c.power->setObjectName(Name(line, "Power"));
     auto* powerLayout = new QVBoxLayout(c.powerGroup);

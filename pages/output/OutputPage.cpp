@@ -84,9 +84,9 @@ QGroupBox* COutputPage::BuildChannel(int channel, const QString& title, const ch
     c.fileName->setReadOnly(true);
     c.sine = PageButton(QStringLiteral("Sin"), named("SineButton"), spoken(QStringLiteral("Sin")), group, true);
     c.sineFreq = NumberEdit(named("SineFreq"), spoken(QStringLiteral("sine frequency")), group);
-    c.sineAmpl = NumberEdit(named("SineAmpl"), QString(), group);
-    c.rate = NumberEdit(named("Rate"), QString(), group);
-    c.slider = Named(new QSlider(Qt::Vertical, group), named("Slider"));
+    c.sineAmpl = NumberEdit(named("SineAmpl"), spoken(QStringLiteral("ampl")), group);
+    c.rate = NumberEdit(named("Rate"), spoken(QStringLiteral("Freq")), group);
+    c.slider = Named(new QSlider(Qt::Vertical, group), named("Slider"), spoken(QStringLiteral("Att (dB)")));
     // The top end is the lowest position, as on the board's own tools: position 0 means the loudest.
     c.slider->setInvertedAppearance(true);
     c.slider->setInvertedControls(true);
@@ -97,15 +97,17 @@ QGroupBox* COutputPage::BuildChannel(int channel, const QString& title, const ch
     c.start = PageButton(QStringLiteral("Start"), named("StartButton"), spoken(QStringLiteral("Start")), group);
     c.stop = PageButton(QStringLiteral("Stop"), named("StopButton"), spoken(QStringLiteral("Stop")), group);
     c.stop->setEnabled(false);
-    c.count = FigureText(QStringLiteral("0"), named("Count"), QString(), kLongestCount, group);
+    c.count = FigureText(QStringLiteral("0"), named("Count"), spoken(QStringLiteral("count")), kLongestCount, group);
     c.totalCount = FigureText(QStringLiteral("0"), named("TotalCount"), spoken(QStringLiteral("total count")),
                               kLongestCount, group);
-    c.playTime = FigureText(QStringLiteral("00:00:00"), named("PlayTime"), QString(), kLongestTime, group);
+    c.playTime = FigureText(QStringLiteral("00:00:00"), named("PlayTime"), spoken(QStringLiteral("play time")),
+                            kLongestTime, group);
     c.totalTime = FigureText(QStringLiteral("0"), named("TotalTime"), spoken(QStringLiteral("total play time")),
                              kLongestTime, group);
-    c.dmaLength = FigureText(QString(), named("DmaLength"), QString(), kLongestCount, group);
-    c.freeSpace =
-        FigureText(QString(), named("FreeSpace"), QString(), QStringLiteral("-2147483648 / -2147483648"), group);
+    c.dmaLength =
+        FigureText(QString(), named("DmaLength"), spoken(QStringLiteral("Dma buffer length")), kLongestCount, group);
+    c.freeSpace = FigureText(QString(), named("FreeSpace"), spoken(QStringLiteral("free space")),
+                             QStringLiteral("-2147483648 / -2147483648"), group);
     c.reset = PageButton(QStringLiteral("Reset"), named("ResetButton"), spoken(QStringLiteral("Reset")), group);
     c.progress = Named(new QProgressBar(group), named("Progress"));
     c.progress->setOrientation(Qt::Vertical);
@@ -262,11 +264,12 @@ bool COutputPage::OpenChannel(int channel) {
         c.sine->setChecked(sine);
     }
 
+    // The stored name stays in the field even when its file does not open now (a drive not mounted yet):
+    // closing the page writes the field back, and the name must survive that unless the user chose another.
     const QString file = ReadBoardFile(m_board, x.section);
-    if (!file.isEmpty() && s.file.OpenForReading(LocalPath(file))) {
-        c.fileName->setText(file);
+    c.fileName->setText(file);
+    if (!file.isEmpty() && s.file.OpenForReading(LocalPath(file)))
         ShowFile(channel);
-    }
     return true;
 }
 

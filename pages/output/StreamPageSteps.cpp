@@ -55,8 +55,7 @@ std::optional<AttenuationBlock> ApplySlider(CDevice& device, bool secondSet, Sli
     AttenuationBlock block;
     block.value = static_cast<int16_t>(range.max - slider->value() + range.min);
     block.mute = static_cast<int16_t>(mute);
-    block.max = range.max;
-    block.min = range.min;
+    // The range words are the device's to report: a move sends value and mute, every other word zero.
     SetAttenuation(device, secondSet, block); // a refused set shows in the get that follows
     const auto now = GetAttenuation(device, secondSet);
     if (!now)

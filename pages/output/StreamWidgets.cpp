@@ -1,6 +1,8 @@
 // Control makers of the streaming pages.
 #include "StreamWidgets.h"
 
+#include "FigureAccessible.h"
+
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -20,9 +22,11 @@ QLineEdit* NumberEdit(const QString& name, const QString& accessibleName, QWidge
     return edit;
 }
 
-QLabel* FigureText(const QString& text, const QString& name, const QString& accessibleName, const QString& longest,
+QLabel* FigureText(const QString& text, const QString& name, const QString& caption, const QString& longest,
                    QWidget* parent) {
-    auto* label = Named(new QLabel(text, parent), name, accessibleName);
+    auto* label = Named(new QLabel(parent), name);
+    SpeakAsFigure(label, caption); // before any text, whose change would make Qt settle how the label reads
+    label->setText(text);
     label->setTextFormat(Qt::PlainText);
     label->setFixedSize(label->fontMetrics().horizontalAdvance(longest) + 4, label->sizeHint().height());
     return label;

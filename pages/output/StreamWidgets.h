@@ -22,9 +22,10 @@ QPushButton* PageButton(const QString& text, const QString& name, const QString&
                         bool checkable = false);
 // An edit for a number of up to nine digits.
 QLineEdit* NumberEdit(const QString& name, const QString& accessibleName, QWidget* parent);
-// A live figure in plain text. It keeps the size of `longest`, so a new value repaints the figure alone
-// instead of moving its neighbours (the workers update every figure twenty times a second).
-QLabel* FigureText(const QString& text, const QString& name, const QString& accessibleName, const QString& longest,
+// A live figure in plain text, read by assistive tools as `caption` and its value. It keeps the size of
+// `longest`, so a new value repaints the figure alone instead of moving its neighbours (the workers update
+// every figure twenty times a second).
+QLabel* FigureText(const QString& text, const QString& name, const QString& caption, const QString& longest,
                    QWidget* parent);
 // A label naming `buddy`, which screen readers then announce by it.
 QLabel* Caption(const QString& text, QWidget* buddy, QWidget* parent);

@@ -10,6 +10,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -173,4 +174,68 @@ TEST_F(MainDlgTest, TheWindowComesBackWithTheSizeAndPlaceItWasClosedWith) {
     next->setGeometry(10, 10, 500, 400);
     next.reset();
     EXPECT_EQ(Make(false)->geometry(), closedWith);
+}
+
+namespace {
+
+// What the boards of a start got, in order: the devices each opened and the pages each made.
+std::vector<std::string>* g_built = nullptr;
+
+class LoggedPage : public CPageDlg {};
+
+template <int N> std::unique_ptr<CPageDlg> MakeLoggedPage(const PageContext& context, QWidget*) {
+    g_built->push_back("board " + std::to_string(context.index) + " page " + std::to_string(N));
+    return std::make_unique<LoggedPage>();
+}
+std::unique_ptr<CPageDlg> MakeNoPage(const PageContext&, QWidget*) { return nullptr; }
+
+} // namespace
+
+TEST_F(MainDlgTest, BoardsBuiltAfterTheFirstPaintGetTheirRequestsInTheSameOrder) {
+    kernel = {Kernel("A", 0, 1), Kernel("B", 1, 2), Kernel("C", 2, 3), Kernel("D", 3, 4)};
+    enum class End { Now, Painted, ClosedUnpainted };
+    std::vector<std::string> built;
+    g_built = &built;
+    auto start = [&](End end) {
+        built.clear();
+        auto finder = [this](CDriverLibrary*) { return kernel; };
+        auto maker = [&](const BoardRecord& r, CDriverLibrary*, QWidget* parent) {
+            // The first board cannot make its first page, the third its last: the window opens on the second.
+            const bool first = r.index == 0, third = r.index == 2;
+            return std::make_unique<CBoardDlg>(
+                nullptr, r.devicePath, r.channels, r.type, r.boardId, r.index, parent,
+                [&](CDriverLibrary*, const std::string& base, const std::string& leaf) {
+                    built.push_back("open " + base + "\\" + leaf);
+                    return std::make_unique<RecordingDevice>(leaf, nullptr);
+                },
+                [first, third](uint32_t) {
+                    return std::vector<PageEntry>{{"P", "P1", first ? &MakeNoPage : &MakeLoggedPage<1>},
+                                                  {"P", "P2", nullptr},
+                                                  {"P", "P3", third ? &MakeNoPage : &MakeLoggedPage<3>}};
+                });
+        };
+        auto dlg = std::make_unique<CMainDlg>(QIcon(), CMainDlg::LibraryLoader(), nullptr, finder, maker);
+        EXPECT_TRUE(dlg->OnInitDialog(end == End::Now ? CMainDlg::Rest::Now : CMainDlg::Rest::AfterFirstPaint));
+        if (end != End::Now) {
+            EXPECT_EQ(TabTexts(*dlg), QStringList{"Board B : 1,2"}) << "the first paint waits for one page";
+            EXPECT_EQ(dlg->Board(0)->Tabs()->count(), 1);
+        }
+        if (end == End::Painted) {
+            dlg->show();
+            EXPECT_TRUE(QTest::qWaitFor([&] { return dlg->AllBoardsBuilt(); }, 5000));
+        }
+        QStringList tabs = TabTexts(*dlg);
+        dlg.reset();
+        return std::make_pair(tabs, built);
+    };
+    const auto now = start(End::Now);
+    EXPECT_EQ(now.first, (QStringList{"Board B : 1,2", "Board D : 3,4"}));
+    for (End end : {End::Painted, End::ClosedUnpainted}) {
+        const auto later = start(end);
+        if (end == End::Painted) {
+            EXPECT_EQ(later.first, now.first);
+        }
+        EXPECT_EQ(later.second, now.second) << "end " << static_cast<int>(end);
+    }
+    g_built = nullptr;
 }

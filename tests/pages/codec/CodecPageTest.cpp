@@ -210,6 +210,23 @@ TEST(CodecPage, FileChoices) {
     EXPECT_TRUE(board.prompts.messages.empty());
 }
 
+TEST(CodecPage, AStoredOutputFileThatDoesNotOpenKeepsItsName) {
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("not-mounted/play.dat"));
+    CodecBoard board({0});
+    WriteBoardFile(0, QStringLiteral("AIC\\OUT0"), missing);
+    WriteBoardInt(0, QStringLiteral("AIC\\OUT0"), QStringLiteral("SOURCE_SEL"), 0);
+    {
+        auto tabs = board.Open();
+        EXPECT_EQ(Child<QLineEdit>(tabs->Page(0), "outputFileName")->text(), missing);
+        tabs->Page(0)->Start(CCodecPage::kOutput);
+        ASSERT_EQ(board.prompts.messages.size(), 1u);
+        EXPECT_EQ(board.prompts.messages[0].text, "Cann't open trn file");
+        tabs->Shutdown();
+    }
+    EXPECT_EQ(ReadBoardFile(0, QStringLiteral("AIC\\OUT0")), missing);
+}
+
 TEST(CodecPage, RecordingHoldsEverySampleOnceUpToTheStop) {
     QTemporaryDir dir;
     const QString record = dir.filePath(QStringLiteral("record.raw"));

@@ -70,12 +70,17 @@ std::vector<std::string> PageCodes(const RequestLog& log) {
     return codes;
 }
 
-std::vector<uint8_t> Sent(const RequestLog& log, const std::string& device, uint32_t code) {
-    std::vector<uint8_t> last;
+std::vector<std::vector<uint8_t>> AllSent(const RequestLog& log, const std::string& device, uint32_t code) {
+    std::vector<std::vector<uint8_t>> blocks;
     for (const auto& call : log.Calls())
         if (call.device == device && call.code == code && call.op == RecordedCall::Op::Control)
-            last = call.input;
-    return last;
+            blocks.push_back(call.input);
+    return blocks;
+}
+
+std::vector<uint8_t> Sent(const RequestLog& log, const std::string& device, uint32_t code) {
+    const auto blocks = AllSent(log, device, code);
+    return blocks.empty() ? std::vector<uint8_t>{} : blocks.back();
 }
 
 struct OutputPageTest : ::testing::Test {
@@ -129,7 +134,9 @@ TEST_F(OutputPageTest, StartSequenceResetsAttenuationWithTheStoredMuteAndSetsBot
         "left:0x222430",                  // first redraw: mode 9
     };
     EXPECT_EQ(PageCodes(*log), expected);
-    EXPECT_EQ(Sent(*log, "right", req::kSetAttenuation), Le16({0, 1, 0, 255, 0}));
+    // The reset keeps the range it read; the slider's own set that follows sends value and mute alone.
+    const std::vector<std::vector<uint8_t>> sets = {Le16({0, 1, 0, 255, 0}), Le16({0, 1, 0, 0, 0})};
+    EXPECT_EQ(AllSent(*log, "right", req::kSetAttenuation), sets);
     EXPECT_EQ(Sent(*log, "cfg", req::kSetRightRate), Le32({16000}));
     EXPECT_EQ(Sent(*log, "left", req::kOutputMode), Le32({9}));
     EXPECT_TRUE(Button("rightMuteButton")->isChecked());
@@ -149,7 +156,8 @@ TEST_F(OutputPageTest, AttenuationTextsAndTheInvertedSlider) {
     };
     for (const Case c : {Case{0, 255, "0"}, Case{255, 0, "INF"}, Case{127, 128, "-6.02"}}) {
         slider->setValue(c.position);
-        EXPECT_EQ(left.value, c.sent) << c.position;
+        EXPECT_EQ(Sent(*log, "left", req::kSetAttenuation), Le16({static_cast<uint16_t>(c.sent), 0, 0, 0, 0}))
+            << c.position;
         EXPECT_EQ(Text("leftAttText"), QLatin1String(c.text)) << c.position;
     }
 
@@ -160,9 +168,10 @@ TEST_F(OutputPageTest, AttenuationTextsAndTheInvertedSlider) {
     left.max = 0;
     Open();
     EXPECT_TRUE(page->SecondRequestSet());
+    EXPECT_EQ(AllSent(*log, "left", req::kSetAttenuation2).front(), Le16({0, 0, 0, 0, static_cast<uint16_t>(-960)}));
     slider = Find<QSlider>("leftSlider");
     slider->setValue(-835); // max + min - value
-    EXPECT_EQ(left.value, -125);
+    EXPECT_EQ(Sent(*log, "left", req::kSetAttenuation2), Le16({static_cast<uint16_t>(-125), 0, 0, 0, 0}));
     EXPECT_EQ(Text("leftAttText"), QStringLiteral("-12.5"));
 }
 
@@ -257,4 +266,27 @@ TEST_F(OutputPageTest, AStartThatFailsWritesNoSettings) {
     page.reset();
     EXPECT_EQ(ReadBoardInt(3, QStringLiteral("PCM\\LEFT"), QStringLiteral("SINE_FREQ"), -1), 440);
     EXPECT_EQ(ReadBoardInt(3, QStringLiteral("PCM"), QStringLiteral("MODE"), -1), -1);
+}
+
+TEST_F(OutputPageTest, AStoredFileThatDoesNotOpenKeepsItsNameUnlessTheUserChoosesAnother) {
+    TempDir dir;
+    std::vector<uint8_t> image;
+    PutU32(image, 8000);
+    image.resize(4 + 200, 0);
+    const QString chosen = QString::fromStdString(dir.Write("chosen.raw", image));
+    const QString missing = QString::fromStdString(dir.Path("not-mounted/tone.dat"));
+    for (const char* section : {"PCM\\LEFT", "PCM\\RIGHT"}) {
+        WriteBoardFile(3, QLatin1String(section), missing);
+        WriteBoardInt(3, QLatin1String(section), QStringLiteral("SOURCE_SEL"), 0);
+    }
+    Open();
+    EXPECT_EQ(Edit("leftFileName")->text(), missing);
+    EXPECT_EQ(Edit("rightFileName")->text(), missing);
+    Button("leftStartButton")->click();
+    EXPECT_EQ(prompts.messages, std::vector<Shown>{Error("Cann't open trn file")});
+    prompts.fileAnswers.push_back(chosen);
+    Button("rightFileButton")->click();
+    page.reset();
+    EXPECT_EQ(ReadBoardFile(3, QStringLiteral("PCM\\LEFT")), missing);
+    EXPECT_EQ(ReadBoardFile(3, QStringLiteral("PCM\\RIGHT")), chosen);
 }
