@@ -27,7 +27,9 @@ public:
         ++m_passes;
         m_changed.notify_all();
     }
-    void PlayedToEnd(int channel) override {
+    void Report(int channel, const PassEvent& event) override {
+        if (event.kind != PassEvent::Kind::PlayedToEnd)
+            return;
         StreamChannel& c = *m_channels[static_cast<size_t>(channel)];
         if (SendStreamCommand(*c.device, StreamCommand::kStop))
             c.running.store(false);
@@ -88,7 +90,7 @@ struct StreamEndToEnd : ::testing::Test {
         c.direction = StreamDirection::Input;
         auto recording = std::make_shared<CSoundFile>();
         ASSERT_TRUE(recording->CreateForRecording(path, 16000));
-        c.SetRecording(std::move(recording));
+        c.SetRecording(std::move(recording), c.NextRun());
         c.source.store(StreamChannel::kRecording);
         c.actualRate.store(16000);
         ASSERT_TRUE(SendStreamCommand(*device, StreamCommand::kStart));
