@@ -9,7 +9,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One call made on a recording device.
@@ -26,8 +28,11 @@ struct RecordedCall {
 
 // A scripted answer: success flag and the output bytes (their count is what is returned).
 struct ScriptedAnswer {
+    ScriptedAnswer(uint32_t okFlag = 1, std::vector<uint8_t> bytes = {}, std::optional<uint32_t> takenBytes = {})
+        : ok(okFlag), output(std::move(bytes)), taken(takenBytes) {}
     uint32_t ok = 1;
     std::vector<uint8_t> output;
+    std::optional<uint32_t> taken; // a write: the bytes the device took (all of them when absent)
 };
 
 // Calls of several devices land in one log so a test sees their order across devices.
