@@ -12,8 +12,6 @@
 #include "StreamWidgets.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,8 +23,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 namespace {

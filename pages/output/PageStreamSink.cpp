@@ -60,14 +60,16 @@ void CPageStreamSink::Deliver() {
 
 bool StopWorkerBounded(CStreamWorker& worker, CPageStreamSink& sink, std::span<CDevice* const> devices,
                        const std::function<QString(int channel)>& name) {
-    constexpr std::chrono::milliseconds kAnswerWait{1000};
+    // A pass takes milliseconds; a worker not back by then is in a request the driver holds.
+    constexpr std::chrono::milliseconds kPassWait{300};
+    constexpr std::chrono::milliseconds kCancelWait{700};
     sink.Disconnect();
-    if (!worker.Started() || worker.JoinFor(kAnswerWait))
+    if (!worker.Started() || worker.JoinFor(kPassWait))
         return true;
     for (CDevice* device : devices)
         if (device)
             device->Cancel();
-    if (worker.JoinFor(kAnswerWait))
+    if (worker.JoinFor(kCancelWait))
         return true;
     std::fprintf(stderr, "veltrin-test: %s did not answer; its streaming thread is left behind\n",
                  name(worker.CurrentChannel()).toLocal8Bit().constData());

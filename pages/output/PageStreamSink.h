@@ -46,9 +46,9 @@ private:
     bool m_disconnected = false;
 };
 
-// Ends a page's worker within a few seconds: asks it to stop; when it is still in a device request after
-// a second, cancels the requests pending on `devices` (kernel devices; a driver library has none) and
-// waits another second. A worker that still has not ended is left behind and named on standard error
+// Ends a page's worker within a second: asks it to stop; when it is still in a device request after
+// 300 ms, cancels the requests pending on `devices` (kernel devices; a driver library has none) and
+// waits 700 ms more. A worker that still has not ended is left behind and named on standard error
 // with `name(channel)` of the channel it is stuck in. Returns false in that case: the caller must then
 // keep the worker's channels and sink alive for good.
 bool StopWorkerBounded(CStreamWorker& worker, CPageStreamSink& sink, std::span<CDevice* const> devices,

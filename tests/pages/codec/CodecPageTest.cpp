@@ -47,6 +47,7 @@ struct CodecBoard {
     AttenuationBlock gain{0, 0, 0, 14, 0};
     std::atomic<uint32_t> available{0};
     std::atomic<uint16_t> nextSample{0};
+    std::atomic<uint32_t> played{0}; // the byte count the line outputs report
 
     explicit CodecBoard(std::initializer_list<int> lines, uint32_t type = 0x330) {
         context.type = type;
@@ -81,6 +82,8 @@ struct CodecBoard {
                 return {refuseGain ? 0u : 1u, refuseGain ? std::vector<uint8_t>{} : Vec(gain.Encode())};
             case req::kGetBufferState:
                 return {1, Vec(BufferState{32768, call.device[0] == 'i' ? available.load() : 0u}.Encode())};
+            case req::kGetCounters:
+                return {1, Vec(StreamCounters{0, call.device[0] == 'o' ? played.load() : 0u, 0}.Encode())};
             default:
                 return {1, std::vector<uint8_t>(call.outputSize, 0)};
             }
@@ -273,4 +276,36 @@ TEST(CodecPage, SynchroModeOnlyOnTheFirstLineOfSomeBoards) {
         page->Stop(CCodecPage::kInput);
         EXPECT_EQ(board.Count(req::kSyncCodecInput), c.offered ? 2u : 0u);
     }
+}
+
+TEST(CodecPage, OutputStartsInOrderAndStopsByItselfAtTheEndOfItsFile) {
+    QTemporaryDir dir;
+    const QString play = dir.filePath(QStringLiteral("play.raw"));
+    {
+        QFile file(play);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x80\x3e\0\0", 4) + QByteArray(600, 'x')); // 16000 Hz, 300 samples
+    }
+    CodecBoard board({0});
+    auto tabs = board.Open();
+    CCodecPage* page = tabs->Page(0);
+    board.prompts.fileAnswers = {play};
+    page->SelectOutputFile();
+    Child<QPushButton>(page, "outputSineButton")->setChecked(false);
+    board.log->Clear();
+    page->Start(CCodecPage::kOutput);
+    std::vector<std::string> codes;
+    for (const std::string& code : board.log->Codes())
+        if (code.find("0x222450") == std::string::npos && code.find("0x22240C") == std::string::npos)
+            codes.push_back(code);
+    EXPECT_EQ(codes, (std::vector<std::string>{"cfg:0x222440", "cfg:0x22244C", "out0:0x222408"}))
+        << "the rate is set, then read back, then the output starts";
+    ASSERT_TRUE(page->Channel(CCodecPage::kOutput).running.load());
+
+    board.played = 600;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !page->Channel(CCodecPage::kOutput).running.load(); }, 5000));
+    EXPECT_EQ(Child<QLabel>(page, "outputCount")->text(), "600");
+    EXPECT_TRUE(Child<QPushButton>(page, "outputStartButton")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(page, "outputStopButton")->isEnabled());
+    EXPECT_TRUE(board.prompts.messages.empty());
 }
