@@ -97,6 +97,8 @@ uint32_t RecordingDevice::DevIoControl(uint32_t code, const void* input, uint32_
 
 uint32_t RecordingDevice::Cancel() {
     m_log->Add({m_name, RecordedCall::Op::Cancel, 0, {}, 0});
+    if (m_onCancel)
+        m_onCancel();
     return 1;
 }
 

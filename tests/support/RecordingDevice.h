@@ -62,6 +62,8 @@ public:
     void SetHandler(std::function<ScriptedAnswer(const RecordedCall&)> handler) { m_handler = std::move(handler); }
     // Called when the device is destroyed, so tests can check the closing order.
     void OnDestroy(std::function<void(const std::string&)> hook) { m_onDestroy = std::move(hook); }
+    // Called by Cancel, so a test can release a request it holds.
+    void OnCancel(std::function<void()> hook) { m_onCancel = std::move(hook); }
 
     uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override;
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override;
@@ -79,6 +81,7 @@ private:
     uint32_t m_defaultOk = 1;
     std::function<ScriptedAnswer(const RecordedCall&)> m_handler;
     std::function<void(const std::string&)> m_onDestroy;
+    std::function<void()> m_onCancel;
 };
 
 // Little helpers for building expected blocks in tests.

@@ -24,7 +24,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -48,6 +52,7 @@ struct CodecBoard {
     std::atomic<uint32_t> available{0};
     std::atomic<uint16_t> nextSample{0};
     std::atomic<uint32_t> played{0}; // the byte count the line outputs report
+    std::function<void()> onRead;    // set before Open: called in every input read
 
     explicit CodecBoard(std::initializer_list<int> lines, uint32_t type = 0x330) {
         context.type = type;
@@ -67,6 +72,8 @@ struct CodecBoard {
         auto device = std::make_unique<RecordingDevice>(name, log);
         device->SetHandler([this](const RecordedCall& call) -> ScriptedAnswer {
             if (call.op == RecordedCall::Op::Read) {
+                if (onRead)
+                    onRead();
                 std::vector<uint8_t> bytes;
                 for (uint32_t i = 0; i + 1 < call.outputSize; i += 2) {
                     const uint16_t sample = nextSample++;
@@ -308,4 +315,38 @@ TEST(CodecPage, OutputStartsInOrderAndStopsByItselfAtTheEndOfItsFile) {
     EXPECT_TRUE(Child<QPushButton>(page, "outputStartButton")->isEnabled());
     EXPECT_FALSE(Child<QPushButton>(page, "outputStopButton")->isEnabled());
     EXPECT_TRUE(board.prompts.messages.empty());
+}
+
+TEST(CodecPage, ClosingWithAReadHungInTheDriverCancelsItAndEndsAtOnce) {
+    CodecBoard board({0});
+    board.available = 2048;
+    // An input read hangs until its device is cancelled (or 10 s pass).
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool hung = false;
+    bool cancelled = false;
+    board.onRead = [&] {
+        std::unique_lock lock(mutex);
+        hung = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return cancelled; });
+    };
+    board.devices[0]->OnCancel([&] {
+        std::lock_guard lock(mutex);
+        cancelled = true;
+        changed.notify_all();
+    });
+    auto tabs = board.Open();
+    tabs->Page(0)->Start(CCodecPage::kInput);
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(5), [&] { return hung; }));
+    }
+    const auto begin = std::chrono::steady_clock::now();
+    tabs->Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
+    const auto calls = board.log->Calls();
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [](const RecordedCall& call) {
+        return call.op == RecordedCall::Op::Cancel && call.device == "in0";
+    }));
 }
