@@ -1,6 +1,5 @@
 // The engine's edges against a scripted device: short writes, odd reads, the drain at Stop, a failing
-// recording write, a read held across Stop and Start, end-of-file reports per run, and the start and stop
-// request sequences of the channel runs.
+// recording write, a read held across Stop and Start, and end-of-file reports per run.
 #include "ChannelRun.h"
 #include "RecordingDevice.h"
 #include "RequestCodes.h"
@@ -10,7 +9,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdio>
 #include <functional>
 #include <sys/resource.h>
 
@@ -264,50 +262,4 @@ TEST(StreamEdges, EndOfFileIsReportedOncePerRunAndAnEarlierRunsReportIsStale) {
     events = s.Passes(3);
     ASSERT_EQ(events.size(), 1u);
     EXPECT_TRUE(run.IsCurrent(events[0].run));
-}
-
-TEST(StreamEdges, StartAndStopSendTheirRequestsInOrder) {
-    auto code = [](const char* device, uint32_t value) {
-        char text[32];
-        std::snprintf(text, sizeof text, "%s:0x%X", device, value);
-        return std::string(text);
-    };
-    struct Case {
-        ChannelKind kind;
-        bool synchro;
-        std::vector<std::string> start;
-        std::vector<std::string> stop;
-    };
-    const std::string stream = code("chan", req::kStream);
-    const std::string sync = code("chan", req::kSyncCodecInput);
-    const std::string state = code("chan", req::kGetBufferState);
-    for (const Case& c : {
-             Case{ChannelKind::StereoOutput,
-                  false,
-                  {code("cfg", req::kSetRightRate), code("cfg", req::kGetRightRate), stream},
-                  {stream}},
-             Case{ChannelKind::CodecOutput,
-                  false,
-                  {code("cfg", req::kSetCodecRate), code("cfg", req::kGetCodecRate), stream},
-                  {stream}},
-             Case{ChannelKind::CodecInput,
-                  true,
-                  {code("cfg", req::kSetCodecRate), code("cfg", req::kGetCodecRate), sync},
-                  {sync, state}},
-         }) {
-        TempDir dir;
-        Scripted s(c.kind == ChannelKind::CodecInput ? StreamDirection::Input : StreamDirection::Output);
-        CChannelRun run(s.channel, c.kind, &s.cfg, 1);
-        StartRequest request;
-        request.rate = 16000;
-        request.synchro = c.synchro;
-        request.record = c.kind == ChannelKind::CodecInput;
-        request.recordingPath = dir.Path("rec.raw");
-        const RunStatus started = run.Start(request);
-        EXPECT_TRUE(started.changed && started.rateSet);
-        EXPECT_EQ(s.log->Codes(), c.start);
-        s.log->Clear();
-        EXPECT_TRUE(run.Stop().changed);
-        EXPECT_EQ(s.log->Codes(), c.stop) << "an input drains after its stop request";
-    }
 }
