@@ -50,9 +50,9 @@ RunStatus CChannelRun::SetRate(uint32_t rate, bool setRate) {
 std::string CChannelRun::CreateRecording(const StartRequest& request, uint32_t rate) {
     // No pass holds a borrow of an earlier recording once the pass lock is ours, so no late block of it
     // can land in a new file of the same name.
-    std::unique_lock lock(m_channel.passMutex, std::defer_lock);
-    if (!lock.try_lock_for(kPassWait))
+    if (!m_channel.LockPassWithin(kPassWait))
         return "Cann't create TRN file";
+    const std::lock_guard lock(m_channel.passMutex, std::adopt_lock);
     if (auto previous = m_channel.TakeRecording())
         previous->Close();
     if (!request.record) {
@@ -117,8 +117,8 @@ RunStatus CChannelRun::Stop() {
         return status;
 
     // What the board captured since the last pass goes into the recording before it is closed.
-    std::unique_lock lock(m_channel.passMutex, std::defer_lock);
-    if (lock.try_lock_for(kPassWait)) {
+    if (m_channel.LockPassWithin(kPassWait)) {
+        const std::lock_guard lock(m_channel.passMutex, std::adopt_lock);
         std::vector<int16_t> buffer(kPassSamples);
         status.error = DrainStoppedInput(m_channel, buffer);
         if (!status.error.empty())

@@ -6,9 +6,11 @@
 #include "SoundFile.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -82,8 +84,19 @@ struct StreamChannel {
     uint32_t NextRun() const { return runId.load(std::memory_order_relaxed) + 1; }
 
     // Held by a pass over the channel and by an input's drain at Stop, so the two never read the device
-    // or touch the carried bytes at once. Timed: a pass hung in the driver must not hang the window.
-    std::timed_mutex passMutex;
+    // or touch the carried bytes at once. Front ends take it with LockPassWithin: a pass hung in the
+    // driver must not hang them.
+    std::mutex passMutex;
+    // Takes passMutex within `bound` (polled: a plain mutex, so every checking tool sees the lock).
+    bool LockPassWithin(std::chrono::milliseconds bound) {
+        const auto until = std::chrono::steady_clock::now() + bound;
+        while (!passMutex.try_lock()) {
+            if (std::chrono::steady_clock::now() >= until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
     // Worker state of the current run (guarded by passMutex; reset when a pass sees a new run id).
     struct Carry {
         uint32_t run = 0;
