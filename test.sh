@@ -33,13 +33,19 @@ echo "== Debian package"
 bash tools/check-package.sh build
 
 # ---- Thread sanitizer: the pieces that worker threads share with the user-interface thread (sound
-# files closed while a worker appends, the simulator's devices used from several threads).
+# files closed while a worker appends, the simulator's devices used from several threads, the
+# streaming pages and their workers). Qt itself is not built with the sanitizer; what its own threads
+# do inside it is left out (tools/tsan-qt.supp).
 echo "== Thread sanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON \
     -DVELTRIN_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target stream_core_tests sim_tests
+cmake --build build-tsan -j "$jobs" --target stream_core_tests sim_tests output_page_tests codec_tests
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/stream_core_tests --gtest_brief=1
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/sim_tests --gtest_brief=1
+for pages in output_page_tests codec_tests; do
+    QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tools/tsan-qt.supp" \
+        build-tsan/bin/$pages --gtest_brief=1
+done
 
 # ---- Windows stays buildable: device access and the simulator library cross-compiled with mingw-w64
 # (no Qt), and the library must export the driver functions by their plain names.

@@ -1,12 +1,15 @@
-// Streaming for veltrin-cli: output and input channels prepared as the pages prepare them, run by the
-// shared streaming worker until a time is up or every played file has ended.
+// Streaming for veltrin-cli: output and input channels prepared as the pages prepare them, started and
+// stopped by the engine's channel runs, fed by the shared streaming worker until a time is up, every
+// played file has ended, a stop signal came or the device stops answering.
 #pragma once
 
+#include "ChannelRun.h"
 #include "StreamChannel.h"
 #include "StreamPass.h"
 #include "StreamWorker.h"
 
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -29,38 +32,63 @@ struct PlaySource {
 uint32_t ApplyOutputRate(CDevice& cfg, int channel, std::optional<uint32_t> wanted);
 uint32_t ApplyCodecRate(CDevice& cfg, std::optional<uint32_t> wanted);
 
-class CStreamRun final : public IStreamSink {
+class CStreamRun {
 public:
-    CStreamRun() = default;
-    ~CStreamRun() override;
+    // A running stream whose counters do not move (or cannot be read) for this long is a device error.
+    static constexpr std::chrono::seconds kStallLimit{2};
+
+    CStreamRun();
+    ~CStreamRun();
+    CStreamRun(const CStreamRun&) = delete;
+    CStreamRun& operator=(const CStreamRun&) = delete;
 
     // Adds a channel ready to start; a source that cannot be prepared is a usage error (a file that does
     // not open, a sine the generator refuses). Returns the channel's index.
     int AddOutput(CDevice& device, const PlaySource& source, uint32_t rate);
-    // Records into a new raw file at `path`; a file that cannot be created is a usage error.
+    // Records into a new raw file at `path`, made at Start; a file that cannot be created is a usage error.
     int AddInput(CDevice& device, const std::string& path, uint32_t rate);
 
     // Starts the channels in the order added, then the worker; a refused start is a device error.
     void Start();
     // Waits until `seconds` have passed (no limit when 0) or `done` says so, showing progress as `what`.
-    // Returns early, too, once every file output has played to its end.
+    // Returns early, too, once every file output has played to its end, a recording or playback has
+    // failed (Stop reports it) or a stop signal came. A stream that makes no progress for kStallLimit is a
+    // device error.
     void Wait(double seconds, const std::function<bool()>& done, const std::string& what);
-    // Stops the channels (inputs first, so a recording never outlasts what its line played), ends the
-    // worker and closes the recordings. Safe to call twice.
+    // Stops the channels (inputs first, so a recording never outlasts what its line played; each input
+    // drained into its recording), ends the worker and closes the recordings whole. A refused stop or a
+    // failed recording is a device error naming it. Safe to call twice.
     void Stop();
 
-    StreamChannel& Channel(int index) { return *m_channels[static_cast<size_t>(index)]; }
+    StreamChannel& Channel(int index) { return *m_state->legs[static_cast<size_t>(index)].channel; }
     ChannelFigures Figures(int index) const;
+    // The file output played to its end, every byte of the file accepted by the device.
     bool Ended(int index) const;
 
-    void ShowFigures(std::span<const ChannelFigures> figures) override;
-    void PlayedToEnd(int channel) override;
-
 private:
-    std::vector<std::unique_ptr<StreamChannel>> m_channels;
+    struct Leg {
+        std::unique_ptr<StreamChannel> channel;
+        std::unique_ptr<CChannelRun> run;
+        std::string path; // input: the recording
+        uint32_t rate = 0;
+    };
+    // What the worker touches; left behind with it when a driver never answers.
+    struct State final : IStreamSink {
+        std::vector<Leg> legs;
+        mutable std::mutex mutex;
+        std::vector<ChannelFigures> figures;
+        std::vector<char> ended;
+        std::string failure;                                           // the first failed recording or playback
+        std::vector<std::chrono::steady_clock::time_point> progressAt; // per channel: its count last moved
+        std::vector<uint64_t> lastBytes;
+
+        void ShowFigures(std::span<const ChannelFigures> figures) override;
+        void Report(int channel, const PassEvent& event) override;
+    };
+
+    void EndWorker();
+
+    std::unique_ptr<State> m_state;
     std::unique_ptr<CStreamWorker> m_worker;
-    mutable std::mutex m_mutex;
-    std::vector<ChannelFigures> m_figures;
-    std::vector<char> m_ended;
     bool m_started = false;
 };

@@ -2,6 +2,7 @@
 // pages use.
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "CliSignals.h"
 #include "CliStreams.h"
 #include "Loopback.h"
 #include "SineGenerator.h"
@@ -192,7 +193,9 @@ int RunRecord(CliContext& c) {
     run.Start();
     run.Wait(
         *seconds + 5.0, [&] { return recorded() >= bytes; }, "recording");
-    run.Stop();
+    run.Stop(); // a failed recording write is a device error naming the file
+    if (StopSignal() != 0)
+        return kExitFailed; // stopped by a signal: the recording holds whole samples up to that moment
     if (recorded() < bytes)
         throw DeviceError("the input delivered " + std::to_string((recorded() - CSoundFile::kRawHeaderSize) / 2) +
                           " of " + std::to_string(samples) + " samples");

@@ -119,17 +119,29 @@ int64_t ReadFully(int fd, void* buffer, int64_t bytes) {
     return done;
 }
 
-bool WriteFully(int fd, const void* buffer, int64_t bytes) {
+// Writes until the count is reached or a write fails: the bytes written.
+int64_t WriteCount(int fd, const void* buffer, int64_t bytes) {
     const auto* in = static_cast<const unsigned char*>(buffer);
     int64_t done = 0;
     while (done < bytes) {
         const int64_t n = WriteSome(fd, in + done, std::min(bytes - done, kMaxChunk));
-        if (n <= 0)
-            return false;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC; // a write that takes nothing without an error: the medium is full
+            break;
+        }
         done += n;
     }
-    return true;
+    return done;
 }
+
+bool WriteFully(int fd, const void* buffer, int64_t bytes) { return WriteCount(fd, buffer, bytes) == bytes; }
+
+#ifdef _WIN32
+int CutTo(int fd, int64_t length) { return _chsize_s(fd, length); }
+#else
+int CutTo(int fd, int64_t length) { return ::ftruncate(fd, static_cast<off_t>(length)); }
+#endif
 
 uint32_t LittleEndian32(const unsigned char* p) {
     return uint32_t{p[0]} | (uint32_t{p[1]} << 8) | (uint32_t{p[2]} << 16) | (uint32_t{p[3]} << 24);
@@ -190,6 +202,8 @@ bool CSoundFile::OpenForReading(const std::string& path) {
         return refuse();
 
     m_handle = fd;
+    m_path = path;
+    m_error.clear();
     m_sampleRate = rate;
     m_dataStart = dataStart;
     m_dataEnd = length;
@@ -216,6 +230,8 @@ bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate) {
         return false;
     }
     m_handle = fd;
+    m_path = path;
+    m_error.clear();
     m_sampleRate = rate;
     m_dataStart = kRawHeaderSize;
     m_dataEnd = kRawHeaderSize;
@@ -231,11 +247,28 @@ bool CSoundFile::Append(const void* buffer, int64_t bytes) {
     bytes &= ~int64_t{1};
     if (bytes == 0)
         return true;
-    const bool ok = WriteFully(m_handle, buffer, bytes);
-    const int64_t length = Length(m_handle);
-    if (length >= 0)
-        m_dataEnd = length;
-    return ok;
+    const int64_t done = WriteCount(m_handle, buffer, bytes);
+    if (done == bytes) {
+        const int64_t length = Length(m_handle);
+        if (length >= 0)
+            m_dataEnd = length;
+        return true;
+    }
+    // A full disk, a quota or an I/O error: keep the whole samples that did land, never a torn one.
+    m_error = std::strerror(errno);
+    m_dataEnd += done & ~int64_t{1};
+    CutTo(m_handle, m_dataEnd);
+    return false;
+}
+
+std::string CSoundFile::Path() const {
+    std::lock_guard lock(m_mutex);
+    return m_path;
+}
+
+std::string CSoundFile::LastError() const {
+    std::lock_guard lock(m_mutex);
+    return m_error;
 }
 
 int32_t CSoundFile::ReadSamples(int32_t count, int16_t* buffer) {

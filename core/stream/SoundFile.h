@@ -26,8 +26,11 @@ public:
     bool CreateForRecording(const std::string& path, uint32_t rate);
     // Writes bytes at the end of a recording; an odd count is rounded down to whole samples.
     // Safe to call from a worker while another thread closes the file: it then writes nothing.
-    // Returns true when every byte was written.
+    // Returns true when every byte was written. After a failed or short write the file is cut back to
+    // the whole samples it holds and LastError() says why.
     bool Append(const void* buffer, int64_t bytes);
+    std::string Path() const;
+    std::string LastError() const;
     // Reads up to count samples: the number read, 0 at the end of the data (or with no file), -1 on a read error.
     int32_t ReadSamples(int32_t count, int16_t* buffer);
     bool Rewind();
@@ -48,6 +51,8 @@ private:
     // while the user-interface thread may close the file.
     mutable std::mutex m_mutex;
     int m_handle = -1;
+    std::string m_path;
+    std::string m_error;
     uint32_t m_sampleRate = 0;
     int64_t m_dataStart = 0;
     int64_t m_dataEnd = 0;

@@ -6,10 +6,13 @@
 #include "SoundFile.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <utility>
+#include <vector>
 
 class CDevice;
 
@@ -40,9 +43,12 @@ struct StreamChannel {
     // borrows it for one append at a time. Whoever lets go last closes the file, so the user-interface
     // thread never waits for a write in progress on a slow disk, and an append under way when the page
     // takes the recording back still finishes, whole, into that recording.
-    void SetRecording(std::shared_ptr<CSoundFile> recording) {
+    // The recording belongs to one run (`run`, the run id the next MarkRunning gives): a block read for
+    // another run never lands in it.
+    void SetRecording(std::shared_ptr<CSoundFile> recording, uint32_t run) {
         std::lock_guard lock(m_recordingMutex);
         m_recording = std::move(recording);
+        m_recordingRun = run;
     }
     // The page's hand-back: the recording leaves the channel; the caller's reference is the page's last.
     std::shared_ptr<CSoundFile> TakeRecording() {
@@ -54,6 +60,16 @@ struct StreamChannel {
         std::lock_guard lock(m_recordingMutex);
         return m_recording;
     }
+    // The worker's borrow for one run: nothing when the recording belongs to another run.
+    std::shared_ptr<CSoundFile> RecordingOf(uint32_t run) const {
+        std::lock_guard lock(m_recordingMutex);
+        return m_recordingRun == run ? m_recording : nullptr;
+    }
+    // Lets go of the recording when it is still `recording` (a failed append ends it).
+    std::shared_ptr<CSoundFile> TakeRecordingIf(const std::shared_ptr<CSoundFile>& recording) {
+        std::lock_guard lock(m_recordingMutex);
+        return m_recording == recording ? std::exchange(m_recording, nullptr) : nullptr;
+    }
 
     // Held by the worker only while it takes samples from the generator, and by the page while it
     // prepares the generator for a Start, so a Stop and a quick Start cannot meet a pass half-way.
@@ -63,8 +79,39 @@ struct StreamChannel {
     std::atomic<uint64_t> bytesWritten{0};
     std::atomic<bool> fileExhausted{false};
 
-    // Marks the channel running after its source is ready (Start). Clears what the worker counts.
+    // The run the channel is in: raised by every Start, so reports of an earlier run are told apart.
+    std::atomic<uint32_t> runId{0};
+    uint32_t NextRun() const { return runId.load(std::memory_order_relaxed) + 1; }
+
+    // Held by a pass over the channel and by an input's drain at Stop, so the two never read the device
+    // or touch the carried bytes at once. Front ends take it with LockPassWithin: a pass hung in the
+    // driver must not hang them.
+    std::mutex passMutex;
+    // Takes passMutex within `bound` (polled: a plain mutex, so every checking tool sees the lock).
+    bool LockPassWithin(std::chrono::milliseconds bound) {
+        const auto until = std::chrono::steady_clock::now() + bound;
+        while (!passMutex.try_lock()) {
+            if (std::chrono::steady_clock::now() >= until)
+                return false;
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return true;
+    }
+    // Worker state of the current run (guarded by passMutex; reset when a pass sees a new run id).
+    struct Carry {
+        uint32_t run = 0;
+        std::vector<uint8_t> unsent; // output: bytes the device has not taken yet, offered first
+        bool oddByte = false;        // input: the byte of a sample whose other half has not come yet
+        uint8_t odd = 0;
+        int readFailures = 0;     // output file: reads failing in a row
+        uint32_t reportedRun = 0; // the run whose failure has been reported
+        uint32_t endReported = 0; // the run whose end of file has been reported
+    } carry;
+
+    // Marks the channel running after its source is ready (Start). Clears what the worker counts and
+    // starts a new run.
     void MarkRunning() {
+        runId.fetch_add(1, std::memory_order_relaxed);
         bytesWritten.store(0, std::memory_order_relaxed);
         fileExhausted.store(false, std::memory_order_relaxed);
         freeSpacePeak.store(0, std::memory_order_relaxed);
@@ -74,4 +121,5 @@ struct StreamChannel {
 private:
     mutable std::mutex m_recordingMutex;
     std::shared_ptr<CSoundFile> m_recording;
+    uint32_t m_recordingRun = 0;
 };

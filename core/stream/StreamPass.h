@@ -7,8 +7,10 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 struct StreamChannel;
+class CSoundFile;
 
 // Fewer free (or available) bytes than this are left for a later pass.
 inline constexpr uint32_t kFeedThreshold = 1024;
@@ -24,11 +26,33 @@ struct ChannelFigures {
     int32_t rate = 0; // the channel's actual rate, for the play time
 };
 
+// What a pass tells its front end once per run: the file has played to its end (stop the channel), the
+// recording failed (it has already ended; show `text`), or the file cannot be read (stop the channel and
+// show `text`). `run` is the channel's run the report belongs to; a report of an earlier run is ignored.
+struct PassEvent {
+    enum class Kind { None, PlayedToEnd, RecordingFailed, PlaybackFailed };
+    Kind kind = Kind::None;
+    uint32_t run = 0;
+    std::string text;
+};
+
 struct PassResult {
     ChannelFigures figures;
-    // A running file channel whose device has played the whole file: the page stops it.
+    // A running file channel whose device has played the whole file (every pass while it runs).
     bool playedToEnd = false;
+    PassEvent event; // at most one report per run and kind
 };
+
+// Passes in a row whose file read fails before a playback is given up.
+inline constexpr int kReadFailuresToStop = 3;
 
 // `buffer` must hold kPassSamples samples. A channel without a device is left alone.
 PassResult RunStreamPass(StreamChannel& channel, std::span<int16_t> buffer);
+
+// An input's last drain after its stop request: reads what the board still holds into the recording
+// (the odd byte carried from the passes included). Returns the text of a failed append, else empty.
+// The caller holds the channel's passMutex.
+std::string DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer);
+
+// The message of a recording whose append failed.
+std::string RecordingFailureText(const CSoundFile& recording);

@@ -9,6 +9,23 @@ CStreamWorker::~CStreamWorker() {
     Join();
 }
 
+bool CStreamWorker::JoinFor(std::chrono::milliseconds bound) {
+    RequestStop();
+    const auto until = std::chrono::steady_clock::now() + bound;
+    while (m_thread.joinable() && !Finished()) {
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    Join();
+    return true;
+}
+
+void CStreamWorker::Abandon() {
+    if (m_thread.joinable())
+        m_thread.detach();
+}
+
 bool CStreamWorker::Start() {
     if (m_thread.joinable())
         return false;
@@ -43,13 +60,15 @@ void CStreamWorker::Run() {
     std::vector<ChannelFigures> figures(m_channels.size());
     while (!WaitForStop()) {
         for (size_t i = 0; i < m_channels.size(); ++i) {
+            m_current.store(static_cast<int>(i), std::memory_order_relaxed);
             m_results[i] = RunStreamPass(*m_channels[i], m_buffer);
             figures[i] = m_results[i].figures;
         }
+        m_current.store(-1, std::memory_order_relaxed);
         m_sink.ShowFigures(figures);
         for (size_t i = 0; i < m_channels.size(); ++i)
-            if (m_results[i].playedToEnd)
-                m_sink.PlayedToEnd(static_cast<int>(i));
+            if (m_results[i].event.kind != PassEvent::Kind::None)
+                m_sink.Report(static_cast<int>(i), m_results[i].event);
     }
     m_finished.store(true, std::memory_order_release);
 }

@@ -14,16 +14,16 @@
 
 struct StreamChannel;
 
-// What the worker reports, from its own thread. A page forwards both to its widgets on the
-// user-interface thread and returns when they are done there.
+// What the worker reports, from its own thread. A sink must return at once: it keeps or posts the
+// reports for its front end and never waits for it, so one channel's message never holds up the passes.
 class IStreamSink {
 public:
     virtual ~IStreamSink() = default;
     // The figures of every channel after one pass, indexed by channel: one report a pass, so the page
     // repaints once for all its channels.
     virtual void ShowFigures(std::span<const ChannelFigures> figures) = 0;
-    // The device has played the channel's whole file: stop the channel as the Stop button does.
-    virtual void PlayedToEnd(int channel) = 0;
+    // A channel's report of one run (end of file, a failed recording, a playback that cannot read).
+    virtual void Report(int channel, const PassEvent& event) = 0;
 };
 
 class CStreamWorker {
@@ -32,8 +32,7 @@ public:
 
     // Channels in pass order (the index is what the sink is told); they and the sink outlive the worker.
     CStreamWorker(std::vector<StreamChannel*> channels, IStreamSink& sink);
-    // Asks the worker to stop and waits for it: only safe when the sink needs nothing from the caller's
-    // thread any more; pages call RequestStop and wait while they keep serving the sink.
+    // Asks the worker to stop and waits for it.
     ~CStreamWorker();
     CStreamWorker(const CStreamWorker&) = delete;
     CStreamWorker& operator=(const CStreamWorker&) = delete;
@@ -44,6 +43,13 @@ public:
     // True once the thread has left its loop (it reports nothing after that).
     bool Finished() const { return m_finished.load(std::memory_order_acquire); }
     void Join();
+    // Waits up to `bound` for the thread to leave its loop; joins it and returns true when it has.
+    bool JoinFor(std::chrono::milliseconds bound);
+    // The last resort for a thread hung in a driver that cannot be cancelled: the thread is let go and
+    // ends by itself if the driver ever answers. The channels and the sink must then stay alive.
+    void Abandon();
+    // The channel the worker's pass is in (-1 between passes).
+    int CurrentChannel() const { return m_current.load(std::memory_order_relaxed); }
 
 private:
     void Run();
@@ -58,5 +64,6 @@ private:
     std::condition_variable m_wake;
     bool m_stop = false;
     std::atomic<bool> m_finished{false};
+    std::atomic<int> m_current{-1};
     std::thread m_thread;
 };

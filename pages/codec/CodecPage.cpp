@@ -12,8 +12,6 @@
 #include "StreamWidgets.h"
 
 #include <QCheckBox>
-#include <QCoreApplication>
-#include <QEventLoop>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -25,8 +23,6 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
-#include <chrono>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -41,11 +37,14 @@ CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* inpu
                        QWidget* parent)
     : CPageDlg(parent), m_type(type), m_board(board), m_line(line), m_cfg(cfg) {
     setObjectName(QStringLiteral("codecPage%1").arg(line));
-    m_channels[kInput].device = input;
-    m_channels[kInput].direction = StreamDirection::Input;
-    m_channels[kInput].source.store(StreamChannel::kNotRecording, std::memory_order_relaxed);
-    m_channels[kOutput].device = output;
-    m_channels[kOutput].direction = StreamDirection::Output;
+    Channel(kInput).device = input;
+    Channel(kInput).direction = StreamDirection::Input;
+    Channel(kInput).source.store(StreamChannel::kNotRecording, std::memory_order_relaxed);
+    Channel(kOutput).device = output;
+    Channel(kOutput).direction = StreamDirection::Output;
+    m_runs.reserve(2);
+    m_runs.emplace_back(Channel(kInput), ChannelKind::CodecInput, cfg);
+    m_runs.emplace_back(Channel(kOutput), ChannelKind::CodecOutput, cfg);
     m_extras[kInput].section = QStringLiteral("AIC\\IN%1").arg(line);
     m_extras[kOutput].section = QStringLiteral("AIC\\OUT%1").arg(line);
     BuildControls();
@@ -238,9 +237,9 @@ bool CCodecPage::OnInitDialog() {
 
     m_sink = std::make_unique<CPageStreamSink>(
         this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
-        [this](int channel) { Stop(channel); });
-    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&m_channels[kInput], &m_channels[kOutput]},
-                                               *m_sink);
+        [this](int channel, const PassEvent& event) { TakeReport(channel, event); });
+    m_worker =
+        std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&Channel(kInput), &Channel(kOutput)}, *m_sink);
     return m_worker->Start();
 }
 
@@ -318,79 +317,45 @@ void CCodecPage::Start(int channel) {
     if (channel == kOutput && !PrepareOutputSource(this, s, rate, c.sineFreq, c.sineAmpl))
         return;
 
-    if (!m_cfg)
-        return;
-    if (m_rateSettable) {
-        if (!SetCodecRate(*m_cfg, rate)) {
-            ShowError(this, QStringLiteral("Cann't set sampling rate"));
-            return;
-        }
-        WriteBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), static_cast<int32_t>(rate));
-    }
-    const auto actual = GetCodecRate(*m_cfg);
-    if (!actual) {
-        ShowError(this, QStringLiteral("Cann't get sampling rate"));
-        return;
-    }
-    s.actualRate.store(static_cast<int32_t>(*actual), std::memory_order_relaxed);
-    c.rate->setText(QString::number(*actual));
-
-    bool synchro = false;
+    StartRequest request;
+    request.rate = rate;
+    request.setRate = m_rateSettable;
     if (channel == kInput) {
-        CloseRecording();
-        if (c.writeFile->isChecked()) {
-            s.source.store(StreamChannel::kRecording, std::memory_order_relaxed);
-            // A recording the worker still appends to closes when the worker lets go of it; the next one
-            // is created only then, so a late block of the old recording cannot land in a new file of the
-            // same name. That wait lasts one append at most and keeps the window painting.
-            while (!m_lastRecording.expired()) {
-                QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-            auto recording = std::make_shared<CSoundFile>();
-            if (!recording->CreateForRecording(LocalPath(c.fileName->text()), *actual)) {
-                ShowError(this, QStringLiteral("Cann't create TRN file"));
-                return;
-            }
-            m_lastRecording = recording;
-            s.SetRecording(std::move(recording));
-        } else {
-            s.source.store(StreamChannel::kNotRecording, std::memory_order_relaxed);
-        }
-        synchro = c.synchro->isChecked();
-    } else if (!s.device) {
+        request.record = c.writeFile->isChecked();
+        request.recordingPath = LocalPath(c.fileName->text());
+        request.synchro = c.synchro->isChecked();
+    }
+    const RunStatus status = m_runs[static_cast<size_t>(channel)].Start(request);
+    if (status.rateSet)
+        WriteBoardInt(m_board, QStringLiteral("AIC"), QStringLiteral("SampleRate"), static_cast<int32_t>(rate));
+    if (status.actualRate)
+        c.rate->setText(QString::number(*status.actualRate));
+    if (!status.error.empty()) {
+        ShowError(this, QString::fromStdString(status.error));
         return;
     }
-
-    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStart, synchro)) {
-        ShowError(this, QStringLiteral("Cann't start device"));
-        if (channel == kInput)
-            CloseRecording(); // the file stays on disk with its header only
-        return;
-    }
-    SetRunningControls(channel, true);
-    s.MarkRunning();
+    if (status.changed)
+        SetRunningControls(channel, true);
 }
 
 void CCodecPage::Stop(int channel) {
-    StreamChannel& s = Channel(channel);
-    if (!s.running.load(std::memory_order_relaxed))
+    const RunStatus status = m_runs[static_cast<size_t>(channel)].Stop();
+    if (!status.error.empty())
+        ShowError(this, QString::fromStdString(status.error));
+    if (!status.changed)
         return;
-    bool synchro = false;
-    if (channel == kInput) {
-        CloseRecording();
-        synchro = Controls(kInput).synchro->isChecked();
-    } else if (!s.device) {
-        return;
-    }
-    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStop, synchro)) {
-        ShowError(this, QStringLiteral("Cann't stop device"));
-        return;
-    }
-    s.running.store(false, std::memory_order_release);
     SetRunningControls(channel, false);
     for (int other : {kInput, kOutput})
         Controls(other).rate->setEnabled(m_rateSettable);
+}
+
+void CCodecPage::TakeReport(int channel, const PassEvent& event) {
+    if (!m_runs[static_cast<size_t>(channel)].IsCurrent(event.run))
+        return; // a report of an earlier run
+    if (!event.text.empty())
+        ShowError(this, QString::fromStdString(event.text));
+    if (event.kind == PassEvent::Kind::PlayedToEnd || event.kind == PassEvent::Kind::PlaybackFailed)
+        Stop(channel);
 }
 
 void CCodecPage::SetRunningControls(int channel, bool running) {
@@ -408,8 +373,6 @@ void CCodecPage::SetRunningControls(int channel, bool running) {
         w->setEnabled(!running);
     c.stop->setEnabled(running);
 }
-
-void CCodecPage::CloseRecording() { Channel(kInput).TakeRecording(); }
 
 void CCodecPage::SelectOutputFile() {
     StreamChannel& s = Channel(kOutput);
@@ -434,7 +397,6 @@ void CCodecPage::SelectInputFile() {
         return;
     if (!ChooseFile(this, false, c.fileName, nullptr, false))
         return;
-    CloseRecording();
     c.writeFile->setChecked(true);
     s.source.store(StreamChannel::kRecording, std::memory_order_relaxed);
 }
@@ -479,8 +441,21 @@ void CCodecPage::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    if (m_worker)
-        StopWorkerServingEvents(*m_worker);
+    if (m_worker && m_sink) {
+        const std::array<CDevice*, 2> devices{Channel(kInput).device, Channel(kOutput).device};
+        const bool ended = StopWorkerBounded(*m_worker, *m_sink, devices, [this](int channel) {
+            return QStringLiteral("the %1 of line %2 of board %3")
+                .arg(channel == kInput ? "input" : "output")
+                .arg(m_line)
+                .arg(m_board);
+        });
+        if (!ended) {
+            // Left behind in the driver: what it may still touch is never freed.
+            (void)m_worker.release();
+            (void)m_sink.release();
+            (void)m_channels.release();
+        }
+    }
     if (m_started)
         SaveSettings();
 }

@@ -3,6 +3,7 @@
 // codec sampling rate, Start and Stop, live DMA figures, counters and a level meter.
 #pragma once
 
+#include "ChannelRun.h"
 #include "PageDlg.h"
 #include "PageStreamSink.h"
 #include "StreamChannel.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CDevice;
 class CLevelMeter;
@@ -48,7 +50,7 @@ public:
     bool SecondRequestSet() const { return m_secondSet; }
     bool RateSettable() const { return m_rateSettable; }
     int32_t Line() const { return m_line; }
-    StreamChannel& Channel(int channel) { return m_channels[static_cast<size_t>(channel)]; }
+    StreamChannel& Channel(int channel) { return (*m_channels)[static_cast<size_t>(channel)]; }
 
 private:
     struct ChannelControls {
@@ -93,8 +95,8 @@ private:
     bool ReadRateField(int channel, uint32_t* rate);
     void SetRunningControls(int channel, bool running);
     void ShowFigures(int channel, const ChannelFigures& figures);
-    // Takes the recording back from the input channel and lets go of it (see StreamChannel).
-    void CloseRecording();
+    // A worker's report: the end of a file stops the output, a failed recording is shown.
+    void TakeReport(int channel, const PassEvent& event);
     void SaveSettings();
     ChannelControls& Controls(int channel) { return m_controls[static_cast<size_t>(channel)]; }
     ChannelExtras& Extras(int channel) { return m_extras[static_cast<size_t>(channel)]; }
@@ -103,15 +105,15 @@ private:
     int32_t m_board;
     int32_t m_line;
     CDevice* m_cfg;
-    std::array<StreamChannel, 2> m_channels;
+    // On the heap: a worker left behind in a hung driver request keeps them (see Shutdown).
+    std::unique_ptr<std::array<StreamChannel, 2>> m_channels = std::make_unique<std::array<StreamChannel, 2>>();
+    std::vector<CChannelRun> m_runs;
     std::array<ChannelExtras, 2> m_extras;
     std::array<ChannelControls, 2> m_controls;
     bool m_secondSet = false;
     bool m_rateSettable = true;
     bool m_started = false; // the page start read the settings, so closing may write them back
     bool m_shutDown = false;
-    // The last recording handed to the input channel; alive while the worker still appends to it.
-    std::weak_ptr<CSoundFile> m_lastRecording;
 
     std::unique_ptr<CPageStreamSink> m_sink;
     std::unique_ptr<CStreamWorker> m_worker;

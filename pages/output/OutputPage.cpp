@@ -44,8 +44,11 @@ constexpr int32_t kLevelMax = 32767;
 COutputPage::COutputPage(uint32_t type, int32_t board, CDevice* cfg, CDevice* left, CDevice* right, QWidget* parent)
     : CPageDlg(parent), m_type(type), m_board(board), m_cfg(cfg) {
     setObjectName(QStringLiteral("outputPage"));
-    m_channels[kLeft].device = left;
-    m_channels[kRight].device = right;
+    Channel(kLeft).device = left;
+    Channel(kRight).device = right;
+    m_runs.reserve(2);
+    for (int channel : {kLeft, kRight})
+        m_runs.emplace_back(Channel(channel), ChannelKind::StereoOutput, cfg, channel);
     m_extras[kLeft].section = QStringLiteral("PCM\\LEFT");
     m_extras[kRight].section = QStringLiteral("PCM\\RIGHT");
     BuildControls();
@@ -170,7 +173,7 @@ QGroupBox* COutputPage::BuildChannel(int channel, const QString& title, const ch
 }
 
 bool COutputPage::OnInitDialog() {
-    CDevice* left = m_channels[kLeft].device;
+    CDevice* left = Channel(kLeft).device;
     if (!m_cfg || !left)
         return false;
     m_secondSet = AnswersSecondSet(*left);
@@ -199,9 +202,8 @@ bool COutputPage::OnInitDialog() {
 
     m_sink = std::make_unique<CPageStreamSink>(
         this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
-        [this](int channel) { Stop(channel); });
-    m_worker =
-        std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&m_channels[kLeft], &m_channels[kRight]}, *m_sink);
+        [this](int channel, const PassEvent& event) { TakeReport(channel, event); });
+    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&Channel(kLeft), &Channel(kRight)}, *m_sink);
     m_worker->Start(); // without a worker the page still works, with no live figures
     return true;
 }
@@ -301,36 +303,35 @@ void COutputPage::Start(int channel) {
         !PrepareOutputSource(this, s, rate, c.sineFreq, c.sineAmpl))
         return;
 
-    if (!m_cfg || !SetOutputRate(*m_cfg, channel, rate)) {
-        ShowError(this, QStringLiteral("Cann't set sampling rate"));
-        return;
-    }
-    const auto actual = GetOutputRate(*m_cfg, channel);
-    if (!actual) {
-        ShowError(this, QStringLiteral("Cann't get sampling rate"));
-        return;
-    }
-    s.actualRate.store(static_cast<int32_t>(*actual), std::memory_order_relaxed);
-    c.rate->setText(QString::number(*actual));
-
-    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStart)) {
-        ShowError(this, QStringLiteral("Cann't start device"));
+    StartRequest request;
+    request.rate = rate;
+    const RunStatus status = m_runs[static_cast<size_t>(channel)].Start(request);
+    if (status.actualRate)
+        c.rate->setText(QString::number(*status.actualRate));
+    if (!status.error.empty()) {
+        ShowError(this, QString::fromStdString(status.error));
         return;
     }
     SetRunningControls(channel, true);
-    s.MarkRunning();
 }
 
 void COutputPage::Stop(int channel) {
-    StreamChannel& s = Channel(channel);
-    if (!s.running.load(std::memory_order_relaxed))
-        return;
-    if (!s.device || !SendStreamCommand(*s.device, StreamCommand::kStop)) {
-        ShowError(this, QStringLiteral("Cann't stop device"));
+    const RunStatus status = m_runs[static_cast<size_t>(channel)].Stop();
+    if (!status.error.empty()) {
+        ShowError(this, QString::fromStdString(status.error));
         return;
     }
-    SetRunningControls(channel, false);
-    s.running.store(false, std::memory_order_release);
+    if (status.changed)
+        SetRunningControls(channel, false);
+}
+
+void COutputPage::TakeReport(int channel, const PassEvent& event) {
+    if (!m_runs[static_cast<size_t>(channel)].IsCurrent(event.run))
+        return; // a report of an earlier run
+    if (!event.text.empty())
+        ShowError(this, QString::fromStdString(event.text));
+    if (event.kind == PassEvent::Kind::PlayedToEnd || event.kind == PassEvent::Kind::PlaybackFailed)
+        Stop(channel);
 }
 
 void COutputPage::SelectFile(int channel) {
@@ -383,7 +384,7 @@ void COutputPage::SliderMoved(int channel) {
 }
 
 void COutputPage::WorkModeChanged(int row) {
-    CDevice* left = m_channels[kLeft].device;
+    CDevice* left = Channel(kLeft).device;
     if (!left)
         return;
     // The row key names the mode, so a sorted grid still selects the mode of the row that was chosen.
@@ -409,8 +410,18 @@ void COutputPage::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    if (m_worker)
-        StopWorkerServingEvents(*m_worker);
+    if (m_worker && m_sink) {
+        const std::array<CDevice*, 2> devices{Channel(kLeft).device, Channel(kRight).device};
+        const bool ended = StopWorkerBounded(*m_worker, *m_sink, devices, [this](int channel) {
+            return QStringLiteral("the %1 output of board %2").arg(channel == kRight ? "right" : "left").arg(m_board);
+        });
+        if (!ended) {
+            // Left behind in the driver: what it may still touch is never freed.
+            (void)m_worker.release();
+            (void)m_sink.release();
+            (void)m_channels.release();
+        }
+    }
     if (m_started)
         SaveSettings();
 }

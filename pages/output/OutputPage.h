@@ -3,6 +3,7 @@
 // routing grid chooses which input each output carries.
 #pragma once
 
+#include "ChannelRun.h"
 #include "PageDlg.h"
 #include "PageStreamSink.h"
 #include "StreamChannel.h"
@@ -10,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 class CDevice;
 class CGridBox;
@@ -49,7 +51,7 @@ public:
 
     bool SecondRequestSet() const { return m_secondSet; }
     int32_t WorkMode() const { return m_workMode; }
-    StreamChannel& Channel(int channel) { return m_channels[static_cast<size_t>(channel)]; }
+    StreamChannel& Channel(int channel) { return (*m_channels)[static_cast<size_t>(channel)]; }
     bool WorkerRunning() const { return m_worker && m_worker->Started() && !m_worker->Finished(); }
 
 private:
@@ -94,6 +96,8 @@ private:
     void ShowFile(int channel);
     void SetRunningControls(int channel, bool running);
     void ShowFigures(int channel, const ChannelFigures& figures);
+    // A worker's report: the end of a file stops its channel (when it is still the run reported).
+    void TakeReport(int channel, const PassEvent& event);
     void SaveSettings();
     ChannelControls& Controls(int channel) { return m_controls[static_cast<size_t>(channel)]; }
     ChannelExtras& Extras(int channel) { return m_extras[static_cast<size_t>(channel)]; }
@@ -101,7 +105,9 @@ private:
     uint32_t m_type;
     int32_t m_board;
     CDevice* m_cfg;
-    std::array<StreamChannel, 2> m_channels;
+    // On the heap: a worker left behind in a hung driver request keeps them (see Shutdown).
+    std::unique_ptr<std::array<StreamChannel, 2>> m_channels = std::make_unique<std::array<StreamChannel, 2>>();
+    std::vector<CChannelRun> m_runs;
     std::array<ChannelExtras, 2> m_extras;
     std::array<ChannelControls, 2> m_controls;
     bool m_secondSet = false;

@@ -1,37 +1,78 @@
-// Worker reports carried out on the user-interface thread.
+// Worker reports posted to the user-interface thread, and the bounded end of a page's worker.
 #include "PageStreamSink.h"
 
-#include <QCoreApplication>
-#include <QEventLoop>
+#include "Device.h"
+
 #include <QMetaObject>
+#include <QObject>
+#include <QPointer>
 
-#include <thread>
+#include <cstdio>
 
-CPageStreamSink::CPageStreamSink(QObject* context, ShowFn show, StopFn stop)
-    : m_context(context), m_show(std::move(show)), m_stop(std::move(stop)) {}
+CPageStreamSink::CPageStreamSink(QObject* context, ShowFn show, ReportFn report)
+    : m_context(context), m_show(std::move(show)), m_report(std::move(report)) {}
 
 void CPageStreamSink::ShowFigures(std::span<const ChannelFigures> figures) {
-    QMetaObject::invokeMethod(
-        m_context,
-        [&] {
-            for (size_t channel = 0; channel < figures.size(); ++channel)
-                m_show(static_cast<int>(channel), figures[channel]);
-        },
-        Qt::BlockingQueuedConnection);
+    std::lock_guard lock(m_mutex);
+    m_figures.assign(figures.begin(), figures.end());
+    m_newFigures = true;
+    PostLocked();
 }
 
-void CPageStreamSink::PlayedToEnd(int channel) {
-    QMetaObject::invokeMethod(
-        m_context, [&] { m_stop(channel); }, Qt::BlockingQueuedConnection);
+void CPageStreamSink::Report(int channel, const PassEvent& event) {
+    std::lock_guard lock(m_mutex);
+    m_events.emplace_back(channel, event);
+    PostLocked();
 }
 
-void StopWorkerServingEvents(CStreamWorker& worker) {
-    worker.RequestStop();
-    if (!worker.Started())
+void CPageStreamSink::Disconnect() {
+    std::lock_guard lock(m_mutex);
+    m_disconnected = true;
+}
+
+void CPageStreamSink::PostLocked() {
+    if (m_posted || m_disconnected)
         return;
-    while (!worker.Finished()) {
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_posted = true;
+    QMetaObject::invokeMethod(
+        m_context, [this] { Deliver(); }, Qt::QueuedConnection);
+}
+
+void CPageStreamSink::Deliver() {
+    std::vector<ChannelFigures> figures;
+    std::vector<std::pair<int, PassEvent>> events;
+    {
+        std::lock_guard lock(m_mutex);
+        m_posted = false;
+        if (m_disconnected)
+            return;
+        if (m_newFigures)
+            figures = m_figures;
+        m_newFigures = false;
+        events.swap(m_events);
     }
-    worker.Join();
+    for (size_t channel = 0; channel < figures.size(); ++channel)
+        m_show(static_cast<int>(channel), figures[channel]);
+    // A report may open a message box, whose event loop delivers later reports meanwhile.
+    for (const auto& [channel, event] : events)
+        m_report(channel, event);
+}
+
+bool StopWorkerBounded(CStreamWorker& worker, CPageStreamSink& sink, std::span<CDevice* const> devices,
+                       const std::function<QString(int channel)>& name) {
+    // A pass takes milliseconds; a worker not back by then is in a request the driver holds.
+    constexpr std::chrono::milliseconds kPassWait{300};
+    constexpr std::chrono::milliseconds kCancelWait{700};
+    sink.Disconnect();
+    if (!worker.Started() || worker.JoinFor(kPassWait))
+        return true;
+    for (CDevice* device : devices)
+        if (device)
+            device->Cancel();
+    if (worker.JoinFor(kCancelWait))
+        return true;
+    std::fprintf(stderr, "veltrin-test: %s did not answer; its streaming thread is left behind\n",
+                 name(worker.CurrentChannel()).toLocal8Bit().constData());
+    worker.Abandon();
+    return false;
 }

@@ -286,3 +286,19 @@ TEST(StreamModelEnvironment, InputSignalComesFromTheEnvironmentAndBadTextKeepsTh
         EXPECT_EQ(messages.find("VELTRIN_SIM_INPUT") != std::string::npos, signal == sim::InputSignal::Tone);
     }
 }
+
+TEST_F(StreamModelTest, StartClearsTheByteCountOfTheRunBefore) {
+    for (const char* leaf : {"PHONE_LINE1_IN_DEV", "LINE_OUT_LEFT"}) {
+        auto device = sim.Open(0, leaf);
+        for (int run = 0; run < 2; ++run) {
+            Start(*device);
+            EXPECT_EQ(Counters(*device).bytes, 0u) << leaf << " run " << run;
+            const std::vector<uint8_t> samples(8000, 1);
+            uint32_t done = 0;
+            device->Write(samples.data(), 8000, &done); // an input refuses it; an output plays it
+            sim.clock->Advance(100ms);
+            EXPECT_GT(Counters(*device).bytes, 0u) << leaf;
+            ASSERT_EQ(Ctl(*device, req::kStream, Le16({2, 1, 0, 0, 0})), 1u);
+        }
+    }
+}

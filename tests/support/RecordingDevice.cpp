@@ -1,6 +1,7 @@
 // The recording device double.
 #include "RecordingDevice.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -75,7 +76,7 @@ uint32_t RecordingDevice::Write(const void* buffer, uint32_t size, uint32_t* don
     m_log->Add(call);
     const ScriptedAnswer answer = Next(call);
     if (done)
-        *done = answer.ok ? size : 0;
+        *done = answer.ok ? std::min(answer.taken.value_or(size), size) : 0;
     return answer.ok;
 }
 
@@ -96,6 +97,8 @@ uint32_t RecordingDevice::DevIoControl(uint32_t code, const void* input, uint32_
 
 uint32_t RecordingDevice::Cancel() {
     m_log->Add({m_name, RecordedCall::Op::Cancel, 0, {}, 0});
+    if (m_onCancel)
+        m_onCancel();
     return 1;
 }
 

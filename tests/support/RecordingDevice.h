@@ -9,7 +9,9 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // One call made on a recording device.
@@ -26,8 +28,11 @@ struct RecordedCall {
 
 // A scripted answer: success flag and the output bytes (their count is what is returned).
 struct ScriptedAnswer {
+    ScriptedAnswer(uint32_t okFlag = 1, std::vector<uint8_t> bytes = {}, std::optional<uint32_t> takenBytes = {})
+        : ok(okFlag), output(std::move(bytes)), taken(takenBytes) {}
     uint32_t ok = 1;
     std::vector<uint8_t> output;
+    std::optional<uint32_t> taken; // a write: the bytes the device took (all of them when absent)
 };
 
 // Calls of several devices land in one log so a test sees their order across devices.
@@ -57,6 +62,8 @@ public:
     void SetHandler(std::function<ScriptedAnswer(const RecordedCall&)> handler) { m_handler = std::move(handler); }
     // Called when the device is destroyed, so tests can check the closing order.
     void OnDestroy(std::function<void(const std::string&)> hook) { m_onDestroy = std::move(hook); }
+    // Called by Cancel, so a test can release a request it holds.
+    void OnCancel(std::function<void()> hook) { m_onCancel = std::move(hook); }
 
     uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override;
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override;
@@ -74,6 +81,7 @@ private:
     uint32_t m_defaultOk = 1;
     std::function<ScriptedAnswer(const RecordedCall&)> m_handler;
     std::function<void(const std::string&)> m_onDestroy;
+    std::function<void()> m_onCancel;
 };
 
 // Little helpers for building expected blocks in tests.

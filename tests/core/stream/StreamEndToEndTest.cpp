@@ -2,6 +2,7 @@
 // board's capture byte for byte, a recording is one unbroken run of what the input delivered, and a
 // line's recording holds, in loopback, the file its output played. The test steps the board's clock
 // once per worker pass, so the outcome does not depend on how fast the machine is.
+#include "ChannelRun.h"
 #include "RequestCodes.h"
 #include "SimFixture.h"
 #include "StreamChannel.h"
@@ -27,7 +28,9 @@ public:
         ++m_passes;
         m_changed.notify_all();
     }
-    void PlayedToEnd(int channel) override {
+    void Report(int channel, const PassEvent& event) override {
+        if (event.kind != PassEvent::Kind::PlayedToEnd)
+            return;
         StreamChannel& c = *m_channels[static_cast<size_t>(channel)];
         if (SendStreamCommand(*c.device, StreamCommand::kStop))
             c.running.store(false);
@@ -88,7 +91,7 @@ struct StreamEndToEnd : ::testing::Test {
         c.direction = StreamDirection::Input;
         auto recording = std::make_shared<CSoundFile>();
         ASSERT_TRUE(recording->CreateForRecording(path, 16000));
-        c.SetRecording(std::move(recording));
+        c.SetRecording(std::move(recording), c.NextRun());
         c.source.store(StreamChannel::kRecording);
         c.actualRate.store(16000);
         ASSERT_TRUE(SendStreamCommand(*device, StreamCommand::kStart));
@@ -243,4 +246,36 @@ TEST_F(StreamEndToEnd, RecordingKeepsEverythingDeliveredWhenTheBoardMisbehavesOr
         for (size_t i = 0; i < recorded.size(); ++i)
             ASSERT_EQ(recorded[i], static_cast<int16_t>(i)) << "sample " << i;
     }
+}
+
+TEST_F(StreamEndToEnd, StopDrainsWhatTheBoardCapturedIntoTheRecording) {
+    {
+        auto lock = boards.simulator->BoardAt(0).Lock();
+        boards.simulator->BoardAt(0).Streams().SetInputSignal(sim::InputSignal::Sequence);
+    }
+    auto input = boards.Open(0, "PHONE_LINE1_IN_DEV");
+    StreamChannel channel;
+    channel.device = input.get();
+    channel.direction = StreamDirection::Input;
+    CChannelRun run(channel, ChannelKind::CodecInput, cfg.get());
+    StartRequest request;
+    request.rate = 48000;
+    request.record = true;
+    request.recordingPath = dir.Path("rec.raw");
+    ASSERT_TRUE(run.Start(request).changed);
+    LockstepSink sink({&channel});
+    CStreamWorker worker({&channel}, sink);
+    ASSERT_TRUE(worker.Start());
+    Run(sink, 20, 50ms, boards);
+    boards.clock->Advance(45ms); // captured since the last pass: the tail a Stop must not lose
+    const RunStatus stopped = run.Stop();
+    worker.RequestStop();
+    worker.Join();
+    EXPECT_TRUE(stopped.changed);
+    const auto counters = GetStreamCounters(*input);
+    ASSERT_TRUE(counters);
+    const std::vector<int16_t> recorded = Samples(ReadAll(dir.Path("rec.raw")), 4);
+    EXPECT_EQ(recorded.size() * 2, counters->bytes) << "every sample up to the stop request";
+    for (size_t i = 0; i < recorded.size(); ++i)
+        ASSERT_EQ(recorded[i], static_cast<int16_t>(i)) << "sample " << i;
 }

@@ -140,7 +140,7 @@ TEST(StreamPass, InputIsDrainedAndRecordedOnlyWhileRecording) {
     ScriptedChannel s(StreamDirection::Input);
     auto recording = std::make_shared<CSoundFile>();
     ASSERT_TRUE(recording->CreateForRecording(dir.Path("rec.raw"), 16000));
-    s.channel.SetRecording(recording);
+    s.channel.SetRecording(recording, s.channel.NextRun());
     s.channel.MarkRunning();
     struct Case {
         int32_t source;

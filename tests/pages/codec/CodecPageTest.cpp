@@ -24,7 +24,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 namespace {
@@ -47,6 +51,8 @@ struct CodecBoard {
     AttenuationBlock gain{0, 0, 0, 14, 0};
     std::atomic<uint32_t> available{0};
     std::atomic<uint16_t> nextSample{0};
+    std::atomic<uint32_t> played{0}; // the byte count the line outputs report
+    std::function<void()> onRead;    // set before Open: called in every input read
 
     explicit CodecBoard(std::initializer_list<int> lines, uint32_t type = 0x330) {
         context.type = type;
@@ -66,6 +72,8 @@ struct CodecBoard {
         auto device = std::make_unique<RecordingDevice>(name, log);
         device->SetHandler([this](const RecordedCall& call) -> ScriptedAnswer {
             if (call.op == RecordedCall::Op::Read) {
+                if (onRead)
+                    onRead();
                 std::vector<uint8_t> bytes;
                 for (uint32_t i = 0; i + 1 < call.outputSize; i += 2) {
                     const uint16_t sample = nextSample++;
@@ -81,6 +89,8 @@ struct CodecBoard {
                 return {refuseGain ? 0u : 1u, refuseGain ? std::vector<uint8_t>{} : Vec(gain.Encode())};
             case req::kGetBufferState:
                 return {1, Vec(BufferState{32768, call.device[0] == 'i' ? available.load() : 0u}.Encode())};
+            case req::kGetCounters:
+                return {1, Vec(StreamCounters{0, call.device[0] == 'o' ? played.load() : 0u, 0}.Encode())};
             default:
                 return {1, std::vector<uint8_t>(call.outputSize, 0)};
             }
@@ -290,4 +300,70 @@ TEST(CodecPage, SynchroModeOnlyOnTheFirstLineOfSomeBoards) {
         page->Stop(CCodecPage::kInput);
         EXPECT_EQ(board.Count(req::kSyncCodecInput), c.offered ? 2u : 0u);
     }
+}
+
+TEST(CodecPage, OutputStartsInOrderAndStopsByItselfAtTheEndOfItsFile) {
+    QTemporaryDir dir;
+    const QString play = dir.filePath(QStringLiteral("play.raw"));
+    {
+        QFile file(play);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x80\x3e\0\0", 4) + QByteArray(600, 'x')); // 16000 Hz, 300 samples
+    }
+    CodecBoard board({0});
+    auto tabs = board.Open();
+    CCodecPage* page = tabs->Page(0);
+    board.prompts.fileAnswers = {play};
+    page->SelectOutputFile();
+    Child<QPushButton>(page, "outputSineButton")->setChecked(false);
+    board.log->Clear();
+    page->Start(CCodecPage::kOutput);
+    std::vector<std::string> codes;
+    for (const std::string& code : board.log->Codes())
+        if (code.find("0x222450") == std::string::npos && code.find("0x22240C") == std::string::npos)
+            codes.push_back(code);
+    EXPECT_EQ(codes, (std::vector<std::string>{"cfg:0x222440", "cfg:0x22244C", "out0:0x222408"}))
+        << "the rate is set, then read back, then the output starts";
+    ASSERT_TRUE(page->Channel(CCodecPage::kOutput).running.load());
+
+    board.played = 600;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !page->Channel(CCodecPage::kOutput).running.load(); }, 5000));
+    EXPECT_EQ(Child<QLabel>(page, "outputCount")->text(), "600");
+    EXPECT_TRUE(Child<QPushButton>(page, "outputStartButton")->isEnabled());
+    EXPECT_FALSE(Child<QPushButton>(page, "outputStopButton")->isEnabled());
+    EXPECT_TRUE(board.prompts.messages.empty());
+}
+
+TEST(CodecPage, ClosingWithAReadHungInTheDriverCancelsItAndEndsAtOnce) {
+    CodecBoard board({0});
+    board.available = 2048;
+    // An input read hangs until its device is cancelled (or 10 s pass).
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool hung = false;
+    bool cancelled = false;
+    board.onRead = [&] {
+        std::unique_lock lock(mutex);
+        hung = true;
+        changed.notify_all();
+        changed.wait_for(lock, std::chrono::seconds(10), [&] { return cancelled; });
+    };
+    board.devices[0]->OnCancel([&] {
+        std::lock_guard lock(mutex);
+        cancelled = true;
+        changed.notify_all();
+    });
+    auto tabs = board.Open();
+    tabs->Page(0)->Start(CCodecPage::kInput);
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(5), [&] { return hung; }));
+    }
+    const auto begin = std::chrono::steady_clock::now();
+    tabs->Shutdown();
+    EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
+    const auto calls = board.log->Calls();
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [](const RecordedCall& call) {
+        return call.op == RecordedCall::Op::Cancel && call.device == "in0";
+    }));
 }

@@ -19,6 +19,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <map>
 
@@ -42,6 +43,10 @@ struct StreamDevice {
                 const auto b = AttenuationBlock{value, mute, 0, max, min}.Encode();
                 return {1, {b.begin(), b.end()}};
             }
+            case req::kGetCounters: {
+                const auto b = StreamCounters{0, played.load(), 0}.Encode();
+                return {1, {b.begin(), b.end()}};
+            }
             case req::kSetAttenuation2:
             case req::kSetAttenuation: {
                 const auto block =
@@ -59,6 +64,7 @@ struct StreamDevice {
     bool secondSet = false;
     int16_t value = 200, mute = 0, max = 255, min = 0;
     std::map<uint32_t, bool> refuse;
+    std::atomic<uint32_t> played{0}; // the byte count the device reports
 };
 
 // The requests a test looks at: the worker's polling is left out.
@@ -289,4 +295,23 @@ TEST_F(OutputPageTest, AStoredFileThatDoesNotOpenKeepsItsNameUnlessTheUserChoose
     page.reset();
     EXPECT_EQ(ReadBoardFile(3, QStringLiteral("PCM\\LEFT")), missing);
     EXPECT_EQ(ReadBoardFile(3, QStringLiteral("PCM\\RIGHT")), chosen);
+}
+
+TEST_F(OutputPageTest, FileChannelStopsByItselfWhenTheDeviceHasPlayedIt) {
+    TempDir dir;
+    std::vector<uint8_t> image;
+    PutU32(image, 16000);
+    image.resize(4 + 1000, 0);
+    const std::string path = dir.Write("tone.raw", image);
+    Open();
+    prompts.fileAnswers = {QString::fromStdString(path)};
+    page->SelectFile(COutputPage::kRight);
+    page->Start(COutputPage::kRight);
+    ASSERT_TRUE(page->Channel(COutputPage::kRight).running.load());
+    right.played = 1000;
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !page->Channel(COutputPage::kRight).running.load(); }, 5000));
+    EXPECT_TRUE(Button("rightStartButton")->isEnabled());
+    EXPECT_FALSE(Button("rightStopButton")->isEnabled());
+    EXPECT_EQ(Text("rightCount"), "1000");
+    EXPECT_TRUE(prompts.messages.empty());
 }
