@@ -4,6 +4,7 @@
 #include "CliOutput.h"
 #include "CliSignals.h"
 #include "CliStreams.h"
+#include "LineFigures.h"
 #include "Loopback.h"
 #include "SineGenerator.h"
 #include "SoundFile.h"
@@ -26,6 +27,9 @@ constexpr uint32_t kDefaultAmplitude = 8000;
 // The sample rates a command accepts; within them, the board may still refuse a rate.
 constexpr uint32_t kMinRate = 100;
 constexpr uint32_t kMaxRate = 192000;
+// The analysis takes at most this many samples from the middle of a recorded tone (1.4 s at 48 kHz).
+constexpr size_t kAnalysisBlock = 65536;
+constexpr size_t kMinAnalysisBlock = 64;
 
 std::optional<uint32_t> RateOption(const CliArgs& args) {
     const auto rate = args.Number("rate");
@@ -79,11 +83,17 @@ LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg) {
     const std::vector<int16_t> recorded = RawSamples(ReadFile(leg.path));
     report.recorded = recorded.size();
     const ToneMeasurement m = MeasureTone(recorded, leg.rate);
-    report.measured = m.frequency;
     report.rmsDb = m.rmsDb;
     report.peak = m.peak;
-    const double tolerance = std::max(2.0, leg.tone.frequency / 100.0);
-    report.toneFound = m.frequency > 0 && std::abs(m.frequency - leg.tone.frequency) <= tolerance;
+    const std::span<const int16_t> block = AnalysisBlock(recorded, kAnalysisBlock);
+    if (block.size() >= kMinAnalysisBlock) {
+        CAudioAnalyser analyser(block.size());
+        report.figures = analyser.Analyse(block, leg.rate);
+        report.analysed = true;
+        report.measured = report.figures.tone ? report.figures.frequency : 0.0;
+    }
+    const double tolerance = FrequencyTolerance(leg.tone.frequency);
+    report.toneFound = report.measured > 0 && std::abs(report.measured - leg.tone.frequency) <= tolerance;
     // The generator is deterministic: made again, it gives exactly what the output was given.
     const uint64_t written = run.Channel(leg.output).bytesWritten.load() / 2;
     std::vector<int16_t> played(static_cast<size_t>(written));
@@ -93,6 +103,36 @@ LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg) {
         report.unbroken = FindPlayedRun(recorded, played).unbroken;
     }
     return report;
+}
+
+double FrequencyTolerance(uint32_t frequency) { return std::max(2.0, frequency / 100.0); }
+
+std::vector<Measurement> LoopbackMeasurements(const LoopbackReport& r, const FigureLimits& limits) {
+    const double tolerance = FrequencyTolerance(r.frequency);
+    std::vector<Measurement> list{
+        {"frequency", std::round(r.measured * 10) / 10, "Hz", r.frequency - tolerance, r.frequency + tolerance}};
+    // Without a recording the figures read as the analysis floor: no level and so no pass.
+    AudioFigures figures = r.figures;
+    if (!r.analysed)
+        figures.levelDb = figures.thdnDb = figures.noiseDb = kAnalysisFloorDb;
+    for (Measurement& m : LevelMeasurements(figures, limits)) {
+        m.value = std::round(m.value * 100) / 100;
+        list.push_back(std::move(m));
+    }
+    return list;
+}
+
+CRecord MeasurementRecord(const Measurement& m) {
+    const auto optional = [](const std::optional<double>& v) { return v ? QJsonValue(*v) : QJsonValue(); };
+    const auto text = [](const std::optional<double>& v) { return v ? QString::number(*v) : QStringLiteral("-"); };
+    CRecord record;
+    record.Add("figure", QString::fromStdString(m.figure));
+    record.Add("value", QJsonValue(m.value), QString::number(m.value));
+    record.Add("unit", QString::fromStdString(m.unit));
+    record.Add("low", optional(m.low), text(m.low));
+    record.Add("high", optional(m.high), text(m.high));
+    record.Add("passed", m.Passed());
+    return record;
 }
 
 CRecord LoopbackRecord(const LoopbackReport& r) {
@@ -218,6 +258,7 @@ int RunLoopback(CliContext& c) {
     PlaySource tone;
     tone.frequency = args.Number("sine").value_or(kLoopbackFrequency);
     tone.amplitude = args.Number("ampl").value_or(kLoopbackAmplitude);
+    const FigureLimits limits = ReadFigureLimits(args, kLoopbackLimits);
     const auto board = c.Open(1);
     board->LineOut(target.line);
     const uint32_t rate = ApplyCodecRate(board->Cfg(), RateOption(args));
@@ -230,19 +271,29 @@ int RunLoopback(CliContext& c) {
     run.Wait(seconds, nullptr, "loopback");
     run.Stop();
     const LoopbackReport report = AnalyseLoopback(run, leg);
-    // The measurement as every step reports one: value, unit and the limits it is held to.
-    const double tolerance = std::max(2.0, report.frequency / 100.0);
+    const std::vector<Measurement> measurements = LoopbackMeasurements(report, limits);
+    // The frequency as every step reports a measurement (value, unit and limits), then every figure.
+    const Measurement& frequency = measurements.front();
     CRecord record = LoopbackRecord(report);
-    record.Add("value", std::round(report.measured * 10) / 10);
+    record.Add("value", frequency.value);
     record.Add("unit", QStringLiteral("Hz"));
-    record.Add("low", report.frequency - tolerance);
-    record.Add("high", report.frequency + tolerance);
+    record.Add("low", *frequency.low);
+    record.Add("high", *frequency.high);
+    std::vector<CRecord> figures;
+    bool passed = true;
+    for (const Measurement& m : measurements) {
+        figures.push_back(MeasurementRecord(m));
+        if (!m.Passed()) {
+            passed = false;
+            Diagnostic("loopback line " + std::to_string(report.line) + " failed: " +
+                       (&m == &frequency ? "measured " + QString::number(report.measured, 'f', 1).toStdString() +
+                                               " Hz, played " + std::to_string(report.frequency) + " Hz (limits " +
+                                               QString::number(*m.low).toStdString() + ".." +
+                                               QString::number(*m.high).toStdString() + " Hz)"
+                                         : m.FailureText()));
+        }
+    }
+    record.Add("figures", figures);
     PrintRecord(record, c.Json());
-    if (!report.toneFound)
-        Diagnostic("loopback line " + std::to_string(report.line) + " failed: measured " +
-                   QString::number(report.measured, 'f', 1).toStdString() + " Hz, played " +
-                   std::to_string(report.frequency) + " Hz (limits " +
-                   QString::number(report.frequency - tolerance).toStdString() + ".." +
-                   QString::number(report.frequency + tolerance).toStdString() + " Hz)");
-    return report.toneFound ? kExitPass : kExitFailed;
+    return passed ? kExitPass : kExitFailed;
 }

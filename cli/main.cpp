@@ -48,17 +48,19 @@ const CommandEntry kCommands[] = {
      {"file", "sine", "ampl", "rate", "for"}},
     {"record", "record BOARD line:N --out F [--rate R] --for SECONDS", &RunRecord, {"out", "rate", "for"}},
     {"loopback",
-     "loopback BOARD line:N [--rate R] [--for SECONDS] [--sine HZ] [--ampl A]",
+     "loopback BOARD line:N [--rate R] [--for SECONDS] [--sine HZ] [--ampl A] [--min-level DB] [--max-level DB] "
+     "[--max-thdn DB] [--max-noise DB]",
      &RunLoopback,
-     {"rate", "for", "sine", "ampl"}},
+     {"rate", "for", "sine", "ampl", "min-level", "max-level", "max-thdn", "max-noise"}},
     {"calibrate",
      "calibrate BOARD --lines 0,1 --max-voltage V [--fixture CMD | --yes --no-wait]",
      &RunCalibrate,
      {"lines", "max-voltage", "yes", "fixture", "no-wait"}},
     {"selftest",
-     "selftest [BOARD] [--for SECONDS] [--loopback] [--jobs N] [--junit FILE] [--expect-boards N]",
+     "selftest [BOARD] [--for SECONDS] [--loopback] [--jobs N] [--junit FILE] [--expect-boards N] "
+     "[--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB]",
      &RunSelfTest,
-     {"for", "loopback", "jobs", "junit", "expect-boards"}},
+     {"for", "loopback", "jobs", "junit", "expect-boards", "min-level", "max-level", "max-thdn", "max-noise"}},
     {"analyse",
      "analyse FILE [--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] [--freq HZ "
      "[--freq-tolerance PCT]]",

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QXmlStreamReader>
@@ -86,13 +87,14 @@ TEST_F(CliProgram, SelfTestPassesOnEveryDemoBoardWithEveryLineLoopedBack) {
         for (const QJsonValue& step : board["steps"].toArray()) {
             names << step["step"].toString();
             EXPECT_EQ(step["result"].toString(), "pass") << step["step"].toString().toStdString();
-            if (step["step"].toString().startsWith("loopback")) {
+            if (QRegularExpression("^loopback line \\d+$").match(step["step"].toString()).hasMatch()) {
                 EXPECT_TRUE(step["detail"].toString().contains("one unbroken run"))
                     << step["detail"].toString().toStdString();
             }
         }
-        for (const char* expected : {"identity", "memory", "watchdog", "line 1", "stream left", "stream right",
-                                     "stream line 1", "loopback line 1"})
+        for (const char* expected :
+             {"identity", "memory", "watchdog", "line 1", "stream left", "stream right", "stream line 1",
+              "loopback line 1", "loopback line 1 level", "loopback line 1 THD+N", "loopback line 1 noise"})
             EXPECT_TRUE(names.contains(expected)) << expected;
     }
 }
@@ -419,6 +421,61 @@ TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
     EXPECT_EQ(QDir(home.path()).entryList({"*.part"}, QDir::Files).size(), 0) << "no temporary file left behind";
 }
 
+TEST_F(CliProgram, LoopbackFiguresAreHeldToTheirLimits) {
+    struct Case {
+        QString impair;
+        QStringList options;
+        int code;
+        QString message; // on standard error
+    };
+    const Case cases[] = {
+        {"", {}, 0, ""},
+        {"noise:-50", {}, 1, "loopback line 1 failed: noise -49."},
+        {"harmonic:-30", {}, 1, "loopback line 1 failed: THD+N -30.0"},
+        {"harmonic:-30", {"--max-thdn", "-25"}, 0, ""},
+        {"", {"--min-level", "-6"}, 1, "loopback line 1 failed: level -12.2"},
+        {"noise:-50", {"--max-noise", "-45", "--max-thdn", "-30"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.impair + " " + c.options.join(' ')).toStdString());
+        const Result run = Start(QStringList{"--demo", "--json", "loopback", "0", "line:1", "--for", "0.5"} + c.options,
+                                 {{"VELTRIN_SIM_INPUT", "loopback"}, {"VELTRIN_SIM_IMPAIR", c.impair}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_EQ(run.err.isEmpty(), c.message.isEmpty()) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        QMap<QString, QJsonObject> figures;
+        for (const QJsonValue& figure : run.Json()["figures"].toArray())
+            figures[figure["figure"].toString()] = figure.toObject();
+        ASSERT_EQ(figures.keys(), QStringList({"THD+N", "frequency", "level", "noise"}));
+        EXPECT_NEAR(figures["frequency"]["value"].toDouble(), 1500.0, 0.5);
+        EXPECT_NEAR(figures["level"]["value"].toDouble(), -12.25, 0.3) << "the 8000 amplitude tone";
+        EXPECT_EQ(figures["THD+N"]["unit"].toString(), "dB");
+        if (c.impair.isEmpty()) {
+            EXPECT_LT(figures["noise"]["value"].toDouble(), -90.0) << "a clean loopback";
+        }
+    }
+}
+
+TEST_F(CliProgram, SelfTestFailsALoopbackFigureOutsideItsLimit) {
+    const QString junit = home.filePath("report.xml");
+    const Result run = Start({"--demo", "--json", "selftest", "0", "--loopback", "--for", "0.3", "--junit", junit},
+                             {{"VELTRIN_SIM_INPUT", "loopback"}, {"VELTRIN_SIM_IMPAIR", "harmonic:-30"}});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.err.contains("loopback line 1 THD+N failed: THD+N -30.0")) << run.err.toStdString();
+    int failed = 0;
+    for (const QJsonValue& step : run.Json()["boards"][0]["steps"].toArray()) {
+        if (step["result"].toString() != "fail")
+            continue;
+        ++failed;
+        EXPECT_TRUE(step["step"].toString().endsWith(" THD+N")) << step["step"].toString().toStdString();
+        EXPECT_EQ(step["high"].toDouble(), -40.0);
+    }
+    EXPECT_EQ(failed, 2) << "THD+N of both lines";
+    QFile file(junit);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("<failure"), 2);
+}
+
 TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     const QString junit = home.filePath("report.xml");
     const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
@@ -460,7 +517,8 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     EXPECT_EQ(timed, cases);
     ASSERT_EQ(failures.size(), 1) << failures.join('\n').toStdString();
     EXPECT_EQ(failures[0], "board 1 id 501/watchdog: measured 10 kicks (limits 0..0)");
-    EXPECT_EQ(skipped.size(), 4) << "the loopbacks of the two lines of both boards, which hear a tone of their own";
+    EXPECT_EQ(skipped.size(), 4 * 4)
+        << "the loopbacks and their three figures of the two lines of both boards, which hear a tone of their own";
 }
 
 TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
