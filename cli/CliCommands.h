@@ -44,6 +44,10 @@ int RunPlay(CliContext& c);
 int RunRecord(CliContext& c);
 int RunLoopback(CliContext& c);
 int RunSelfTest(CliContext& c);
+int RunCrosstalk(CliContext& c);
+
+// --rate, when given, within the rates any command accepts (a usage error otherwise).
+std::optional<uint32_t> RateOption(const CliArgs& args);
 
 // A line number word; beyond what any board has is a usage error (the board's own count is checked
 // when it is open).

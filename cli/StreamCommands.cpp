@@ -31,14 +31,6 @@ constexpr uint32_t kMaxRate = 192000;
 constexpr size_t kAnalysisBlock = 65536;
 constexpr size_t kMinAnalysisBlock = 64;
 
-std::optional<uint32_t> RateOption(const CliArgs& args) {
-    const auto rate = args.Number("rate");
-    if (rate && (*rate < kMinRate || *rate > kMaxRate))
-        throw UsageError("--rate " + std::to_string(*rate) + " is not " + std::to_string(kMinRate) + ".." +
-                         std::to_string(kMaxRate) + " Hz");
-    return rate;
-}
-
 std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
@@ -62,6 +54,14 @@ PlaySource SourceFrom(const CliArgs& args) {
 }
 
 } // namespace
+
+std::optional<uint32_t> RateOption(const CliArgs& args) {
+    const auto rate = args.Number("rate");
+    if (rate && (*rate < kMinRate || *rate > kMaxRate))
+        throw UsageError("--rate " + std::to_string(*rate) + " is not " + std::to_string(kMinRate) + ".." +
+                         std::to_string(kMaxRate) + " Hz");
+    return rate;
+}
 
 LoopbackLeg AddLoopback(CStreamRun& run, const OpenBoard& board, int line, uint32_t rate, const PlaySource& tone,
                         const std::string& dir) {

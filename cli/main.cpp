@@ -61,6 +61,10 @@ const CommandEntry kCommands[] = {
      "[--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB]",
      &RunSelfTest,
      {"for", "loopback", "jobs", "junit", "expect-boards", "min-level", "max-level", "max-thdn", "max-noise"}},
+    {"crosstalk",
+     "crosstalk BOARD line:A line:B [--rate R] [--for SECONDS] [--sine HZ] [--ampl A] [--max-crosstalk DB]",
+     &RunCrosstalk,
+     {"rate", "for", "sine", "ampl", "max-crosstalk"}},
     {"analyse",
      "analyse FILE [--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] [--freq HZ "
      "[--freq-tolerance PCT]]",

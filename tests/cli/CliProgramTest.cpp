@@ -476,6 +476,46 @@ TEST_F(CliProgram, SelfTestFailsALoopbackFigureOutsideItsLimit) {
     EXPECT_EQ(file.readAll().count("<failure"), 2);
 }
 
+TEST_F(CliProgram, CrosstalkIsTheNeighboursToneAgainstTheLinesOwnLoopback) {
+    struct Case {
+        QString impair;
+        QStringList lines;
+        QStringList options;
+        int code;
+        bool heard;
+        double crosstalk; // dB, when heard
+        QString message;  // on standard error
+    };
+    const Case cases[] = {
+        {"crosstalk:-60", {"line:0", "line:1"}, {}, 0, true, -60.0, ""},
+        {"crosstalk:-60,noise:-80", {"line:1", "line:0"}, {"--max-crosstalk", "-50"}, 0, true, -60.0, ""},
+        {"crosstalk:-40",
+         {"line:1", "line:0"},
+         {"--max-crosstalk", "-50"},
+         1,
+         true,
+         -40.0,
+         "crosstalk line 1 to line 0 failed: crosstalk -"},
+        {"", {"line:0", "line:1"}, {"--max-crosstalk", "-50"}, 0, false, 0.0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.impair + " " + c.lines.join(' ')).toStdString());
+        const Result run =
+            Start(QStringList{"--demo", "--json", "crosstalk", "0"} + c.lines + QStringList{"--for", "0.4"} + c.options,
+                  {{"VELTRIN_SIM_INPUT", "loopback"}, {"VELTRIN_SIM_IMPAIR", c.impair}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        const QJsonObject report = run.Json().toObject();
+        EXPECT_NEAR(report["referenceLevel"].toDouble(), -12.25, 0.3);
+        EXPECT_EQ(report["heard"].toBool(), c.heard);
+        if (c.heard) {
+            EXPECT_NEAR(report["value"].toDouble(), c.crosstalk, 0.5);
+        } else {
+            EXPECT_LT(report["value"].toDouble(), -120.0);
+        }
+    }
+}
+
 TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     const QString junit = home.filePath("report.xml");
     const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
