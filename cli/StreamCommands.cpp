@@ -6,6 +6,7 @@
 #include "CliStreams.h"
 #include "LineFigures.h"
 #include "Loopback.h"
+#include "RecordingFile.h"
 #include "SineGenerator.h"
 #include "SoundFile.h"
 #include "ToneAnalysis.h"
@@ -222,24 +223,41 @@ int RunRecord(CliContext& c) {
     // The recording holds exactly the samples of the time asked for: the run goes on until the input
     // has delivered them, and what came on top is cut off.
     const auto samples = static_cast<uint64_t>(std::llround(*seconds * rate));
-    const auto bytes = static_cast<std::uintmax_t>(CSoundFile::kRawHeaderSize + 2 * samples);
-    const auto recorded = [&] {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(*out, error);
-        return error ? std::uintmax_t{0} : size;
+    const uint64_t bytes = CSoundFile::kRawHeaderSize + 2 * samples;
+    CRecordingFile file(*out);
+    // A recording that ends early stays whole samples under its temporary name, named on standard error.
+    const auto keep = [&](const std::string& why) {
+        file.Trim(file.Size());
+        return why + "; the recording so far is kept in " + file.Keep();
     };
-    CStreamRun run;
-    run.AddInput(device, *out, rate);
-    run.Start();
-    run.Wait(
-        *seconds + 5.0, [&] { return recorded() >= bytes; }, "recording");
-    run.Stop(); // a failed recording write is a device error naming the file
-    if (StopSignal() != 0)
-        return kExitFailed; // stopped by a signal: the recording holds whole samples up to that moment
-    if (recorded() < bytes)
-        throw DeviceError("the input delivered " + std::to_string((recorded() - CSoundFile::kRawHeaderSize) / 2) +
-                          " of " + std::to_string(samples) + " samples");
-    std::filesystem::resize_file(*out, bytes);
+    try {
+        CStreamRun run;
+        run.AddInput(device, file.Path(), rate);
+        run.Start();
+        run.Wait(
+            *seconds + 5.0, [&] { return file.Size() >= bytes; }, "recording");
+        run.Stop(); // a failed recording write is a device error naming the file
+    } catch (const CliError& error) {
+        if (error.Code() != kExitDevice)
+            throw;
+        throw DeviceError(keep(error.what()));
+    }
+    if (StopSignal() != 0) {
+        Diagnostic(keep("the recording was stopped"));
+        return kExitFailed;
+    }
+    if (file.Size() < bytes)
+        throw DeviceError(
+            keep("the input delivered " +
+                 std::to_string(
+                     (std::max<uint64_t>(file.Size(), CSoundFile::kRawHeaderSize) - CSoundFile::kRawHeaderSize) / 2) +
+                 " of " + std::to_string(samples) + " samples"));
+    file.Trim(bytes);
+    try {
+        file.Finish();
+    } catch (const CliError& error) {
+        throw DeviceError(keep(error.what()));
+    }
     CRecord r;
     r.Add("file", QString::fromLocal8Bit(out->c_str()));
     r.Add("rate", static_cast<double>(rate));

@@ -576,6 +576,36 @@ TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
     EXPECT_LE(parallel, 0.6 * serial) << parallel << " ms against " << serial << " ms";
 }
 
+TEST_F(CliProgram, RecordingIsRenamedWhenCompleteAndDevicesAreWrittenInPlace) {
+    struct Case {
+        QString out;
+        int code;
+        QString message; // on standard error
+        int parts;       // temporary files left, named on standard error
+    };
+    const Case cases[] = {
+        {home.filePath("rec.raw"), 0, "", 0},
+        {"/dev/null", 0, "", 0},
+        {"/dev/full", 3, "cannot write /dev/full", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.out.toStdString());
+        if (!QFileInfo::exists(c.out) && c.out.startsWith("/dev/"))
+            continue;
+        const Result run = Start({"--demo", "record", "0", "line:1", "--out", c.out, "--for", "0.2"});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        EXPECT_TRUE(QFileInfo(c.out).isFile() || c.out.startsWith("/dev/")) << "the device is not renamed over";
+        const QStringList parts = QDir(home.path()).entryList({"*.part"}, QDir::Files);
+        ASSERT_EQ(parts.size(), c.parts);
+        for (const QString& part : parts) {
+            EXPECT_TRUE(run.err.contains("kept in " + home.filePath(part))) << run.err.toStdString();
+            EXPECT_EQ(QFileInfo(home.filePath(part)).size(), 4 + 2 * 3200) << "the whole recording";
+            QFile::remove(home.filePath(part));
+        }
+    }
+}
+
 TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     const QString file = home.filePath("rec.raw");
     const QString log = home.filePath("requests.log");
@@ -587,23 +617,34 @@ TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     env.insert("VELTRIN_SIM_LOG", log);
     QProcess process;
     process.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
     process.start(PROGRAM, {"--demo", "record", "0", "line:1", "--out", file, "--for", "3"});
     ASSERT_TRUE(process.waitForStarted());
-    // Once the recording exists the program is recording (and its signal handlers are in place).
-    for (int waited = 0; waited < 10000 && !QFileInfo::exists(file); waited += 50)
+    // Once the recording's temporary file exists the program is recording (its signal handlers in place).
+    const auto parts = [&] { return QDir(home.path()).entryList({"rec.raw.*.part"}, QDir::Files); };
+    for (int waited = 0; waited < 10000 && parts().isEmpty(); waited += 50)
         QThread::msleep(50);
     QThread::msleep(300);
     process.terminate();
     ASSERT_TRUE(process.waitForFinished(10000)) << "the recording ends on SIGTERM";
+    EXPECT_LT(timer.elapsed(), 2500) << "ended early, not after the 3 s asked for";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 128 + 15);
-    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("signal 15"));
-    QFile recording(file);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains("signal 15")) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(file)) << "the name asked for is kept for a complete recording";
+    ASSERT_EQ(parts().size(), 1);
+    EXPECT_TRUE(err.contains("kept in " + home.filePath(parts()[0]))) << err.toStdString();
+    QFile recording(home.filePath(parts()[0]));
     ASSERT_TRUE(recording.open(QIODevice::ReadOnly));
+    EXPECT_GT(recording.size(), 4);
     EXPECT_EQ((recording.size() - 4) % 2, 0) << "whole 16-bit samples";
     QFile requests(log);
     ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
-    EXPECT_GE(requests.readAll().count("PHONE_LINE1_IN_DEV 0x222408"), 2) << "started and stopped";
+    const QByteArray logged = requests.readAll();
+    EXPECT_TRUE(logged.contains("PHONE_LINE1_IN_DEV 0x222408 in=10:01")) << "started";
+    EXPECT_TRUE(logged.contains("PHONE_LINE1_IN_DEV 0x222408 in=10:02")) << "and stopped";
 }
 
 TEST_F(CliProgram, CalibrationWaitsForTheFixtureToSetEachVoltage) {
