@@ -15,7 +15,9 @@
 
 namespace {
 
-constexpr uint32_t kCrosstalkFrequency = 1000;
+// Like the loopback tone, unlike a tone a line hears by itself: an input that is not looped back gives
+// no reference level rather than a false one.
+constexpr uint32_t kCrosstalkFrequency = 1500;
 constexpr uint32_t kCrosstalkAmplitude = 8000;
 constexpr size_t kMaxBlock = 65536;
 constexpr size_t kMinBlock = 64;
@@ -76,12 +78,11 @@ int RunCrosstalk(CliContext& c) {
         run.Stop();
         reference = AnalyseLoopback(run, leg);
     }
-    if (!reference.toneFound) {
-        Diagnostic("crosstalk failed: line " + std::to_string(from.line) + " does not hear its own " +
-                   std::to_string(tone.frequency) + " Hz tone (measured " + Db(reference.measured).toStdString() +
-                   " Hz), so there is no level to compare with");
-        return kExitFailed;
-    }
+    if (!reference.toneFound)
+        throw CliError(kExitFailed, "crosstalk failed: line " + std::to_string(from.line) + " does not hear its own " +
+                                        std::to_string(tone.frequency) + " Hz tone (measured " +
+                                        Db(reference.measured).toStdString() +
+                                        " Hz), so there is no level to compare with");
     const double referenceDb = ToneLevel(reference.figures);
 
     // Then the same tone on A while B's input records.
