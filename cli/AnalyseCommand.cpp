@@ -4,13 +4,11 @@
 
 #include "AudioAnalyser.h"
 #include "CliOutput.h"
+#include "LineFigures.h"
 #include "SoundFile.h"
-#include "ToneAnalysis.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdlib>
 #include <vector>
 
 namespace {
@@ -19,19 +17,6 @@ namespace {
 constexpr size_t kMaxBlock = 65536;
 constexpr size_t kMinBlock = 64;
 constexpr double kDefaultFreqTolerance = 1.0; // percent
-
-// A level or ratio in dB: any finite number, negative ones included.
-std::optional<double> Decibels(const CliArgs& args, const std::string& option) {
-    const auto text = args.Value(option);
-    if (!text)
-        return std::nullopt;
-    char* end = nullptr;
-    errno = 0;
-    const double value = std::strtod(text->c_str(), &end);
-    if (text->empty() || text->front() == ' ' || *end != '\0' || errno != 0 || !std::isfinite(value))
-        throw UsageError("--" + option + ": \"" + *text + "\" is not a valid number");
-    return value;
-}
 
 std::vector<int16_t> ReadAll(const std::string& path, uint32_t& rate) {
     CSoundFile file;
@@ -53,50 +38,23 @@ std::vector<int16_t> ReadAll(const std::string& path, uint32_t& rate) {
     return samples;
 }
 
-// The part to analyse: the silence before the tone arrived and after it stopped is left out (unless
-// the whole file is that quiet, as a noise measurement is), then at most kMaxBlock samples from the
-// middle.
-std::span<const int16_t> BlockOf(const std::vector<int16_t>& samples) {
-    const auto loud = [](int16_t s) { return std::abs(static_cast<int>(s)) > kSilenceFloor; };
-    auto first = std::find_if(samples.begin(), samples.end(), loud);
-    auto last = samples.end();
-    if (first == samples.end())
-        first = samples.begin();
-    else
-        last = std::find_if(samples.rbegin(), samples.rend(), loud).base();
-    const auto length = static_cast<size_t>(last - first);
-    const size_t count = std::min(length, kMaxBlock);
-    return std::span(samples).subspan(static_cast<size_t>(first - samples.begin()) + (length - count) / 2, count);
-}
-
 QString Fixed(double value, int decimals, const char* unit) {
     return QString::number(value, 'f', decimals) + QLatin1String(unit);
 }
 
-struct Limits {
-    std::optional<double> minLevel, maxLevel, maxThdn, maxNoise, frequency;
-    double tolerance = kDefaultFreqTolerance;
-};
-
 // One line on standard error per figure outside its limit; true when all are inside.
-bool CheckLimits(const AudioFigures& f, const Limits& l) {
+bool CheckLimits(const AudioFigures& f, const FigureLimits& limits, std::optional<double> frequency, double tolerance) {
     bool passed = true;
-    const auto fail = [&](const std::string& text) {
-        Diagnostic(text);
+    for (const Measurement& m : LevelMeasurements(f, limits))
+        if (!m.Passed()) {
+            Diagnostic(m.FailureText());
+            passed = false;
+        }
+    if (frequency && std::abs(f.frequency - *frequency) > *frequency * tolerance / 100.0) {
+        Diagnostic("frequency " + Fixed(f.frequency, 2, " Hz").toStdString() + " is not " +
+                   Fixed(*frequency, 2, " Hz").toStdString() + " within " + Fixed(tolerance, 2, " %").toStdString());
         passed = false;
-    };
-    const auto db = [](double v, const char* unit) { return Fixed(v, 2, unit).toStdString(); };
-    if (l.minLevel && f.levelDb < *l.minLevel)
-        fail("level " + db(f.levelDb, " dBFS") + " is under the minimum " + db(*l.minLevel, " dBFS"));
-    if (l.maxLevel && f.levelDb > *l.maxLevel)
-        fail("level " + db(f.levelDb, " dBFS") + " is over the maximum " + db(*l.maxLevel, " dBFS"));
-    if (l.maxThdn && f.thdnDb > *l.maxThdn)
-        fail("THD+N " + db(f.thdnDb, " dB") + " is over the maximum " + db(*l.maxThdn, " dB"));
-    if (l.maxNoise && f.noiseDb > *l.maxNoise)
-        fail("noise " + db(f.noiseDb, " dBFS") + " is over the maximum " + db(*l.maxNoise, " dBFS"));
-    if (l.frequency && std::abs(f.frequency - *l.frequency) > *l.frequency * l.tolerance / 100.0)
-        fail("frequency " + db(f.frequency, " Hz") + " is not " + db(*l.frequency, " Hz") + " within " +
-             Fixed(l.tolerance, 2, " %").toStdString());
+    }
     return passed;
 }
 
@@ -106,27 +64,24 @@ int RunAnalyse(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(2);
     const std::string& path = args.Word(1, "FILE");
-    Limits limits;
-    limits.minLevel = Decibels(args, "min-level");
-    limits.maxLevel = Decibels(args, "max-level");
-    limits.maxThdn = Decibels(args, "max-thdn");
-    limits.maxNoise = Decibels(args, "max-noise");
-    limits.frequency = args.Real("freq");
-    if (const auto tolerance = args.Real("freq-tolerance")) {
-        if (!limits.frequency)
+    const FigureLimits limits = ReadFigureLimits(args, {});
+    const auto frequency = args.Real("freq");
+    double tolerance = kDefaultFreqTolerance;
+    if (const auto given = args.Real("freq-tolerance")) {
+        if (!frequency)
             throw UsageError("--freq-tolerance needs --freq");
-        limits.tolerance = *tolerance;
+        tolerance = *given;
     }
     uint32_t rate = 0;
     const std::vector<int16_t> samples = ReadAll(path, rate);
-    const std::span<const int16_t> block = BlockOf(samples);
+    const std::span<const int16_t> block = AnalysisBlock(samples, kMaxBlock);
     if (block.size() < kMinBlock)
         throw CliError(kExitFailed, path + " holds " + std::to_string(block.size()) + " samples, too few to analyse");
     CAudioAnalyser analyser(block.size());
     const AudioFigures& f = analyser.Analyse(block, rate);
 
-    const bool anyLimit = limits.minLevel || limits.maxLevel || limits.maxThdn || limits.maxNoise || limits.frequency;
-    const bool passed = CheckLimits(f, limits);
+    const bool anyLimit = limits.minLevel || limits.maxLevel || limits.maxThdn || limits.maxNoise || frequency;
+    const bool passed = CheckLimits(f, limits, frequency, tolerance);
     CRecord r;
     r.Add("file", QString::fromLocal8Bit(path.c_str()));
     r.Add("rate", static_cast<double>(rate));

@@ -8,10 +8,10 @@
 namespace {
 
 const std::set<std::string> kValued = {
-    "driver-library", "memory",    "start", "count",         "out",     "in",        "format",
-    "interval",       "for",       "file",  "sine",          "ampl",    "rate",      "lines",
-    "max-voltage",    "junit",     "jobs",  "expect-boards", "fixture", "min-level", "max-level",
-    "max-thdn",       "max-noise", "freq",  "freq-tolerance"};
+    "driver-library", "memory",    "start", "count",          "out",          "in",        "format",
+    "interval",       "for",       "file",  "sine",           "ampl",         "rate",      "lines",
+    "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",      "min-level", "max-level",
+    "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk"};
 const std::set<std::string> kFlags = {"json",     "demo", "yes",     "tone",  "pulse",   "watch",
                                       "loopback", "help", "version", "quiet", "verbose", "no-wait"};
 // The one-letter forms.

@@ -2,6 +2,7 @@
 // boards, found when a command first asks for them.
 #pragma once
 
+#include "AudioAnalyser.h"
 #include "CliArgs.h"
 #include "CliBoards.h"
 
@@ -43,6 +44,10 @@ int RunPlay(CliContext& c);
 int RunRecord(CliContext& c);
 int RunLoopback(CliContext& c);
 int RunSelfTest(CliContext& c);
+int RunCrosstalk(CliContext& c);
+
+// --rate, when given, within the rates any command accepts (a usage error otherwise).
+std::optional<uint32_t> RateOption(const CliArgs& args);
 
 // A line number word; beyond what any board has is a usage error (the board's own count is checked
 // when it is open).
@@ -60,10 +65,12 @@ struct LoopbackReport {
     int line = 0;
     uint32_t rate = 0;
     uint32_t frequency = 0; // played
-    double measured = 0.0;  // Hz
+    double measured = 0.0;  // Hz, the analysis's fundamental; 0 without a tone
     double rmsDb = -120.0;  // measured level
     int peak = 0;
     size_t recorded = 0;    // samples in the recording
     bool unbroken = false;  // the played samples arrived as one exact run
     bool toneFound = false; // the measured frequency is the played one (within 1 %)
+    bool analysed = false;  // enough samples came for the analysis figures
+    AudioFigures figures;   // of the recording's tone, from the middle of it
 };

@@ -4,6 +4,7 @@
 
 #include "CliCommands.h"
 #include "CliStreams.h"
+#include "LineFigures.h"
 
 #include <string>
 
@@ -22,3 +23,8 @@ LoopbackLeg AddLoopback(CStreamRun& run, const OpenBoard& board, int line, uint3
 // After the run has stopped: the recording measured and compared with what the output was given.
 LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg);
 CRecord LoopbackRecord(const LoopbackReport& report);
+// The played frequency's band (1 %, at least 2 Hz either side).
+double FrequencyTolerance(uint32_t frequency);
+// The loopback's frequency, level, THD+N and noise with their limits.
+std::vector<Measurement> LoopbackMeasurements(const LoopbackReport& report, const FigureLimits& limits);
+CRecord MeasurementRecord(const Measurement& m);

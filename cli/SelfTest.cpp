@@ -34,8 +34,8 @@ constexpr uint32_t kToneAmplitude = 8000;
 
 class CSelfTest {
 public:
-    CSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired)
-        : m_board(board), m_seconds(seconds), m_loopbackRequired(loopbackRequired) {}
+    CSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired, const FigureLimits& limits)
+        : m_board(board), m_seconds(seconds), m_loopbackRequired(loopbackRequired), m_limits(limits) {}
 
     std::vector<Step> Run() {
         Check("identity", [this] { return Identity(); });
@@ -199,7 +199,18 @@ private:
             Check(o.name, [&] { return Played(run, o.index); });
         for (const LoopbackLeg& leg : legs) {
             Check("stream line " + std::to_string(leg.line), [&] { return Played(run, leg.output); });
-            Check("loopback line " + std::to_string(leg.line), [&] { return Loopback(run, leg); });
+            const std::string name = "loopback line " + std::to_string(leg.line);
+            LoopbackReport report;
+            Check(name, [&] {
+                report = AnalyseLoopback(run, leg);
+                return Loopback(report, leg);
+            });
+            // The tone's figures, each a step of its own; a line whose input does not hear its output
+            // has none to measure.
+            const Outcome toneOutcome = m_steps.back().outcome;
+            const std::vector<Measurement> measurements = LoopbackMeasurements(report, m_limits);
+            for (auto m = measurements.begin() + 1; m != measurements.end(); ++m)
+                Check(name + " " + m->figure, [&] { return Figure(*m, toneOutcome); });
         }
         for (size_t i = first; i < m_steps.size(); ++i)
             m_steps[i].seconds += runSeconds;
@@ -216,11 +227,17 @@ private:
         return Measured(played > 0, std::to_string(figures.counters->bytes) + " bytes played", played, "bytes", 1, {});
     }
 
-    Step Loopback(CStreamRun& run, const LoopbackLeg& leg) {
-        const LoopbackReport r = AnalyseLoopback(run, leg);
+    static Step Figure(const Measurement& m, Outcome toneOutcome) {
+        Step step = Measured(m.Passed(), m.FailureText(), m.value, m.unit.c_str(), m.low, m.high);
+        if (toneOutcome == Outcome::Skip)
+            step.outcome = Outcome::Skip;
+        return step;
+    }
+
+    Step Loopback(const LoopbackReport& r, const LoopbackLeg& leg) {
         const std::string figures = std::to_string(static_cast<int>(std::lround(r.measured))) + " Hz at " +
                                     QString::number(r.rmsDb, 'f', 1).toStdString() + " dB";
-        const double tolerance = std::max(2.0, leg.tone.frequency / 100.0);
+        const double tolerance = FrequencyTolerance(leg.tone.frequency);
         const double low = leg.tone.frequency - tolerance;
         const double high = leg.tone.frequency + tolerance;
         const double measured = std::round(r.measured * 10) / 10;
@@ -243,11 +260,13 @@ private:
     const OpenBoard& m_board;
     double m_seconds;
     bool m_loopbackRequired;
+    FigureLimits m_limits;
     std::vector<Step> m_steps;
 };
 
 } // namespace
 
-std::vector<Step> RunBoardSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired) {
-    return CSelfTest(board, seconds, loopbackRequired).Run();
+std::vector<Step> RunBoardSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired,
+                                   const FigureLimits& limits) {
+    return CSelfTest(board, seconds, loopbackRequired, limits).Run();
 }

@@ -15,7 +15,8 @@
 
 namespace {
 
-BoardResult TestBoard(const CBoardSet& set, size_t number, double seconds, bool loopbackRequired) {
+BoardResult TestBoard(const CBoardSet& set, size_t number, double seconds, bool loopbackRequired,
+                      const FigureLimits& limits) {
     BoardResult result;
     result.number = number;
     result.found = set.Boards()[number];
@@ -27,7 +28,7 @@ BoardResult TestBoard(const CBoardSet& set, size_t number, double seconds, bool 
     }
     try {
         const auto board = OpenBoardDevices(set, result.found);
-        result.steps = RunBoardSelfTest(*board, seconds, loopbackRequired);
+        result.steps = RunBoardSelfTest(*board, seconds, loopbackRequired, limits);
     } catch (const std::exception& error) {
         result.deviceError = true;
         result.steps.push_back(MakeStep("open", Outcome::Fail, error.what()));
@@ -48,6 +49,7 @@ int RunSelfTest(CliContext& c) {
     args.ExpectWords(2);
     const double seconds = args.Real("for").value_or(1.0);
     const bool loopbackRequired = args.Has("loopback");
+    const FigureLimits limits = ReadFigureLimits(args, kLoopbackLimits);
     const uint32_t jobs = args.Number("jobs").value_or(1);
     if (jobs == 0)
         throw UsageError("--jobs must be 1 or more");
@@ -75,7 +77,7 @@ int RunSelfTest(CliContext& c) {
     std::mutex said;
     const auto worker = [&] {
         for (size_t i = next++; i < numbers.size() && !StopSignal(); i = next++) {
-            results[i] = TestBoard(set, numbers[i], seconds, loopbackRequired);
+            results[i] = TestBoard(set, numbers[i], seconds, loopbackRequired, limits);
             if (verbose) {
                 const std::lock_guard<std::mutex> lock(said);
                 Diagnostic(Verdict(results[i]));
@@ -87,7 +89,7 @@ int RunSelfTest(CliContext& c) {
         for (size_t i = 0; i < numbers.size() && !StopSignal(); ++i) {
             StatusLine("selftest: board " + std::to_string(numbers[i]) + " (" + std::to_string(i + 1) + " of " +
                        std::to_string(numbers.size()) + ")");
-            results[i] = TestBoard(set, numbers[i], seconds, loopbackRequired);
+            results[i] = TestBoard(set, numbers[i], seconds, loopbackRequired, limits);
             StatusLine("");
             if (verbose)
                 Diagnostic(Verdict(results[i]));

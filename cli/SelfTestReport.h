@@ -4,6 +4,7 @@
 
 #include "CliBoards.h"
 #include "CliOutput.h"
+#include "LineFigures.h"
 
 #include <optional>
 #include <string>
@@ -38,8 +39,9 @@ struct BoardResult {
     bool Passed() const;
 };
 
-// The steps of one opened board.
-std::vector<Step> RunBoardSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired);
+// The steps of one opened board; each loopback's level, THD+N and noise are held to `limits`.
+std::vector<Step> RunBoardSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired,
+                                   const FigureLimits& limits);
 
 const char* OutcomeText(Outcome outcome);
 // "NAME failed: DETAIL (measured VALUE UNIT)" for standard error.

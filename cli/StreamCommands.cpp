@@ -4,7 +4,9 @@
 #include "CliOutput.h"
 #include "CliSignals.h"
 #include "CliStreams.h"
+#include "LineFigures.h"
 #include "Loopback.h"
+#include "RecordingFile.h"
 #include "SineGenerator.h"
 #include "SoundFile.h"
 #include "ToneAnalysis.h"
@@ -26,14 +28,9 @@ constexpr uint32_t kDefaultAmplitude = 8000;
 // The sample rates a command accepts; within them, the board may still refuse a rate.
 constexpr uint32_t kMinRate = 100;
 constexpr uint32_t kMaxRate = 192000;
-
-std::optional<uint32_t> RateOption(const CliArgs& args) {
-    const auto rate = args.Number("rate");
-    if (rate && (*rate < kMinRate || *rate > kMaxRate))
-        throw UsageError("--rate " + std::to_string(*rate) + " is not " + std::to_string(kMinRate) + ".." +
-                         std::to_string(kMaxRate) + " Hz");
-    return rate;
-}
+// The analysis takes at most this many samples from the middle of a recorded tone (1.4 s at 48 kHz).
+constexpr size_t kAnalysisBlock = 65536;
+constexpr size_t kMinAnalysisBlock = 64;
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
@@ -59,6 +56,14 @@ PlaySource SourceFrom(const CliArgs& args) {
 
 } // namespace
 
+std::optional<uint32_t> RateOption(const CliArgs& args) {
+    const auto rate = args.Number("rate");
+    if (rate && (*rate < kMinRate || *rate > kMaxRate))
+        throw UsageError("--rate " + std::to_string(*rate) + " is not " + std::to_string(kMinRate) + ".." +
+                         std::to_string(kMaxRate) + " Hz");
+    return rate;
+}
+
 LoopbackLeg AddLoopback(CStreamRun& run, const OpenBoard& board, int line, uint32_t rate, const PlaySource& tone,
                         const std::string& dir) {
     LoopbackLeg leg;
@@ -79,11 +84,17 @@ LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg) {
     const std::vector<int16_t> recorded = RawSamples(ReadFile(leg.path));
     report.recorded = recorded.size();
     const ToneMeasurement m = MeasureTone(recorded, leg.rate);
-    report.measured = m.frequency;
     report.rmsDb = m.rmsDb;
     report.peak = m.peak;
-    const double tolerance = std::max(2.0, leg.tone.frequency / 100.0);
-    report.toneFound = m.frequency > 0 && std::abs(m.frequency - leg.tone.frequency) <= tolerance;
+    const std::span<const int16_t> block = AnalysisBlock(recorded, kAnalysisBlock);
+    if (block.size() >= kMinAnalysisBlock) {
+        CAudioAnalyser analyser(block.size());
+        report.figures = analyser.Analyse(block, leg.rate);
+        report.analysed = true;
+        report.measured = report.figures.tone ? report.figures.frequency : 0.0;
+    }
+    const double tolerance = FrequencyTolerance(leg.tone.frequency);
+    report.toneFound = report.measured > 0 && std::abs(report.measured - leg.tone.frequency) <= tolerance;
     // The generator is deterministic: made again, it gives exactly what the output was given.
     const uint64_t written = run.Channel(leg.output).bytesWritten.load() / 2;
     std::vector<int16_t> played(static_cast<size_t>(written));
@@ -93,6 +104,36 @@ LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg) {
         report.unbroken = FindPlayedRun(recorded, played).unbroken;
     }
     return report;
+}
+
+double FrequencyTolerance(uint32_t frequency) { return std::max(2.0, frequency / 100.0); }
+
+std::vector<Measurement> LoopbackMeasurements(const LoopbackReport& r, const FigureLimits& limits) {
+    const double tolerance = FrequencyTolerance(r.frequency);
+    std::vector<Measurement> list{
+        {"frequency", std::round(r.measured * 10) / 10, "Hz", r.frequency - tolerance, r.frequency + tolerance}};
+    // Without a recording the figures read as the analysis floor: no level and so no pass.
+    AudioFigures figures = r.figures;
+    if (!r.analysed)
+        figures.levelDb = figures.thdnDb = figures.noiseDb = kAnalysisFloorDb;
+    for (Measurement& m : LevelMeasurements(figures, limits)) {
+        m.value = std::round(m.value * 100) / 100;
+        list.push_back(std::move(m));
+    }
+    return list;
+}
+
+CRecord MeasurementRecord(const Measurement& m) {
+    const auto optional = [](const std::optional<double>& v) { return v ? QJsonValue(*v) : QJsonValue(); };
+    const auto text = [](const std::optional<double>& v) { return v ? QString::number(*v) : QStringLiteral("-"); };
+    CRecord record;
+    record.Add("figure", QString::fromStdString(m.figure));
+    record.Add("value", QJsonValue(m.value), QString::number(m.value));
+    record.Add("unit", QString::fromStdString(m.unit));
+    record.Add("low", optional(m.low), text(m.low));
+    record.Add("high", optional(m.high), text(m.high));
+    record.Add("passed", m.Passed());
+    return record;
 }
 
 CRecord LoopbackRecord(const LoopbackReport& r) {
@@ -182,24 +223,41 @@ int RunRecord(CliContext& c) {
     // The recording holds exactly the samples of the time asked for: the run goes on until the input
     // has delivered them, and what came on top is cut off.
     const auto samples = static_cast<uint64_t>(std::llround(*seconds * rate));
-    const auto bytes = static_cast<std::uintmax_t>(CSoundFile::kRawHeaderSize + 2 * samples);
-    const auto recorded = [&] {
-        std::error_code error;
-        const auto size = std::filesystem::file_size(*out, error);
-        return error ? std::uintmax_t{0} : size;
+    const uint64_t bytes = CSoundFile::kRawHeaderSize + 2 * samples;
+    CRecordingFile file(*out);
+    // A recording that ends early stays whole samples under its temporary name, named on standard error.
+    const auto keep = [&](const std::string& why) {
+        file.Trim(file.Size());
+        return why + "; the recording so far is kept in " + file.Keep();
     };
-    CStreamRun run;
-    run.AddInput(device, *out, rate);
-    run.Start();
-    run.Wait(
-        *seconds + 5.0, [&] { return recorded() >= bytes; }, "recording");
-    run.Stop(); // a failed recording write is a device error naming the file
-    if (StopSignal() != 0)
-        return kExitFailed; // stopped by a signal: the recording holds whole samples up to that moment
-    if (recorded() < bytes)
-        throw DeviceError("the input delivered " + std::to_string((recorded() - CSoundFile::kRawHeaderSize) / 2) +
-                          " of " + std::to_string(samples) + " samples");
-    std::filesystem::resize_file(*out, bytes);
+    try {
+        CStreamRun run;
+        run.AddInput(device, file.Path(), rate);
+        run.Start();
+        run.Wait(
+            *seconds + 5.0, [&] { return file.Size() >= bytes; }, "recording");
+        run.Stop(); // a failed recording write is a device error naming the file
+    } catch (const CliError& error) {
+        if (error.Code() != kExitDevice)
+            throw;
+        throw DeviceError(keep(error.what()));
+    }
+    if (StopSignal() != 0) {
+        Diagnostic(keep("the recording was stopped"));
+        return kExitFailed;
+    }
+    if (file.Size() < bytes)
+        throw DeviceError(
+            keep("the input delivered " +
+                 std::to_string(
+                     (std::max<uint64_t>(file.Size(), CSoundFile::kRawHeaderSize) - CSoundFile::kRawHeaderSize) / 2) +
+                 " of " + std::to_string(samples) + " samples"));
+    file.Trim(bytes);
+    try {
+        file.Finish();
+    } catch (const CliError& error) {
+        throw DeviceError(keep(error.what()));
+    }
     CRecord r;
     r.Add("file", QString::fromLocal8Bit(out->c_str()));
     r.Add("rate", static_cast<double>(rate));
@@ -218,6 +276,7 @@ int RunLoopback(CliContext& c) {
     PlaySource tone;
     tone.frequency = args.Number("sine").value_or(kLoopbackFrequency);
     tone.amplitude = args.Number("ampl").value_or(kLoopbackAmplitude);
+    const FigureLimits limits = ReadFigureLimits(args, kLoopbackLimits);
     const auto board = c.Open(1);
     board->LineOut(target.line);
     const uint32_t rate = ApplyCodecRate(board->Cfg(), RateOption(args));
@@ -230,19 +289,29 @@ int RunLoopback(CliContext& c) {
     run.Wait(seconds, nullptr, "loopback");
     run.Stop();
     const LoopbackReport report = AnalyseLoopback(run, leg);
-    // The measurement as every step reports one: value, unit and the limits it is held to.
-    const double tolerance = std::max(2.0, report.frequency / 100.0);
+    const std::vector<Measurement> measurements = LoopbackMeasurements(report, limits);
+    // The frequency as every step reports a measurement (value, unit and limits), then every figure.
+    const Measurement& frequency = measurements.front();
     CRecord record = LoopbackRecord(report);
-    record.Add("value", std::round(report.measured * 10) / 10);
+    record.Add("value", frequency.value);
     record.Add("unit", QStringLiteral("Hz"));
-    record.Add("low", report.frequency - tolerance);
-    record.Add("high", report.frequency + tolerance);
+    record.Add("low", *frequency.low);
+    record.Add("high", *frequency.high);
+    std::vector<CRecord> figures;
+    bool passed = true;
+    for (const Measurement& m : measurements) {
+        figures.push_back(MeasurementRecord(m));
+        if (!m.Passed()) {
+            passed = false;
+            Diagnostic("loopback line " + std::to_string(report.line) + " failed: " +
+                       (&m == &frequency ? "measured " + QString::number(report.measured, 'f', 1).toStdString() +
+                                               " Hz, played " + std::to_string(report.frequency) + " Hz (limits " +
+                                               QString::number(*m.low).toStdString() + ".." +
+                                               QString::number(*m.high).toStdString() + " Hz)"
+                                         : m.FailureText()));
+        }
+    }
+    record.Add("figures", figures);
     PrintRecord(record, c.Json());
-    if (!report.toneFound)
-        Diagnostic("loopback line " + std::to_string(report.line) + " failed: measured " +
-                   QString::number(report.measured, 'f', 1).toStdString() + " Hz, played " +
-                   std::to_string(report.frequency) + " Hz (limits " +
-                   QString::number(report.frequency - tolerance).toStdString() + ".." +
-                   QString::number(report.frequency + tolerance).toStdString() + " Hz)");
-    return report.toneFound ? kExitPass : kExitFailed;
+    return passed ? kExitPass : kExitFailed;
 }

@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QXmlStreamReader>
@@ -86,13 +87,14 @@ TEST_F(CliProgram, SelfTestPassesOnEveryDemoBoardWithEveryLineLoopedBack) {
         for (const QJsonValue& step : board["steps"].toArray()) {
             names << step["step"].toString();
             EXPECT_EQ(step["result"].toString(), "pass") << step["step"].toString().toStdString();
-            if (step["step"].toString().startsWith("loopback")) {
+            if (QRegularExpression("^loopback line \\d+$").match(step["step"].toString()).hasMatch()) {
                 EXPECT_TRUE(step["detail"].toString().contains("one unbroken run"))
                     << step["detail"].toString().toStdString();
             }
         }
-        for (const char* expected : {"identity", "memory", "watchdog", "line 1", "stream left", "stream right",
-                                     "stream line 1", "loopback line 1"})
+        for (const char* expected :
+             {"identity", "memory", "watchdog", "line 1", "stream left", "stream right", "stream line 1",
+              "loopback line 1", "loopback line 1 level", "loopback line 1 THD+N", "loopback line 1 noise"})
             EXPECT_TRUE(names.contains(expected)) << expected;
     }
 }
@@ -419,6 +421,105 @@ TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
     EXPECT_EQ(QDir(home.path()).entryList({"*.part"}, QDir::Files).size(), 0) << "no temporary file left behind";
 }
 
+TEST_F(CliProgram, LoopbackFiguresAreHeldToTheirLimits) {
+    struct Case {
+        QString impair;
+        QStringList options;
+        int code;
+        QString message; // on standard error
+    };
+    const Case cases[] = {
+        {"", {}, 0, ""},
+        {"noise:-50", {}, 1, "loopback line 1 failed: noise -49."},
+        {"harmonic:-30", {}, 1, "loopback line 1 failed: THD+N -30.0"},
+        {"harmonic:-30", {"--max-thdn", "-25"}, 0, ""},
+        {"", {"--min-level", "-6"}, 1, "loopback line 1 failed: level -12.2"},
+        {"noise:-50", {"--max-noise", "-45", "--max-thdn", "-30"}, 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.impair + " " + c.options.join(' ')).toStdString());
+        const Result run = Start(QStringList{"--demo", "--json", "loopback", "0", "line:1", "--for", "0.5"} + c.options,
+                                 {{"VELTRIN_SIM_INPUT", "loopback"}, {"VELTRIN_SIM_IMPAIR", c.impair}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_EQ(run.err.isEmpty(), c.message.isEmpty()) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        QMap<QString, QJsonObject> figures;
+        for (const QJsonValue& figure : run.Json()["figures"].toArray())
+            figures[figure["figure"].toString()] = figure.toObject();
+        ASSERT_EQ(figures.keys(), QStringList({"THD+N", "frequency", "level", "noise"}));
+        EXPECT_NEAR(figures["frequency"]["value"].toDouble(), 1500.0, 0.5);
+        EXPECT_NEAR(figures["level"]["value"].toDouble(), -12.25, 0.3) << "the 8000 amplitude tone";
+        EXPECT_EQ(figures["THD+N"]["unit"].toString(), "dB");
+        if (c.impair.isEmpty()) {
+            EXPECT_LT(figures["noise"]["value"].toDouble(), -90.0) << "a clean loopback";
+        }
+    }
+}
+
+TEST_F(CliProgram, SelfTestFailsALoopbackFigureOutsideItsLimit) {
+    const QString junit = home.filePath("report.xml");
+    const Result run = Start({"--demo", "--json", "selftest", "0", "--loopback", "--for", "0.3", "--junit", junit},
+                             {{"VELTRIN_SIM_INPUT", "loopback"}, {"VELTRIN_SIM_IMPAIR", "harmonic:-30"}});
+    EXPECT_EQ(run.code, 1);
+    EXPECT_TRUE(run.err.contains("loopback line 1 THD+N failed: THD+N -30.0")) << run.err.toStdString();
+    int failed = 0;
+    for (const QJsonValue& step : run.Json()["boards"][0]["steps"].toArray()) {
+        if (step["result"].toString() != "fail")
+            continue;
+        ++failed;
+        EXPECT_TRUE(step["step"].toString().endsWith(" THD+N")) << step["step"].toString().toStdString();
+        EXPECT_EQ(step["high"].toDouble(), -40.0);
+    }
+    EXPECT_EQ(failed, 2) << "THD+N of both lines";
+    QFile file(junit);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().count("<failure"), 2);
+}
+
+TEST_F(CliProgram, CrosstalkIsTheNeighboursToneAgainstTheLinesOwnLoopback) {
+    struct Case {
+        QString impair;
+        QStringList lines;
+        QStringList options;
+        int code;
+        bool heard;
+        double crosstalk; // dB, when heard
+        QString message;  // on standard error
+        QString input = "loopback";
+    };
+    const Case cases[] = {
+        {"crosstalk:-60", {"line:0", "line:1"}, {}, 0, true, -60.0, ""},
+        {"crosstalk:-60", {"line:0", "line:1"}, {}, 1, false, 0.0, "line 0 does not hear its own 1500 Hz tone", "tone"},
+        {"crosstalk:-60,noise:-80", {"line:1", "line:0"}, {"--max-crosstalk", "-50"}, 0, true, -60.0, ""},
+        {"crosstalk:-40",
+         {"line:1", "line:0"},
+         {"--max-crosstalk", "-50"},
+         1,
+         true,
+         -40.0,
+         "crosstalk line 1 to line 0 failed: crosstalk -"},
+        {"", {"line:0", "line:1"}, {"--max-crosstalk", "-50"}, 0, false, 0.0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.impair + " " + c.lines.join(' ')).toStdString());
+        const Result run =
+            Start(QStringList{"--demo", "--json", "crosstalk", "0"} + c.lines + QStringList{"--for", "0.4"} + c.options,
+                  {{"VELTRIN_SIM_INPUT", c.input}, {"VELTRIN_SIM_IMPAIR", c.impair}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        if (c.input != "loopback")
+            continue; // no reference level, so no figure
+        const QJsonObject report = run.Json().toObject();
+        EXPECT_NEAR(report["referenceLevel"].toDouble(), -12.25, 0.3);
+        EXPECT_EQ(report["heard"].toBool(), c.heard);
+        if (c.heard) {
+            EXPECT_NEAR(report["value"].toDouble(), c.crosstalk, 0.5);
+        } else {
+            EXPECT_LT(report["value"].toDouble(), -120.0);
+        }
+    }
+}
+
 TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     const QString junit = home.filePath("report.xml");
     const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
@@ -460,7 +561,8 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     EXPECT_EQ(timed, cases);
     ASSERT_EQ(failures.size(), 1) << failures.join('\n').toStdString();
     EXPECT_EQ(failures[0], "board 1 id 501/watchdog: measured 10 kicks (limits 0..0)");
-    EXPECT_EQ(skipped.size(), 4) << "the loopbacks of the two lines of both boards, which hear a tone of their own";
+    EXPECT_EQ(skipped.size(), 4 * 4)
+        << "the loopbacks and their three figures of the two lines of both boards, which hear a tone of their own";
 }
 
 TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
@@ -478,6 +580,36 @@ TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
     EXPECT_LE(parallel, 0.6 * serial) << parallel << " ms against " << serial << " ms";
 }
 
+TEST_F(CliProgram, RecordingIsRenamedWhenCompleteAndDevicesAreWrittenInPlace) {
+    struct Case {
+        QString out;
+        int code;
+        QString message; // on standard error
+        int parts;       // temporary files left, named on standard error
+    };
+    const Case cases[] = {
+        {home.filePath("rec.raw"), 0, "", 0},
+        {"/dev/null", 0, "", 0},
+        {"/dev/full", 3, "cannot write /dev/full", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.out.toStdString());
+        if (!QFileInfo::exists(c.out) && c.out.startsWith("/dev/"))
+            continue;
+        const Result run = Start({"--demo", "record", "0", "line:1", "--out", c.out, "--for", "0.2"});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.message)) << run.err.toStdString();
+        EXPECT_TRUE(QFileInfo(c.out).isFile() || c.out.startsWith("/dev/")) << "the device is not renamed over";
+        const QStringList parts = QDir(home.path()).entryList({"*.part"}, QDir::Files);
+        ASSERT_EQ(parts.size(), c.parts);
+        for (const QString& part : parts) {
+            EXPECT_TRUE(run.err.contains("kept in " + home.filePath(part))) << run.err.toStdString();
+            EXPECT_EQ(QFileInfo(home.filePath(part)).size(), 4 + 2 * 3200) << "the whole recording";
+            QFile::remove(home.filePath(part));
+        }
+    }
+}
+
 TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     const QString file = home.filePath("rec.raw");
     const QString log = home.filePath("requests.log");
@@ -489,23 +621,34 @@ TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     env.insert("VELTRIN_SIM_LOG", log);
     QProcess process;
     process.setProcessEnvironment(env);
+    QElapsedTimer timer;
+    timer.start();
     process.start(PROGRAM, {"--demo", "record", "0", "line:1", "--out", file, "--for", "3"});
     ASSERT_TRUE(process.waitForStarted());
-    // Once the recording exists the program is recording (and its signal handlers are in place).
-    for (int waited = 0; waited < 10000 && !QFileInfo::exists(file); waited += 50)
+    // Once the recording's temporary file exists the program is recording (its signal handlers in place).
+    const auto parts = [&] { return QDir(home.path()).entryList({"rec.raw.*.part"}, QDir::Files); };
+    for (int waited = 0; waited < 10000 && parts().isEmpty(); waited += 50)
         QThread::msleep(50);
     QThread::msleep(300);
     process.terminate();
     ASSERT_TRUE(process.waitForFinished(10000)) << "the recording ends on SIGTERM";
+    EXPECT_LT(timer.elapsed(), 2500) << "ended early, not after the 3 s asked for";
     EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(process.exitCode(), 128 + 15);
-    EXPECT_TRUE(QString::fromUtf8(process.readAllStandardError()).contains("signal 15"));
-    QFile recording(file);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains("signal 15")) << err.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(file)) << "the name asked for is kept for a complete recording";
+    ASSERT_EQ(parts().size(), 1);
+    EXPECT_TRUE(err.contains("kept in " + home.filePath(parts()[0]))) << err.toStdString();
+    QFile recording(home.filePath(parts()[0]));
     ASSERT_TRUE(recording.open(QIODevice::ReadOnly));
+    EXPECT_GT(recording.size(), 4);
     EXPECT_EQ((recording.size() - 4) % 2, 0) << "whole 16-bit samples";
     QFile requests(log);
     ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
-    EXPECT_GE(requests.readAll().count("PHONE_LINE1_IN_DEV 0x222408"), 2) << "started and stopped";
+    const QByteArray logged = requests.readAll();
+    EXPECT_TRUE(logged.contains("PHONE_LINE1_IN_DEV 0x222408 in=10:01")) << "started";
+    EXPECT_TRUE(logged.contains("PHONE_LINE1_IN_DEV 0x222408 in=10:02")) << "and stopped";
 }
 
 TEST_F(CliProgram, CalibrationWaitsForTheFixtureToSetEachVoltage) {

@@ -1,0 +1,90 @@
+// A recording written under a temporary name and renamed when complete.
+#include "RecordingFile.h"
+
+#include "CliArgs.h"
+#include "SoundFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+CRecordingFile::CRecordingFile(std::string target) : m_target(std::move(target)) {
+    const QFileInfo info(QFile::decodeName(m_target.c_str()));
+    m_device = info.exists() && !info.isFile();
+    // Next to the file, so the rename stays on its file system; a device's folder may not be writable.
+    const QString pattern = m_device ? QDir::temp().filePath(QStringLiteral("veltrin-recording.XXXXXX.part"))
+                                     : info.absoluteFilePath() + QStringLiteral(".XXXXXX.part");
+    QTemporaryFile file(pattern);
+    file.setAutoRemove(false);
+    if (!file.open())
+        throw DeviceError("cannot create a file next to " + m_target + ": " + file.errorString().toStdString());
+    m_path = QFile::encodeName(file.fileName()).toStdString();
+}
+
+CRecordingFile::~CRecordingFile() {
+    if (!m_kept && !m_renamed) {
+        std::error_code ignored;
+        fs::remove(m_path, ignored);
+    }
+}
+
+uint64_t CRecordingFile::Size() const {
+    std::error_code error;
+    const auto size = fs::file_size(m_path, error);
+    return error ? 0 : static_cast<uint64_t>(size);
+}
+
+void CRecordingFile::Trim(uint64_t bytes) {
+    uint64_t size = std::min(Size(), bytes);
+    if (size > CSoundFile::kRawHeaderSize)
+        size -= (size - CSoundFile::kRawHeaderSize) % 2;
+    std::error_code error;
+    if (size != Size())
+        fs::resize_file(m_path, size, error);
+    if (error)
+        throw DeviceError("cannot cut the recording " + m_path + " to whole samples: " + error.message());
+}
+
+void CRecordingFile::CopyToDevice() const {
+    QFile in(QFile::decodeName(m_path.c_str()));
+    QFile out(QFile::decodeName(m_target.c_str()));
+    if (!in.open(QIODevice::ReadOnly))
+        throw DeviceError("cannot read the recording " + m_path + ": " + in.errorString().toStdString());
+    if (!out.open(QIODevice::WriteOnly))
+        throw DeviceError("cannot open " + m_target + ": " + out.errorString().toStdString());
+    bool written = true;
+    while (written && !in.atEnd()) {
+        const QByteArray chunk = in.read(1 << 16);
+        written = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+    }
+    written = written && out.flush();
+    out.close();
+    if (!written || out.error() != QFileDevice::NoError)
+        throw DeviceError("cannot write " + m_target + ": " + out.errorString().toStdString());
+}
+
+void CRecordingFile::Finish() {
+    if (m_device) {
+        CopyToDevice();
+        return;
+    }
+    // Readable as a file written in place would be, not private as a temporary file is made.
+    std::error_code error;
+    fs::permissions(
+        m_path, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::others_read, error);
+    if (!error)
+        fs::rename(m_path, m_target, error);
+    if (error)
+        throw DeviceError("cannot rename the finished recording to " + m_target + ": " + error.message());
+    m_renamed = true;
+}
+
+const std::string& CRecordingFile::Keep() {
+    m_kept = true;
+    return m_path;
+}
