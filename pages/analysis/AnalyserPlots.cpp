@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace {
 
@@ -48,16 +49,26 @@ void CWaveformView::paintEvent(QPaintEvent*) {
     DrawFrame(painter, area);
     painter.setPen(QColor(70, 70, 70));
     painter.drawLine(QPointF(area.left(), area.center().y()), QPointF(area.right(), area.center().y()));
+    // The vertical scale follows the signal in steps of 6 dB, so a quiet tone still shows its shape; the
+    // labels give the top of the scale in dBFS.
+    int peak = 0;
+    for (int16_t sample : m_shown)
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    double full = 32768.0;
+    while (full > 64.0 && peak <= full / 2)
+        full /= 2;
+    const QString top = QString::number(std::lround(20 * std::log10(full / 32768.0)));
     painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRectF(0, area.top() - 6, 36, 14), Qt::AlignRight, QStringLiteral("+FS"));
-    painter.drawText(QRectF(0, area.bottom() - 8, 36, 14), Qt::AlignRight, QStringLiteral("-FS"));
+    painter.drawText(QRectF(0, area.top() - 6, 36, 14), Qt::AlignRight, top);
+    painter.drawText(QRectF(0, area.center().y() - 7, 36, 14), Qt::AlignRight, QStringLiteral("dBFS"));
+    painter.drawText(QRectF(0, area.bottom() - 8, 36, 14), Qt::AlignRight, top);
     if (m_shown.size() < 2)
         return;
     QPainterPath path;
     const double step = area.width() / static_cast<double>(m_shown.size() - 1);
     for (size_t i = 0; i < m_shown.size(); ++i) {
         const QPointF point(area.left() + step * static_cast<double>(i),
-                            area.center().y() - m_shown[i] / 32768.0 * area.height() / 2);
+                            area.center().y() - m_shown[i] / full * area.height() / 2);
         if (i == 0)
             path.moveTo(point);
         else

@@ -11,7 +11,8 @@
 class CWaveformView : public QWidget {
 public:
     explicit CWaveformView(QWidget* parent = nullptr);
-    // Shows about ten milliseconds of `samples` (taken at `rate`) from their first rising zero crossing.
+    // Shows about ten milliseconds of `samples` (taken at `rate`) from their first rising zero crossing,
+    // scaled to their peak.
     void SetSamples(std::span<const int16_t> samples, uint32_t rate);
 
 protected:
