@@ -2,6 +2,7 @@
 #include "Screenshots.h"
 
 #include "AboutDlg.h"
+#include "CodecPage.h"
 #include "MainDlg.h"
 
 #include <QDir>
@@ -11,6 +12,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -56,6 +58,18 @@ int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs) {
             if (Save(window, file))
                 ++written;
         }
+    }
+    // The analyser of the first board's first codec line, with its input running so it shows a signal.
+    CCodecPage* codec = window.BoardCount() > 0 ? window.Board(0)->findChild<CCodecPage*>() : nullptr;
+    if (codec) {
+        codec->Start(CCodecPage::kInput);
+        codec->OpenAnalyser();
+        Settle(std::max(settleMs, 600));
+        if (codec->Analyser() && Save(*codec->Analyser(), QDir(dir).filePath(QStringLiteral("analyser.png"))))
+            ++written;
+        if (codec->Analyser())
+            codec->Analyser()->close();
+        codec->Stop(CCodecPage::kInput);
     }
     // The About box too, so its pictures can be checked at any screen density.
     CAboutDlg about(&window);

@@ -2,6 +2,7 @@
 // page's streaming worker. No widgets: the pages keep their controls beside it.
 #pragma once
 
+#include "SampleTap.h"
 #include "SineGenerator.h"
 #include "SoundFile.h"
 
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -118,7 +120,29 @@ struct StreamChannel {
         running.store(true, std::memory_order_release);
     }
 
+    // An input's tap: the pass hands it every whole sample it reads, while recording or not. A view
+    // attaches one and detaches it (empty) when it closes; without one a pass pays one relaxed load.
+    void AttachTap(std::shared_ptr<CSampleTap> tap) {
+        std::lock_guard lock(m_tapMutex);
+        m_tapped.store(tap != nullptr, std::memory_order_relaxed);
+        m_tap = std::move(tap);
+    }
+    void TapSamples(std::span<const int16_t> samples) {
+        if (samples.empty() || !m_tapped.load(std::memory_order_relaxed))
+            return;
+        std::shared_ptr<CSampleTap> tap;
+        {
+            std::lock_guard lock(m_tapMutex);
+            tap = m_tap;
+        }
+        if (tap)
+            tap->Push(samples);
+    }
+
 private:
+    mutable std::mutex m_tapMutex;
+    std::shared_ptr<CSampleTap> m_tap;
+    std::atomic<bool> m_tapped{false};
     mutable std::mutex m_recordingMutex;
     std::shared_ptr<CSoundFile> m_recording;
     uint32_t m_recordingRun = 0;

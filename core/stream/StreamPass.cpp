@@ -108,6 +108,7 @@ void Drain(StreamChannel& channel, uint32_t available, std::span<int16_t> buffer
                                                                                     : nullptr;
     auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
     const uint32_t whole = ReadCarrying(channel, bytes, size);
+    channel.TapSamples(buffer.first(whole / 2));
     Record(channel, recording, bytes, whole, result, run);
 }
 
@@ -185,6 +186,7 @@ std::string DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer)
         const uint32_t whole = ReadCarrying(channel, bytes, std::min<uint32_t>(state->space, kPassSamples * 2));
         if (whole == 0)
             break;
+        channel.TapSamples(buffer.first(whole / 2));
         Record(channel, recording, bytes, whole, result, run);
         if (result.event.kind != PassEvent::Kind::None)
             return result.event.text;

@@ -88,6 +88,9 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     c.stop = PageButton(QStringLiteral("Stop"), named("StopButton"), title + QLatin1Char(' ') + QStringLiteral("Stop"),
                         group);
     c.stop->setEnabled(false);
+    if (input)
+        c.analyser = PageButton(QStringLiteral("Analyser"), named("AnalyserButton"),
+                                title + QLatin1Char(' ') + QStringLiteral("Analyser"), group);
     c.count =
         FigureText(QStringLiteral("0"), named("Count"), spoken(QStringLiteral("Byte count")), kLongestCount, group);
     c.time = FigureText(QStringLiteral("00:00:00:00"), named("Time"), spoken(QStringLiteral("Time count")),
@@ -150,6 +153,8 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     buttons->addWidget(c.start);
     buttons->addWidget(c.stop);
     buttons->addWidget(c.mute);
+    if (c.analyser)
+        buttons->addWidget(c.analyser);
     form->addLayout(buttons, row++, 0, 1, 4);
     form->setRowStretch(row, 1);
 
@@ -172,9 +177,10 @@ QGroupBox* CCodecPage::BuildChannel(int channel) {
     for (size_t i = 1; i < rows.size(); ++i)
         QWidget::setTabOrder(rows[i - 1], rows[i]);
 
-    if (input)
+    if (input) {
         connect(c.file, &QPushButton::clicked, this, [this] { SelectInputFile(); });
-    else {
+        connect(c.analyser, &QPushButton::clicked, this, [this] { OpenAnalyser(); });
+    } else {
         connect(c.file, &QPushButton::clicked, this, [this] { SelectOutputFile(); });
         connect(c.sine, &QPushButton::toggled, this, [this] { SinToggled(); });
     }
@@ -437,10 +443,21 @@ void CCodecPage::ShowFigures(int channel, const ChannelFigures& figures) {
         ShowCounters(*figures.counters, figures.rate, c.meter, c.level, c.count, c.time);
 }
 
+void CCodecPage::OpenAnalyser() {
+    if (!m_analyser)
+        m_analyser = new CAnalyserWindow(
+            Channel(kInput), QStringLiteral("Analyser \u2014 Board %1, line %2").arg(m_board).arg(m_line), this);
+    m_analyser->show();
+    m_analyser->raise();
+    m_analyser->activateWindow();
+}
+
 void CCodecPage::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
+    // The window taps the input channel: it goes before the channels do.
+    delete m_analyser;
     if (m_worker && m_sink) {
         const std::array<CDevice*, 2> devices{Channel(kInput).device, Channel(kOutput).device};
         const bool ended = StopWorkerBounded(*m_worker, *m_sink, devices, [this](int channel) {

@@ -3,10 +3,13 @@
 // codec sampling rate, Start and Stop, live DMA figures, counters and a level meter.
 #pragma once
 
+#include "AnalyserWindow.h"
 #include "ChannelRun.h"
 #include "PageDlg.h"
 #include "PageStreamSink.h"
 #include "StreamChannel.h"
+
+#include <QPointer>
 
 #include <array>
 #include <cstdint>
@@ -46,6 +49,9 @@ public:
     void SinToggled();
     void MuteToggled(int channel);
     void SliderMoved(int channel);
+    // Opens the analyser window of the line's input, or raises it when it is open.
+    void OpenAnalyser();
+    CAnalyserWindow* Analyser() const { return m_analyser; }
 
     bool SecondRequestSet() const { return m_secondSet; }
     bool RateSettable() const { return m_rateSettable; }
@@ -68,6 +74,7 @@ private:
         QPushButton* mute = nullptr;
         QPushButton* start = nullptr;
         QPushButton* stop = nullptr;
+        QPushButton* analyser = nullptr; // input
         QLabel* count = nullptr;
         QLabel* totalCount = nullptr; // output
         QLabel* time = nullptr;
@@ -115,6 +122,7 @@ private:
     bool m_started = false; // the page start read the settings, so closing may write them back
     bool m_shutDown = false;
 
+    QPointer<CAnalyserWindow> m_analyser;
     std::unique_ptr<CPageStreamSink> m_sink;
     std::unique_ptr<CStreamWorker> m_worker;
 };

@@ -66,8 +66,10 @@ TEST_F(ProgramTest, ScreenshotRunWritesOnePictureAPageAndExitsCleanly) {
     const QStringList listed = QString(run->readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
     const QStringList files = QDir(dir).entryList({"*.png"}, QDir::Files, QDir::Name);
     EXPECT_EQ(listed.size(), files.size());
+    EXPECT_TRUE(files.contains("analyser.png"));
     for (const QString& file : files) {
-        EXPECT_TRUE(file.startsWith("board0-") || file.startsWith("board1-") || file == "about.png")
+        EXPECT_TRUE(file.startsWith("board0-") || file.startsWith("board1-") || file == "about.png" ||
+                    file == "analyser.png")
             << file.toStdString();
         EXPECT_FALSE(QImage(QDir(dir).filePath(file)).isNull()) << file.toStdString();
     }

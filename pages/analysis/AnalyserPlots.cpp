@@ -1,0 +1,157 @@
+// Drawing the analyser's waveform and spectrum.
+#include "AnalyserPlots.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+namespace {
+
+constexpr double kLowHz = 20.0;
+constexpr double kTopDb = 0.0;
+constexpr double kBottomDb = -160.0;
+
+QRectF PlotArea(const QWidget& widget) { return QRectF(widget.rect()).adjusted(40, 8, -8, -20); }
+
+void DrawFrame(QPainter& painter, const QRectF& area) {
+    painter.fillRect(area, QColor(16, 20, 24));
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawRect(area);
+}
+
+} // namespace
+
+CWaveformView::CWaveformView(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(360, 140);
+    m_shown.reserve(4096);
+}
+
+void CWaveformView::SetSamples(std::span<const int16_t> samples, uint32_t rate) {
+    const size_t span = std::min<size_t>(samples.size() / 2, std::max<uint32_t>(rate / 100, 16));
+    size_t start = 0;
+    for (size_t i = 1; i + span <= samples.size(); ++i) {
+        if (samples[i - 1] < 0 && samples[i] >= 0) {
+            start = i;
+            break;
+        }
+    }
+    const auto from = samples.subspan(start, std::min(span, samples.size() - start));
+    m_shown.assign(from.begin(), from.end());
+    update();
+}
+
+void CWaveformView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRectF area = PlotArea(*this);
+    DrawFrame(painter, area);
+    painter.setPen(QColor(70, 70, 70));
+    painter.drawLine(QPointF(area.left(), area.center().y()), QPointF(area.right(), area.center().y()));
+    // The vertical scale follows the signal in steps of 6 dB, so a quiet tone still shows its shape; the
+    // labels give the top of the scale in dBFS.
+    int peak = 0;
+    for (int16_t sample : m_shown)
+        peak = std::max(peak, std::abs(static_cast<int>(sample)));
+    double full = 32768.0;
+    while (full > 64.0 && peak <= full / 2)
+        full /= 2;
+    const QString top = QString::number(std::lround(20 * std::log10(full / 32768.0)));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRectF(0, area.top() - 6, 36, 14), Qt::AlignRight, top);
+    painter.drawText(QRectF(0, area.center().y() - 7, 36, 14), Qt::AlignRight, QStringLiteral("dBFS"));
+    painter.drawText(QRectF(0, area.bottom() - 8, 36, 14), Qt::AlignRight, top);
+    if (m_shown.size() < 2)
+        return;
+    QPainterPath path;
+    const double step = area.width() / static_cast<double>(m_shown.size() - 1);
+    for (size_t i = 0; i < m_shown.size(); ++i) {
+        const QPointF point(area.left() + step * static_cast<double>(i),
+                            area.center().y() - m_shown[i] / full * area.height() / 2);
+        if (i == 0)
+            path.moveTo(point);
+        else
+            path.lineTo(point);
+    }
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(80, 220, 120), 1.5));
+    painter.drawPath(path);
+}
+
+CSpectrumView::CSpectrumView(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(360, 180);
+    m_db.reserve(4097);
+}
+
+void CSpectrumView::SetSpectrum(std::span<const double> spectrumDb, uint32_t rate) {
+    m_db.assign(spectrumDb.begin(), spectrumDb.end());
+    m_rate = rate;
+    update();
+}
+
+void CSpectrumView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRectF area = PlotArea(*this);
+    DrawFrame(painter, area);
+    const double highHz = m_rate > 0 ? m_rate / 2.0 : 24000.0;
+    const double span = std::log10(highHz / kLowHz);
+    auto xOf = [&](double hz) { return area.left() + std::log10(hz / kLowHz) / span * area.width(); };
+    auto yOf = [&](double db) {
+        return area.top() + (kTopDb - std::clamp(db, kBottomDb, kTopDb)) / (kTopDb - kBottomDb) * area.height();
+    };
+
+    const QColor grid(60, 60, 60);
+    const QColor text = palette().color(QPalette::WindowText);
+    for (double db = kTopDb; db >= kBottomDb; db -= 20) {
+        painter.setPen(grid);
+        painter.drawLine(QPointF(area.left(), yOf(db)), QPointF(area.right(), yOf(db)));
+        painter.setPen(text);
+        painter.drawText(QRectF(0, yOf(db) - 7, 36, 14), Qt::AlignRight, QString::number(db));
+    }
+    for (const auto& [hz, label] : {std::pair{100.0, "100"}, std::pair{1000.0, "1k"}, std::pair{10000.0, "10k"}}) {
+        if (hz >= highHz)
+            continue;
+        painter.setPen(grid);
+        painter.drawLine(QPointF(xOf(hz), area.top()), QPointF(xOf(hz), area.bottom()));
+        painter.setPen(text);
+        painter.drawText(QRectF(xOf(hz) - 20, area.bottom() + 2, 40, 16), Qt::AlignHCenter,
+                         QString::fromLatin1(label) + QStringLiteral(" Hz"));
+    }
+    if (m_db.size() < 2 || m_rate == 0)
+        return;
+
+    // One point per pixel column: the loudest bin falling into it, so a narrow tone is never skipped.
+    QPainterPath path;
+    const double binHz = highHz / static_cast<double>(m_db.size() - 1);
+    double column = -1;
+    double loudest = kBottomDb;
+    bool started = false;
+    auto flush = [&] {
+        if (column < 0)
+            return;
+        const QPointF point(column, yOf(loudest));
+        if (started)
+            path.lineTo(point);
+        else
+            path.moveTo(point);
+        started = true;
+    };
+    for (size_t k = 1; k < m_db.size(); ++k) {
+        const double hz = binHz * static_cast<double>(k);
+        if (hz < kLowHz)
+            continue;
+        const double x = std::floor(xOf(hz));
+        if (x != column) {
+            flush();
+            column = x;
+            loudest = m_db[k];
+        } else {
+            loudest = std::max(loudest, m_db[k]);
+        }
+    }
+    flush();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(QColor(90, 170, 255), 1.2));
+    painter.drawPath(path);
+}

@@ -1,0 +1,93 @@
+// The analyser window: layout, the tap's attachment and the ten updates a second.
+#include "AnalyserWindow.h"
+
+#include "AnalyserPlots.h"
+#include "StreamChannel.h"
+#include "StreamWidgets.h"
+
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
+#include <QVBoxLayout>
+
+CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_input(input), m_tap(std::make_shared<CSampleTap>(kTapSamples)) {
+    setObjectName(QStringLiteral("analyserWindow"));
+    setWindowTitle(title);
+    setAccessibleName(title);
+    // An open analyser never keeps the program running once its main window closes.
+    setAttribute(Qt::WA_QuitOnClose, false);
+    setAttribute(Qt::WA_DeleteOnClose);
+
+    m_waveform = Named(new CWaveformView(this), QStringLiteral("analyserWaveform"), QStringLiteral("Waveform"));
+    m_spectrum = Named(new CSpectrumView(this), QStringLiteral("analyserSpectrum"), QStringLiteral("Spectrum"));
+    const QString none = QStringLiteral("-");
+    m_frequency = FigureText(none, QStringLiteral("analyserFrequency"), QStringLiteral("Frequency"),
+                             QStringLiteral("00000.0 Hz"), this);
+    m_level =
+        FigureText(none, QStringLiteral("analyserLevel"), QStringLiteral("Level"), QStringLiteral("-200.0 dBFS"), this);
+    m_thdn =
+        FigureText(none, QStringLiteral("analyserThdn"), QStringLiteral("THD+N"), QStringLiteral("-200.0 dB"), this);
+    m_noise =
+        FigureText(none, QStringLiteral("analyserNoise"), QStringLiteral("Noise"), QStringLiteral("-200.0 dBFS"), this);
+    auto* close =
+        PageButton(QStringLiteral("Close"), QStringLiteral("analyserClose"), QStringLiteral("Close analyser"), this);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &QWidget::close);
+
+    auto* figures = new QGridLayout;
+    int column = 0;
+    for (const auto& [caption, label] :
+         {std::pair{QStringLiteral("Frequency"), m_frequency}, std::pair{QStringLiteral("Level"), m_level},
+          std::pair{QStringLiteral("THD+N"), m_thdn}, std::pair{QStringLiteral("Noise"), m_noise}}) {
+        figures->addWidget(Caption(caption, label, this), 0, column);
+        figures->addWidget(label, 1, column++);
+    }
+    auto* bottom = new QHBoxLayout;
+    bottom->addLayout(figures, 1);
+    bottom->addWidget(close, 0, Qt::AlignBottom);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_waveform, 2);
+    layout->addWidget(m_spectrum, 3);
+    layout->addLayout(bottom);
+    resize(640, 520);
+
+    m_timer.setInterval(kRefreshMs);
+    connect(&m_timer, &QTimer::timeout, this, &CAnalyserWindow::Refresh);
+    m_input.AttachTap(m_tap);
+}
+
+CAnalyserWindow::~CAnalyserWindow() { m_input.AttachTap(nullptr); }
+
+void CAnalyserWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    m_timer.start();
+}
+
+void CAnalyserWindow::hideEvent(QHideEvent* event) {
+    m_timer.stop();
+    QWidget::hideEvent(event);
+}
+
+void CAnalyserWindow::Refresh() {
+    const uint64_t total = m_tap->Total();
+    const int32_t rate = m_input.actualRate.load(std::memory_order_relaxed);
+    // A stopped input brings nothing new: the last figures stay.
+    if (total == m_seen || total < kBlock || rate <= 0)
+        return;
+    m_seen = total;
+    m_tap->Latest(m_samples);
+    const AudioFigures& f = m_analyser.Analyse(m_samples, static_cast<uint32_t>(rate));
+    auto number = [](double value, const char* unit) {
+        return QString::number(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(unit);
+    };
+    m_frequency->setText(f.tone ? number(f.frequency, "Hz") : QStringLiteral("no tone"));
+    m_level->setText(number(f.levelDb, "dBFS"));
+    m_thdn->setText(f.tone ? number(f.thdnDb, "dB") : QStringLiteral("-"));
+    m_noise->setText(number(f.noiseDb, "dBFS"));
+    m_waveform->SetSamples(m_samples, static_cast<uint32_t>(rate));
+    m_spectrum->SetSpectrum(m_analyser.SpectrumDb(), static_cast<uint32_t>(rate));
+}
