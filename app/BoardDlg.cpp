@@ -19,7 +19,10 @@ CBoardDlg::CBoardDlg(CDriverLibrary* library, std::string devicePath, uint32_t c
 }
 
 CBoardDlg::~CBoardDlg() {
-    // Every page's workers end before any page goes, so none reports to a destroyed widget.
+    // Every page's workers end before any page goes, so none reports to a destroyed widget; every page
+    // takes each step before any waits for the next.
+    BeginShutdown();
+    CancelStuckRequests();
     for (auto& page : m_pages)
         if (page)
             page->Shutdown();
@@ -32,6 +35,18 @@ CBoardDlg::~CBoardDlg() {
     m_left.reset();
     m_right.reset();
     m_cfg.reset();
+}
+
+void CBoardDlg::BeginShutdown() {
+    for (auto& page : m_pages)
+        if (page)
+            page->BeginShutdown();
+}
+
+void CBoardDlg::CancelStuckRequests() {
+    for (auto& page : m_pages)
+        if (page)
+            page->CancelStuckRequests();
 }
 
 void CBoardDlg::OpenDevices() {

@@ -49,7 +49,22 @@ bool CCodecTabsPage::OnInitDialog() {
     return true;
 }
 
+void CCodecTabsPage::BeginShutdown() {
+    for (auto& page : m_pages)
+        if (page)
+            page->BeginShutdown();
+}
+
+void CCodecTabsPage::CancelStuckRequests() {
+    for (auto& page : m_pages)
+        if (page)
+            page->CancelStuckRequests();
+}
+
 void CCodecTabsPage::Shutdown() {
+    // Every line takes each step before any waits for the next.
+    BeginShutdown();
+    CancelStuckRequests();
     for (auto& page : m_pages)
         if (page)
             page->Shutdown();

@@ -23,6 +23,8 @@ public:
     ~CCodecTabsPage() override;
 
     bool OnInitDialog() override;
+    void BeginShutdown() override;
+    void CancelStuckRequests() override;
     void Shutdown() override;
 
     QTabWidget* Tabs() const { return m_tabs; }
