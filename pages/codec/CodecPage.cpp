@@ -23,6 +23,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include <vector>
 
 namespace {
@@ -477,7 +479,10 @@ void CCodecPage::Shutdown() {
             },
             m_stopSteps);
         if (!ended) {
-            // Left behind in the driver: what it may still touch is never freed.
+            // Left behind in the driver: what it may still touch is never freed, so the settings (which
+            // read the channels) are stored first.
+            if (std::exchange(m_started, false))
+                SaveSettings();
             (void)m_worker.release();
             (void)m_sink.release();
             (void)m_channels.release();

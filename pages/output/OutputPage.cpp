@@ -27,6 +27,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 // The PCM1717 output modes: what the left and the right output carry, by mode number.
@@ -444,7 +446,10 @@ void COutputPage::Shutdown() {
             },
             m_stopSteps);
         if (!ended) {
-            // Left behind in the driver: what it may still touch is never freed.
+            // Left behind in the driver: what it may still touch is never freed, so the settings (which
+            // read the channels) are stored first.
+            if (std::exchange(m_started, false))
+                SaveSettings();
             (void)m_worker.release();
             (void)m_sink.release();
             (void)m_channels.release();
