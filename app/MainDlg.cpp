@@ -68,9 +68,16 @@ CMainDlg::~CMainDlg() {
     for (auto& board : m_boards)
         if (board)
             board->CancelStuckRequests();
+    bool leftBehind = false;
+    for (auto& board : m_boards)
+        if (board)
+            leftBehind = board->FinishShutdown() || leftBehind;
     for (auto& board : m_boards)
         board.reset();
     m_boards.clear();
+    // A thread left in a driver call must not find the library's code gone if the driver ever answers.
+    if (leftBehind)
+        (void)m_library.release();
     m_library.reset();
 }
 

@@ -22,6 +22,9 @@ public:
     // while all widgets still exist, taking the steps above not yet taken. Pages call it from their
     // destructor too.
     virtual void Shutdown() {}
+    // True after Shutdown when background work hung in a driver was left running (it was named on
+    // standard error): the driver library it may be in must then stay loaded.
+    virtual bool LeftWorkBehind() const { return false; }
 
 protected:
     // Esc calls this; every page's cancel action does nothing.

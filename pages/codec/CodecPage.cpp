@@ -481,6 +481,7 @@ void CCodecPage::Shutdown() {
         if (!ended) {
             // Left behind in the driver: what it may still touch is never freed, so the settings (which
             // read the channels) are stored first.
+            m_leftBehind = true;
             if (std::exchange(m_started, false))
                 SaveSettings();
             (void)m_worker.release();

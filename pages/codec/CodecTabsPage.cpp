@@ -70,6 +70,13 @@ void CCodecTabsPage::Shutdown() {
             page->Shutdown();
 }
 
+bool CCodecTabsPage::LeftWorkBehind() const {
+    for (const auto& page : m_pages)
+        if (page && page->LeftWorkBehind())
+            return true;
+    return false;
+}
+
 CCodecPage* CCodecTabsPage::Page(int tab) const {
     return tab >= 0 && tab < kLines ? m_pages[static_cast<size_t>(tab)].get() : nullptr;
 }

@@ -448,6 +448,7 @@ void COutputPage::Shutdown() {
         if (!ended) {
             // Left behind in the driver: what it may still touch is never freed, so the settings (which
             // read the channels) are stored first.
+            m_leftBehind = true;
             if (std::exchange(m_started, false))
                 SaveSettings();
             (void)m_worker.release();

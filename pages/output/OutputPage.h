@@ -40,6 +40,7 @@ public:
     void CancelStuckRequests() override;
     // Stops the worker (serving its last reports) and stores the settings; once.
     void Shutdown() override;
+    bool LeftWorkBehind() const override { return m_leftBehind; }
 
     // The page's operations, as the buttons, the slider and the grid start them.
     void Start(int channel);
@@ -130,4 +131,5 @@ private:
     std::unique_ptr<CPageStreamSink> m_sink;
     std::unique_ptr<CStreamWorker> m_worker;
     WorkerStopSteps m_stopSteps;
+    bool m_leftBehind = false;
 };
