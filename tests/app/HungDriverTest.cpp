@@ -20,9 +20,10 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <fcntl.h>
 #include <fstream>
+#include <iterator>
 #include <set>
-#include <sstream>
 #include <thread>
 #include <unistd.h>
 
@@ -92,50 +93,41 @@ size_t ThreadCount() {
         QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
 }
 
-// Collects what is written to standard error while it lives.
+// Collects what is written to standard error while it lives (until Text).
 class StderrCapture {
 public:
-    StderrCapture() : m_path(QDir::temp().filePath(QStringLiteral("hung-driver-%1.txt").arg(getpid())).toStdString()) {
+    StderrCapture() {
         std::fflush(stderr);
         m_saved = dup(2);
-        FILE* file = std::fopen(m_path.c_str(), "w");
-        dup2(fileno(file), 2);
-        std::fclose(file);
+        const int fd = ::open(m_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        dup2(fd, 2);
+        close(fd);
     }
-    ~StderrCapture() { Restore(); }
+    ~StderrCapture() {
+        Text();
+        std::remove(m_file.c_str());
+    }
     std::string Text() {
-        Restore();
-        std::ifstream in(m_path);
-        std::stringstream text;
-        text << in.rdbuf();
-        std::remove(m_path.c_str());
-        return text.str();
+        if (m_saved >= 0) {
+            std::fflush(stderr);
+            dup2(m_saved, 2);
+            close(m_saved);
+            m_saved = -1;
+        }
+        std::ifstream in(m_file);
+        return {std::istreambuf_iterator<char>(in), {}};
     }
 
 private:
-    void Restore() {
-        if (m_saved < 0)
-            return;
-        std::fflush(stderr);
-        dup2(m_saved, 2);
-        close(m_saved);
-        m_saved = -1;
-    }
-    std::string m_path;
+    std::string m_file = QDir::temp().filePath(QStringLiteral("hung-driver-%1.txt").arg(getpid())).toStdString();
     int m_saved = -1;
 };
 
 struct HungDriverTest : ::testing::Test {
     SettingsSandbox settings;
     RecordingPrompts prompts;
-    sim::Simulator simulator{Boards(3), std::make_shared<sim::SteadyClock>()};
-
-    static std::vector<sim::BoardConfig> Boards(int count) {
-        std::vector<sim::BoardConfig> boards;
-        for (int b = 0; b < count; ++b)
-            boards.push_back({0x310, static_cast<uint32_t>(100 + b), 8, "", ""});
-        return boards;
-    }
+    sim::Simulator simulator{{{0x310, 100, 8, "", ""}, {0x310, 101, 8, "", ""}, {0x310, 102, 8, "", ""}},
+                             std::make_shared<sim::SteadyClock>()};
 
     std::unique_ptr<CMainDlg> Open() {
         auto finder = [this](CDriverLibrary* library) {
