@@ -167,6 +167,14 @@ TEST_F(HungDriverTest, NoStreamThreadRunsBeforeAPageIsSeenOrAChannelStarted) {
     ASSERT_TRUE(dlg->OnInitDialog());
     ASSERT_EQ(dlg->BoardCount(), 3);
     EXPECT_EQ(ThreadCount(), before) << "every page of three boards built, none seen";
+    dlg->show();
+    QTest::qWait(50);
+    const size_t shown = ThreadCount(); // the first page of every board is the memory page
+    QTabWidget* pages = dlg->Board(0)->Tabs();
+    for (int t = 0; t < pages->count(); ++t)
+        if (pages->widget(t)->objectName() == QLatin1String("outputPage"))
+            pages->setCurrentIndex(t);
+    EXPECT_EQ(ThreadCount(), shown + 1) << "the output page's worker, once it is seen";
     StartEverything(*dlg);
     EXPECT_GE(ThreadCount(), before + 3) << "a started channel needs its page's worker";
 }
