@@ -19,10 +19,9 @@ CBoardDlg::CBoardDlg(CDriverLibrary* library, std::string devicePath, uint32_t c
 }
 
 CBoardDlg::~CBoardDlg() {
-    // Every page's workers end before any page goes, so none reports to a destroyed widget.
-    for (auto& page : m_pages)
-        if (page)
-            page->Shutdown();
+    // Every page's workers end before any page goes, so none reports to a destroyed widget; every page
+    // takes each step before any waits for the next.
+    FinishShutdown();
     for (auto& page : m_pages)
         page.reset();
     for (size_t n = 0; n < kMaxLines; ++n) {
@@ -32,6 +31,30 @@ CBoardDlg::~CBoardDlg() {
     m_left.reset();
     m_right.reset();
     m_cfg.reset();
+}
+
+void CBoardDlg::BeginShutdown() {
+    for (auto& page : m_pages)
+        if (page)
+            page->BeginShutdown();
+}
+
+void CBoardDlg::CancelStuckRequests() {
+    for (auto& page : m_pages)
+        if (page)
+            page->CancelStuckRequests();
+}
+
+bool CBoardDlg::FinishShutdown() {
+    BeginShutdown();
+    CancelStuckRequests();
+    bool leftBehind = false;
+    for (auto& page : m_pages)
+        if (page) {
+            page->Shutdown();
+            leftBehind = page->LeftWorkBehind() || leftBehind;
+        }
+    return leftBehind;
 }
 
 void CBoardDlg::OpenDevices() {

@@ -40,6 +40,12 @@ public:
     bool BuildRemainingPages();
     bool PagesBuilt() const { return m_nextEntry >= m_entries.size() || m_built >= kMaxPages; }
 
+    // The first two closing steps on every page (see CPageDlg); the destructor takes the last.
+    void BeginShutdown();
+    void CancelStuckRequests();
+    // The last step on every page (the destructor takes it too); true when a page left work behind.
+    bool FinishShutdown();
+
     QTabWidget* Tabs() const { return m_tabs; }
     // The page object at a tab (null for a tab whose page is not built); it may have ended itself.
     CPageDlg* Page(int tab) const;

@@ -60,9 +60,24 @@ void CMainDlg::done(int result) {
 CMainDlg::~CMainDlg() {
     BuildRemainingBoards();    // a window destroyed without a close still gives every board its requests
     const SettingsBatch batch; // every page stores its settings; one write of the store for all of them
+    // Every page of every board takes each closing step before any waits for the next: however many
+    // pages hang in a driver, the window ends within one page's bound.
+    for (auto& board : m_boards)
+        if (board)
+            board->BeginShutdown();
+    for (auto& board : m_boards)
+        if (board)
+            board->CancelStuckRequests();
+    bool leftBehind = false;
+    for (auto& board : m_boards)
+        if (board)
+            leftBehind = board->FinishShutdown() || leftBehind;
     for (auto& board : m_boards)
         board.reset();
     m_boards.clear();
+    // A thread left in a driver call must not find the library's code gone if the driver ever answers.
+    if (leftBehind)
+        (void)m_library.release();
     m_library.reset();
 }
 

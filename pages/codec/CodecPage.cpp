@@ -23,6 +23,8 @@
 #include <QSlider>
 #include <QVBoxLayout>
 
+#include <utility>
+
 #include <vector>
 
 namespace {
@@ -241,12 +243,7 @@ bool CCodecPage::OnInitDialog() {
             return false;
     m_started = true;
 
-    m_sink = std::make_unique<CPageStreamSink>(
-        this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
-        [this](int channel, const PassEvent& event) { TakeReport(channel, event); });
-    m_worker =
-        std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&Channel(kInput), &Channel(kOutput)}, *m_sink);
-    return m_worker->Start();
+    return true;
 }
 
 bool CCodecPage::OpenChannel(int channel) {
@@ -311,7 +308,24 @@ bool CCodecPage::ReadRateField(int channel, uint32_t* rate) {
     return ReadNumberField(this, Controls(channel).rate, "Cann't get sampling rate", rate);
 }
 
+void CCodecPage::StartWorker() {
+    if (!m_started || m_shutDown || m_worker)
+        return;
+    m_sink = std::make_unique<CPageStreamSink>(
+        this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
+        [this](int channel, const PassEvent& event) { TakeReport(channel, event); });
+    m_worker =
+        std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&Channel(kInput), &Channel(kOutput)}, *m_sink);
+    m_worker->Start(); // without a worker the page still works, with no live figures
+}
+
+void CCodecPage::showEvent(QShowEvent* event) {
+    CPageDlg::showEvent(event);
+    StartWorker();
+}
+
 void CCodecPage::Start(int channel) {
+    StartWorker();
     StreamChannel& s = Channel(channel);
     ChannelControls& c = Controls(channel);
     if (s.running.load(std::memory_order_relaxed))
@@ -452,6 +466,18 @@ void CCodecPage::OpenAnalyser() {
     m_analyser->activateWindow();
 }
 
+void CCodecPage::BeginShutdown() {
+    if (m_worker && m_sink && !m_shutDown)
+        AskWorkerToStop(*m_worker, *m_sink, m_stopSteps);
+}
+
+void CCodecPage::CancelStuckRequests() {
+    if (m_worker && !m_shutDown) {
+        const std::array<CDevice*, 2> devices = Devices();
+        CancelWorkerIfBusy(*m_worker, devices, m_stopSteps);
+    }
+}
+
 void CCodecPage::Shutdown() {
     if (m_shutDown)
         return;
@@ -459,15 +485,22 @@ void CCodecPage::Shutdown() {
     // The window taps the input channel: it goes before the channels do.
     delete m_analyser;
     if (m_worker && m_sink) {
-        const std::array<CDevice*, 2> devices{Channel(kInput).device, Channel(kOutput).device};
-        const bool ended = StopWorkerBounded(*m_worker, *m_sink, devices, [this](int channel) {
-            return QStringLiteral("the %1 of line %2 of board %3")
-                .arg(channel == kInput ? "input" : "output")
-                .arg(m_line)
-                .arg(m_board);
-        });
+        const std::array<CDevice*, 2> devices = Devices();
+        const bool ended = StopWorkerBounded(
+            *m_worker, *m_sink, devices,
+            [this](int channel) {
+                return QStringLiteral("the %1 of line %2 of board %3")
+                    .arg(channel == kInput ? "input" : "output")
+                    .arg(m_line)
+                    .arg(m_board);
+            },
+            m_stopSteps);
         if (!ended) {
-            // Left behind in the driver: what it may still touch is never freed.
+            // Left behind in the driver: what it may still touch is never freed, so the settings (which
+            // read the channels) are stored first.
+            m_leftBehind = true;
+            if (std::exchange(m_started, false))
+                SaveSettings();
             (void)m_worker.release();
             (void)m_sink.release();
             (void)m_channels.release();

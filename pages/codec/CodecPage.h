@@ -38,8 +38,11 @@ public:
     ~CCodecPage() override;
 
     bool OnInitDialog() override;
+    void BeginShutdown() override;
+    void CancelStuckRequests() override;
     // Stops the worker (serving its last reports) and stores the settings; once.
     void Shutdown() override;
+    bool LeftWorkBehind() const override { return m_leftBehind; }
 
     // The page's operations, as the buttons and sliders start them.
     void Start(int channel);
@@ -57,6 +60,9 @@ public:
     bool RateSettable() const { return m_rateSettable; }
     int32_t Line() const { return m_line; }
     StreamChannel& Channel(int channel) { return (*m_channels)[static_cast<size_t>(channel)]; }
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     struct ChannelControls {
@@ -105,6 +111,9 @@ private:
     // A worker's report: the end of a file stops the output, a failed recording is shown.
     void TakeReport(int channel, const PassEvent& event);
     void SaveSettings();
+    // Starts the worker once, unless the page did not start or is closing.
+    void StartWorker();
+    std::array<CDevice*, 2> Devices() { return {Channel(kInput).device, Channel(kOutput).device}; }
     ChannelControls& Controls(int channel) { return m_controls[static_cast<size_t>(channel)]; }
     ChannelExtras& Extras(int channel) { return m_extras[static_cast<size_t>(channel)]; }
 
@@ -123,6 +132,9 @@ private:
     bool m_shutDown = false;
 
     QPointer<CAnalyserWindow> m_analyser;
+    // Made when the page is first shown or a channel first started: a page nobody has seen polls nothing.
     std::unique_ptr<CPageStreamSink> m_sink;
     std::unique_ptr<CStreamWorker> m_worker;
+    WorkerStopSteps m_stopSteps;
+    bool m_leftBehind = false;
 };

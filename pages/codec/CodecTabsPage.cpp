@@ -49,10 +49,32 @@ bool CCodecTabsPage::OnInitDialog() {
     return true;
 }
 
+void CCodecTabsPage::BeginShutdown() {
+    for (auto& page : m_pages)
+        if (page)
+            page->BeginShutdown();
+}
+
+void CCodecTabsPage::CancelStuckRequests() {
+    for (auto& page : m_pages)
+        if (page)
+            page->CancelStuckRequests();
+}
+
 void CCodecTabsPage::Shutdown() {
+    // Every line takes each step before any waits for the next.
+    BeginShutdown();
+    CancelStuckRequests();
     for (auto& page : m_pages)
         if (page)
             page->Shutdown();
+}
+
+bool CCodecTabsPage::LeftWorkBehind() const {
+    for (const auto& page : m_pages)
+        if (page && page->LeftWorkBehind())
+            return true;
+    return false;
 }
 
 CCodecPage* CCodecTabsPage::Page(int tab) const {

@@ -23,7 +23,10 @@ public:
     ~CCodecTabsPage() override;
 
     bool OnInitDialog() override;
+    void BeginShutdown() override;
+    void CancelStuckRequests() override;
     void Shutdown() override;
+    bool LeftWorkBehind() const override;
 
     QTabWidget* Tabs() const { return m_tabs; }
     // The line page on a tab, or null.

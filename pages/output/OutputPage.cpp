@@ -27,6 +27,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 
 // The PCM1717 output modes: what the left and the right output carry, by mode number.
@@ -200,11 +202,6 @@ bool COutputPage::OnInitDialog() {
             return false;
     m_started = true;
 
-    m_sink = std::make_unique<CPageStreamSink>(
-        this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
-        [this](int channel, const PassEvent& event) { TakeReport(channel, event); });
-    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&Channel(kLeft), &Channel(kRight)}, *m_sink);
-    m_worker->Start(); // without a worker the page still works, with no live figures
     return true;
 }
 
@@ -293,7 +290,23 @@ void COutputPage::SetRunningControls(int channel, bool running) {
     c.stop->setEnabled(running);
 }
 
+void COutputPage::StartWorker() {
+    if (!m_started || m_shutDown || m_worker)
+        return;
+    m_sink = std::make_unique<CPageStreamSink>(
+        this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
+        [this](int channel, const PassEvent& event) { TakeReport(channel, event); });
+    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&Channel(kLeft), &Channel(kRight)}, *m_sink);
+    m_worker->Start(); // without a worker the page still works, with no live figures
+}
+
+void COutputPage::showEvent(QShowEvent* event) {
+    CPageDlg::showEvent(event);
+    StartWorker();
+}
+
 void COutputPage::Start(int channel) {
+    StartWorker();
     StreamChannel& s = Channel(channel);
     ChannelControls& c = Controls(channel);
     if (s.running.load(std::memory_order_relaxed))
@@ -406,17 +419,38 @@ void COutputPage::ShowFigures(int channel, const ChannelFigures& figures) {
         ShowCounters(*figures.counters, figures.rate, c.meter, c.level, c.count, c.playTime);
 }
 
+void COutputPage::BeginShutdown() {
+    if (m_worker && m_sink && !m_shutDown)
+        AskWorkerToStop(*m_worker, *m_sink, m_stopSteps);
+}
+
+void COutputPage::CancelStuckRequests() {
+    if (m_worker && !m_shutDown) {
+        const std::array<CDevice*, 2> devices = Devices();
+        CancelWorkerIfBusy(*m_worker, devices, m_stopSteps);
+    }
+}
+
 void COutputPage::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
     if (m_worker && m_sink) {
-        const std::array<CDevice*, 2> devices{Channel(kLeft).device, Channel(kRight).device};
-        const bool ended = StopWorkerBounded(*m_worker, *m_sink, devices, [this](int channel) {
-            return QStringLiteral("the %1 output of board %2").arg(channel == kRight ? "right" : "left").arg(m_board);
-        });
+        const std::array<CDevice*, 2> devices = Devices();
+        const bool ended = StopWorkerBounded(
+            *m_worker, *m_sink, devices,
+            [this](int channel) {
+                return QStringLiteral("the %1 output of board %2")
+                    .arg(channel == kRight ? "right" : "left")
+                    .arg(m_board);
+            },
+            m_stopSteps);
         if (!ended) {
-            // Left behind in the driver: what it may still touch is never freed.
+            // Left behind in the driver: what it may still touch is never freed, so the settings (which
+            // read the channels) are stored first.
+            m_leftBehind = true;
+            if (std::exchange(m_started, false))
+                SaveSettings();
             (void)m_worker.release();
             (void)m_sink.release();
             (void)m_channels.release();

@@ -36,8 +36,11 @@ public:
     ~COutputPage() override;
 
     bool OnInitDialog() override;
+    void BeginShutdown() override;
+    void CancelStuckRequests() override;
     // Stops the worker (serving its last reports) and stores the settings; once.
     void Shutdown() override;
+    bool LeftWorkBehind() const override { return m_leftBehind; }
 
     // The page's operations, as the buttons, the slider and the grid start them.
     void Start(int channel);
@@ -53,6 +56,9 @@ public:
     int32_t WorkMode() const { return m_workMode; }
     StreamChannel& Channel(int channel) { return (*m_channels)[static_cast<size_t>(channel)]; }
     bool WorkerRunning() const { return m_worker && m_worker->Started() && !m_worker->Finished(); }
+
+protected:
+    void showEvent(QShowEvent* event) override;
 
 private:
     // The controls of one channel group.
@@ -99,6 +105,9 @@ private:
     // A worker's report: the end of a file stops its channel (when it is still the run reported).
     void TakeReport(int channel, const PassEvent& event);
     void SaveSettings();
+    // Starts the worker once, unless the page did not start or is closing.
+    void StartWorker();
+    std::array<CDevice*, 2> Devices() { return {Channel(kLeft).device, Channel(kRight).device}; }
     ChannelControls& Controls(int channel) { return m_controls[static_cast<size_t>(channel)]; }
     ChannelExtras& Extras(int channel) { return m_extras[static_cast<size_t>(channel)]; }
 
@@ -118,6 +127,9 @@ private:
     QWidget* m_gridPlace = nullptr;
     QCheckBox* m_stereo = nullptr;
 
+    // Made when the page is first shown or a channel first started: a page nobody has seen polls nothing.
     std::unique_ptr<CPageStreamSink> m_sink;
     std::unique_ptr<CStreamWorker> m_worker;
+    WorkerStopSteps m_stopSteps;
+    bool m_leftBehind = false;
 };

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <algorithm>
 #include <cstdio>
 
 CPageStreamSink::CPageStreamSink(QObject* context, ShowFn show, ReportFn report)
@@ -58,18 +59,40 @@ void CPageStreamSink::Deliver() {
         m_report(channel, event);
 }
 
-bool StopWorkerBounded(CStreamWorker& worker, CPageStreamSink& sink, std::span<CDevice* const> devices,
-                       const std::function<QString(int channel)>& name) {
-    // A pass takes milliseconds; a worker not back by then is in a request the driver holds.
-    constexpr std::chrono::milliseconds kPassWait{300};
-    constexpr std::chrono::milliseconds kCancelWait{700};
+namespace {
+
+std::chrono::milliseconds LeftUntil(std::chrono::steady_clock::time_point until) {
+    const auto left = until - std::chrono::steady_clock::now();
+    return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(left), std::chrono::milliseconds(0));
+}
+
+} // namespace
+
+void AskWorkerToStop(CStreamWorker& worker, CPageStreamSink& sink, WorkerStopSteps& steps) {
+    if (steps.asked)
+        return;
     sink.Disconnect();
-    if (!worker.Started() || worker.JoinFor(kPassWait))
-        return true;
+    worker.RequestStop();
+    steps.asked = std::chrono::steady_clock::now();
+}
+
+void CancelWorkerIfBusy(CStreamWorker& worker, std::span<CDevice* const> devices, WorkerStopSteps& steps) {
+    if (steps.cancelled || !steps.asked)
+        return;
+    if (!worker.Started() || worker.JoinFor(LeftUntil(*steps.asked + WorkerStopSteps::kPassWait)))
+        return;
     for (CDevice* device : devices)
         if (device)
             device->Cancel();
-    if (worker.JoinFor(kCancelWait))
+    steps.cancelled = std::chrono::steady_clock::now();
+}
+
+bool StopWorkerBounded(CStreamWorker& worker, CPageStreamSink& sink, std::span<CDevice* const> devices,
+                       const std::function<QString(int channel)>& name, WorkerStopSteps& steps) {
+    AskWorkerToStop(worker, sink, steps);
+    CancelWorkerIfBusy(worker, devices, steps);
+    if (!worker.Started() || !steps.cancelled ||
+        worker.JoinFor(LeftUntil(*steps.cancelled + WorkerStopSteps::kCancelWait)))
         return true;
     std::fprintf(stderr, "veltrin-test: %s did not answer; its streaming thread is left behind\n",
                  name(worker.CurrentChannel()).toLocal8Bit().constData());

@@ -7,8 +7,10 @@
 
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
@@ -46,10 +48,23 @@ private:
     bool m_disconnected = false;
 };
 
-// Ends a page's worker within a second: asks it to stop; when it is still in a device request after
-// 300 ms, cancels the requests pending on `devices` (kernel devices; a driver library has none) and
-// waits 700 ms more. A worker that still has not ended is left behind and named on standard error
-// with `name(channel)` of the channel it is stuck in. Returns false in that case: the caller must then
-// keep the worker's channels and sink alive for good.
+// Where the bounded end of a page's worker stands. The end comes in steps so that every page of the window
+// can take each step before any page waits for the next: then the whole window ends within one page's bound.
+struct WorkerStopSteps {
+    static constexpr std::chrono::milliseconds kPassWait{300};   // a pass takes milliseconds
+    static constexpr std::chrono::milliseconds kCancelWait{700}; // after the cancel
+    std::optional<std::chrono::steady_clock::time_point> asked;
+    std::optional<std::chrono::steady_clock::time_point> cancelled;
+};
+
+// Step one: nothing more reaches the page and the worker is asked to stop; returns at once.
+void AskWorkerToStop(CStreamWorker& worker, CPageStreamSink& sink, WorkerStopSteps& steps);
+// Step two: waits until kPassWait after the ask at most; a worker still in a device request then has the
+// requests pending on `devices` cancelled (kernel devices; a driver library has none).
+void CancelWorkerIfBusy(CStreamWorker& worker, std::span<CDevice* const> devices, WorkerStopSteps& steps);
+// Ends a page's worker within a second of the ask, taking the steps not taken yet, then waiting until
+// kCancelWait after the cancel. A worker that still has not ended is left behind and named on standard
+// error with `name(channel)` of the channel it is stuck in. Returns false in that case: the caller must
+// then keep the worker's channels and sink alive for good.
 bool StopWorkerBounded(CStreamWorker& worker, CPageStreamSink& sink, std::span<CDevice* const> devices,
-                       const std::function<QString(int channel)>& name);
+                       const std::function<QString(int channel)>& name, WorkerStopSteps& steps);
