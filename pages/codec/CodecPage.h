@@ -6,7 +6,7 @@
 #include "AnalyserWindow.h"
 #include "ChannelRun.h"
 #include "PageDlg.h"
-#include "PageStreamSink.h"
+#include "PageWorker.h"
 #include "StreamChannel.h"
 
 #include <QPointer>
@@ -42,7 +42,7 @@ public:
     void CancelStuckRequests() override;
     // Stops the worker (serving its last reports) and stores the settings; once.
     void Shutdown() override;
-    bool LeftWorkBehind() const override { return m_leftBehind; }
+    bool LeftWorkBehind() const override { return m_worker.LeftBehind(); }
 
     // The page's operations, as the buttons and sliders start them.
     void Start(int channel);
@@ -113,7 +113,6 @@ private:
     void SaveSettings();
     // Starts the worker once, unless the page did not start or is closing.
     void StartWorker();
-    std::array<CDevice*, 2> Devices() { return {Channel(kInput).device, Channel(kOutput).device}; }
     ChannelControls& Controls(int channel) { return m_controls[static_cast<size_t>(channel)]; }
     ChannelExtras& Extras(int channel) { return m_extras[static_cast<size_t>(channel)]; }
 
@@ -133,8 +132,8 @@ private:
 
     QPointer<CAnalyserWindow> m_analyser;
     // Made when the page is first shown or a channel first started: a page nobody has seen polls nothing.
-    std::unique_ptr<CPageStreamSink> m_sink;
-    std::unique_ptr<CStreamWorker> m_worker;
-    WorkerStopSteps m_stopSteps;
-    bool m_leftBehind = false;
+    CPageWorker m_worker{this,
+                         {&Channel(kInput), &Channel(kOutput)},
+                         [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
+                         [this](int channel, const PassEvent& event) { TakeReport(channel, event); }};
 };

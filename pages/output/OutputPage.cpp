@@ -291,13 +291,8 @@ void COutputPage::SetRunningControls(int channel, bool running) {
 }
 
 void COutputPage::StartWorker() {
-    if (!m_started || m_shutDown || m_worker)
-        return;
-    m_sink = std::make_unique<CPageStreamSink>(
-        this, [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
-        [this](int channel, const PassEvent& event) { TakeReport(channel, event); });
-    m_worker = std::make_unique<CStreamWorker>(std::vector<StreamChannel*>{&Channel(kLeft), &Channel(kRight)}, *m_sink);
-    m_worker->Start(); // without a worker the page still works, with no live figures
+    if (m_started && !m_shutDown)
+        m_worker.Start();
 }
 
 void COutputPage::showEvent(QShowEvent* event) {
@@ -420,41 +415,28 @@ void COutputPage::ShowFigures(int channel, const ChannelFigures& figures) {
 }
 
 void COutputPage::BeginShutdown() {
-    if (m_worker && m_sink && !m_shutDown)
-        AskWorkerToStop(*m_worker, *m_sink, m_stopSteps);
+    if (!m_shutDown)
+        m_worker.AskToStop();
 }
 
 void COutputPage::CancelStuckRequests() {
-    if (m_worker && !m_shutDown) {
-        const std::array<CDevice*, 2> devices = Devices();
-        CancelWorkerIfBusy(*m_worker, devices, m_stopSteps);
-    }
+    if (!m_shutDown)
+        m_worker.CancelIfBusy();
 }
 
 void COutputPage::Shutdown() {
     if (m_shutDown)
         return;
     m_shutDown = true;
-    if (m_worker && m_sink) {
-        const std::array<CDevice*, 2> devices = Devices();
-        const bool ended = StopWorkerBounded(
-            *m_worker, *m_sink, devices,
-            [this](int channel) {
-                return QStringLiteral("the %1 output of board %2")
-                    .arg(channel == kRight ? "right" : "left")
-                    .arg(m_board);
-            },
-            m_stopSteps);
-        if (!ended) {
-            // Left behind in the driver: what it may still touch is never freed, so the settings (which
-            // read the channels) are stored first.
-            m_leftBehind = true;
-            if (std::exchange(m_started, false))
-                SaveSettings();
-            (void)m_worker.release();
-            (void)m_sink.release();
-            (void)m_channels.release();
-        }
+    const bool ended = m_worker.Finish([this](int channel) {
+        return QStringLiteral("the %1 output of board %2").arg(channel == kRight ? "right" : "left").arg(m_board);
+    });
+    if (!ended) {
+        // The worker may still touch the channels: they are never freed, so the settings (which read them)
+        // are stored first.
+        if (std::exchange(m_started, false))
+            SaveSettings();
+        (void)m_channels.release();
     }
     if (m_started)
         SaveSettings();

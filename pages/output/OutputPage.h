@@ -5,7 +5,7 @@
 
 #include "ChannelRun.h"
 #include "PageDlg.h"
-#include "PageStreamSink.h"
+#include "PageWorker.h"
 #include "StreamChannel.h"
 
 #include <array>
@@ -40,7 +40,7 @@ public:
     void CancelStuckRequests() override;
     // Stops the worker (serving its last reports) and stores the settings; once.
     void Shutdown() override;
-    bool LeftWorkBehind() const override { return m_leftBehind; }
+    bool LeftWorkBehind() const override { return m_worker.LeftBehind(); }
 
     // The page's operations, as the buttons, the slider and the grid start them.
     void Start(int channel);
@@ -55,7 +55,7 @@ public:
     bool SecondRequestSet() const { return m_secondSet; }
     int32_t WorkMode() const { return m_workMode; }
     StreamChannel& Channel(int channel) { return (*m_channels)[static_cast<size_t>(channel)]; }
-    bool WorkerRunning() const { return m_worker && m_worker->Started() && !m_worker->Finished(); }
+    bool WorkerRunning() const { return m_worker.Running(); }
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -107,7 +107,6 @@ private:
     void SaveSettings();
     // Starts the worker once, unless the page did not start or is closing.
     void StartWorker();
-    std::array<CDevice*, 2> Devices() { return {Channel(kLeft).device, Channel(kRight).device}; }
     ChannelControls& Controls(int channel) { return m_controls[static_cast<size_t>(channel)]; }
     ChannelExtras& Extras(int channel) { return m_extras[static_cast<size_t>(channel)]; }
 
@@ -128,8 +127,8 @@ private:
     QCheckBox* m_stereo = nullptr;
 
     // Made when the page is first shown or a channel first started: a page nobody has seen polls nothing.
-    std::unique_ptr<CPageStreamSink> m_sink;
-    std::unique_ptr<CStreamWorker> m_worker;
-    WorkerStopSteps m_stopSteps;
-    bool m_leftBehind = false;
+    CPageWorker m_worker{this,
+                         {&Channel(kLeft), &Channel(kRight)},
+                         [this](int channel, const ChannelFigures& figures) { ShowFigures(channel, figures); },
+                         [this](int channel, const PassEvent& event) { TakeReport(channel, event); }};
 };
