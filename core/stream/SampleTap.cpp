@@ -33,3 +33,15 @@ uint64_t CSampleTap::Total() const {
     std::lock_guard lock(m_mutex);
     return m_total;
 }
+
+void CSampleTap::Reset(uint32_t rate) {
+    std::lock_guard lock(m_mutex);
+    m_next = 0;
+    m_total = 0;
+    m_rate = rate;
+}
+
+uint32_t CSampleTap::Rate() const {
+    std::lock_guard lock(m_mutex);
+    return m_rate;
+}

@@ -20,12 +20,17 @@ public:
     // Copies the latest min(out.size(), stored) samples into the start of `out`, oldest first; returns
     // how many.
     size_t Latest(std::span<int16_t> out) const;
-    // Samples pushed since construction (tells a reader whether anything new came).
+    // Samples pushed since construction or the last Reset (tells a reader whether anything new came).
     uint64_t Total() const;
+    // Empties the ring for a new run of the input at `rate`: a view never mixes two runs' samples.
+    void Reset(uint32_t rate);
+    // The rate the stored samples were taken at (0 before the first Reset).
+    uint32_t Rate() const;
 
 private:
     mutable std::mutex m_mutex;
     std::vector<int16_t> m_ring;
     size_t m_next = 0; // where the next sample goes
     uint64_t m_total = 0;
+    uint32_t m_rate = 0;
 };

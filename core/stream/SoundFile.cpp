@@ -176,22 +176,25 @@ bool CSoundFile::OpenForReading(const std::string& path) {
     if (Length(fd) < 0)
         return refuse();
 
-    // A file shorter than the TRN header is never opened, whatever its layout.
+    // A TRN file has its whole header; anything else with a rate header is raw, down to no samples at
+    // all, so the shortest recording reads back.
     unsigned char header[kTrnHeaderSize];
-    if (ReadFully(fd, header, kTrnHeaderSize) != kTrnHeaderSize)
+    const int64_t got = ReadFully(fd, header, kTrnHeaderSize);
+    if (got < kRawHeaderSize)
         return refuse();
 
     uint32_t rate;
     int64_t dataStart;
-    if (std::memcmp(header, kTrnTag, kTrnTagLength) == 0) {
+    if (got >= kTrnTagLength && std::memcmp(header, kTrnTag, kTrnTagLength) == 0) {
+        if (got != kTrnHeaderSize) // a TRN file cut inside its header
+            return refuse();
         rate = LittleEndian32(header + kTrnRateOffset);
         dataStart = kTrnHeaderSize;
     } else {
-        unsigned char rawHeader[kRawHeaderSize];
-        if (Seek(fd, 0) != 0 || ReadFully(fd, rawHeader, kRawHeaderSize) != kRawHeaderSize)
-            return refuse();
-        rate = LittleEndian32(rawHeader);
+        rate = LittleEndian32(header);
         dataStart = kRawHeaderSize;
+        if (Seek(fd, dataStart) != dataStart)
+            return refuse();
     }
     // The pages keep a rate as a signed 32-bit number; a header beyond that is not a sound file.
     if (rate > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
@@ -328,5 +331,5 @@ int64_t CSoundFile::Position() const {
 
 int64_t CSoundFile::DataLength() const {
     std::lock_guard lock(m_mutex);
-    return m_dataEnd - m_dataStart;
+    return (m_dataEnd - m_dataStart) & ~int64_t{1};
 }

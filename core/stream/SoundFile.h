@@ -8,7 +8,7 @@
 
 class CSoundFile {
 public:
-    // Size of the TRN header and the shortest file that is ever opened for reading.
+    // Size of the TRN header; a file without the TRN tag needs only the raw rate header.
     static constexpr int kTrnHeaderSize = 106;
     // Number of tag characters compared; the tag text has one letter more, which is not compared.
     static constexpr int kTrnTagLength = 20;
@@ -41,7 +41,8 @@ public:
     int64_t DataStart() const;
     int64_t DataEnd() const;
     int64_t Position() const;
-    // Bytes of sample data: data end - data start.
+    // Bytes of whole samples: data end - data start, without a half sample at the end (it is never
+    // played, so a file whose device played every whole sample has played to its end).
     int64_t DataLength() const;
 
 private:

@@ -6,6 +6,7 @@
 #include "SineGenerator.h"
 #include "SoundFile.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -123,9 +124,17 @@ struct StreamChannel {
     // An input's tap: the pass hands it every whole sample it reads, while recording or not. A view
     // attaches one and detaches it (empty) when it closes; without one a pass pays one relaxed load.
     void AttachTap(std::shared_ptr<CSampleTap> tap) {
+        if (tap)
+            tap->Reset(static_cast<uint32_t>(std::max(actualRate.load(std::memory_order_relaxed), 0)));
         std::lock_guard lock(m_tapMutex);
         m_tapped.store(tap != nullptr, std::memory_order_relaxed);
         m_tap = std::move(tap);
+    }
+    // Start: the tap holds nothing of an earlier run and is stamped with the new run's rate.
+    void ResetTap(uint32_t rate) {
+        std::lock_guard lock(m_tapMutex);
+        if (m_tap)
+            m_tap->Reset(rate);
     }
     void TapSamples(std::span<const int16_t> samples) {
         if (samples.empty() || !m_tapped.load(std::memory_order_relaxed))

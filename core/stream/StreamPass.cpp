@@ -23,28 +23,38 @@ void ReportOnce(StreamChannel& channel, PassResult& result, PassEvent::Kind kind
     result.event = {kind, run, std::move(text)};
 }
 
-// Writes `size` bytes; what the device did not take is kept, first in line for the next pass.
-uint32_t WriteKeepingRest(StreamChannel& channel, const uint8_t* bytes, uint32_t size) {
-    uint32_t written = 0;
-    if (!channel.device->Write(bytes, size, &written))
-        written = 0; // a failed write took nothing: the same bytes are offered again
-    written = std::min(written, size);
-    channel.bytesWritten.fetch_add(written, std::memory_order_relaxed);
-    return written;
+// Offers `size` bytes until the device has taken them all or takes no more, within the pass's transfers;
+// returns the bytes taken. A failed write took nothing: the same bytes are offered again next pass.
+uint32_t WriteAll(StreamChannel& channel, const uint8_t* bytes, uint32_t size, int& transfers) {
+    uint32_t done = 0;
+    while (done < size && transfers < kPassTransfers) {
+        ++transfers;
+        uint32_t written = 0;
+        if (!channel.device->Write(bytes + done, size - done, &written))
+            written = 0;
+        written = std::min(written, size - done);
+        if (written == 0)
+            break;
+        channel.bytesWritten.fetch_add(written, std::memory_order_relaxed);
+        done += written;
+    }
+    return done;
 }
 
 // Fills the device's free space: first the bytes it left last time, then new ones from the source.
 void Feed(StreamChannel& channel, uint32_t space, std::span<int16_t> buffer, PassResult& result, uint32_t run) {
     StreamChannel::Carry& carry = channel.carry;
+    uint32_t share = std::min<uint32_t>(space, kPassSamples * 2);
+    int transfers = 0;
     if (!carry.unsent.empty()) {
-        const auto size = static_cast<uint32_t>(std::min<size_t>(space, carry.unsent.size()));
-        const uint32_t written = WriteKeepingRest(channel, carry.unsent.data(), size);
+        const auto size = static_cast<uint32_t>(std::min<size_t>(share, carry.unsent.size()));
+        const uint32_t written = WriteAll(channel, carry.unsent.data(), size, transfers);
         carry.unsent.erase(carry.unsent.begin(), carry.unsent.begin() + written);
-        space -= written;
-        if (!carry.unsent.empty() || space < kFeedThreshold)
+        share -= written;
+        if (!carry.unsent.empty() || share < kFeedThreshold)
             return;
     }
-    const auto samples = static_cast<int32_t>(std::min<uint32_t>(space / 2, kPassSamples));
+    const auto samples = static_cast<int32_t>(share / 2);
     int32_t produced = 0;
     if (channel.source.load(std::memory_order_relaxed) == StreamChannel::kSourceSine) {
         std::lock_guard lock(channel.sourceMutex);
@@ -65,21 +75,25 @@ void Feed(StreamChannel& channel, uint32_t space, std::span<int16_t> buffer, Pas
         return;
     const auto* bytes = reinterpret_cast<const uint8_t*>(buffer.data());
     const auto size = static_cast<uint32_t>(produced) * 2;
-    const uint32_t written = WriteKeepingRest(channel, bytes, size);
+    const uint32_t written = WriteAll(channel, bytes, size, transfers);
     if (written < size)
         carry.unsent.assign(bytes + written, bytes + size);
 }
 
-// Reads up to `size` bytes from an input behind the byte carried from the last read; returns the whole
-// samples' byte count now at the start of `bytes` and carries an odd last byte to the next read.
-uint32_t ReadCarrying(StreamChannel& channel, uint8_t* bytes, uint32_t size) {
+// Reads up to `want` bytes from an input behind the byte carried from the last read, into a buffer of
+// `capacity` bytes; returns the whole samples' byte count now at the start of `bytes` and carries an odd
+// last byte to the next read. `got` is what the device handed over (0 when it failed).
+uint32_t ReadCarrying(StreamChannel& channel, uint8_t* bytes, uint32_t capacity, uint32_t want, uint32_t& got) {
     StreamChannel::Carry& carry = channel.carry;
     const uint32_t offset = carry.oddByte ? 1 : 0;
+    const uint32_t size = std::min(want, capacity - offset);
     bytes[0] = carry.odd;
-    uint32_t got = 0;
+    got = 0;
     // A count beyond the buffer is a misbehaving driver's: nothing of it is trusted or recorded.
-    if (!channel.device->Read(bytes + offset, size - offset, &got) || got == 0 || got > size - offset)
+    if (!channel.device->Read(bytes + offset, size, &got) || got == 0 || got > size) {
+        got = 0;
         return 0;
+    }
     uint32_t total = offset + got;
     carry.oddByte = (total & 1) != 0;
     if (carry.oddByte) {
@@ -99,17 +113,35 @@ void Record(StreamChannel& channel, const std::shared_ptr<CSoundFile>& recording
     ReportOnce(channel, result, PassEvent::Kind::RecordingFailed, run, RecordingFailureText(*recording));
 }
 
-// Takes what the input has gathered and, while recording, appends it to the recording.
-void Drain(StreamChannel& channel, uint32_t available, std::span<int16_t> buffer, PassResult& result, uint32_t run) {
-    const auto size = std::min<uint32_t>(available, kPassSamples * 2);
-    // Borrowed before the read: a block read now belongs to this run's recording and no other.
-    const std::shared_ptr<CSoundFile> recording =
-        channel.source.load(std::memory_order_relaxed) == StreamChannel::kRecording ? channel.RecordingOf(run)
-                                                                                    : nullptr;
+// Reads `available` bytes (at most one buffer) from the input, however the driver splits them, into the
+// tap and the recording; stops early when the driver hands over nothing or the recording fails. Returns
+// the bytes the driver handed over.
+uint32_t TakeAvailable(StreamChannel& channel, uint32_t available, std::span<int16_t> buffer,
+                       const std::shared_ptr<CSoundFile>& recording, PassResult& result, uint32_t run) {
     auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
-    const uint32_t whole = ReadCarrying(channel, bytes, size);
-    channel.TapSamples(buffer.first(whole / 2));
-    Record(channel, recording, bytes, whole, result, run);
+    const auto capacity = static_cast<uint32_t>(buffer.size() * 2);
+    uint32_t left = std::min(available, capacity);
+    uint32_t taken = 0;
+    for (int transfer = 0; transfer < kPassTransfers && left > 0; ++transfer) {
+        uint32_t got = 0;
+        const uint32_t whole = ReadCarrying(channel, bytes, capacity, left, got);
+        if (got == 0)
+            break;
+        left -= std::min(got, left);
+        taken += got;
+        channel.TapSamples(buffer.first(whole / 2));
+        Record(channel, recording, bytes, whole, result, run);
+        if (result.event.kind != PassEvent::Kind::None)
+            break;
+    }
+    return taken;
+}
+
+// The recording a block read now belongs to (none when the input only drains): borrowed before the
+// read, so a block of this run never lands in another run's file.
+std::shared_ptr<CSoundFile> RunRecording(const StreamChannel& channel, uint32_t run) {
+    return channel.source.load(std::memory_order_relaxed) == StreamChannel::kRecording ? channel.RecordingOf(run)
+                                                                                       : nullptr;
 }
 
 } // namespace
@@ -144,7 +176,7 @@ PassResult RunStreamPass(StreamChannel& channel, std::span<int16_t> buffer) {
             if (channel.direction == StreamDirection::Output)
                 Feed(channel, space, buffer, result, run);
             else
-                Drain(channel, space, buffer, result, run);
+                TakeAvailable(channel, space, buffer, RunRecording(channel, run), result, run);
         }
     }
 
@@ -167,29 +199,42 @@ PassResult RunStreamPass(StreamChannel& channel, std::span<int16_t> buffer) {
     return result;
 }
 
-std::string DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer) {
+DrainOutcome DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer) {
+    DrainOutcome outcome;
     if (!channel.device)
-        return {};
+        return outcome;
     const uint32_t run = channel.runId.load(std::memory_order_relaxed);
-    const std::shared_ptr<CSoundFile> recording =
-        channel.source.load(std::memory_order_relaxed) == StreamChannel::kRecording ? channel.RecordingOf(run)
-                                                                                    : nullptr;
+    const std::shared_ptr<CSoundFile> recording = RunRecording(channel, run);
     if (!recording)
-        return {};
-    auto* bytes = reinterpret_cast<uint8_t*>(buffer.data());
+        return outcome;
     PassResult result;
-    // The board captured until the stop request; a few reads take it all, however it is split.
-    for (int read = 0; read < 8; ++read) {
+    // The board captured until the stop request; a few rounds take it all, however it is split. One
+    // byte available completes a carried half sample.
+    for (int round = 0; round < 8; ++round) {
         const auto state = GetBufferState(*channel.device);
-        if (!state || state->space < 2)
+        if (!state || state->space == 0)
             break;
-        const uint32_t whole = ReadCarrying(channel, bytes, std::min<uint32_t>(state->space, kPassSamples * 2));
-        if (whole == 0)
+        const uint32_t taken = TakeAvailable(channel, state->space, buffer, recording, result, run);
+        if (result.event.kind != PassEvent::Kind::None) {
+            outcome.error = result.event.text;
+            return outcome;
+        }
+        if (taken == 0)
             break;
-        channel.TapSamples(buffer.first(whole / 2));
-        Record(channel, recording, bytes, whole, result, run);
-        if (result.event.kind != PassEvent::Kind::None)
-            return result.event.text;
     }
-    return {};
+    // A byte of a sample whose other half never came: the recording keeps whole samples only.
+    outcome.halfSampleDropped = channel.carry.oddByte;
+    channel.carry.oddByte = false;
+    return outcome;
+}
+
+std::chrono::milliseconds StallBound(uint32_t rate) {
+    using std::chrono::milliseconds;
+    constexpr milliseconds kLeast{2000};
+    constexpr milliseconds kMargin{1000};
+    if (rate == 0)
+        return kLeast;
+    // 16-bit samples: kFeedThreshold bytes gather in kFeedThreshold / 2 samples.
+    const milliseconds threshold{(int64_t{kFeedThreshold} / 2 * 1000 + rate - 1) / rate};
+    return std::max(kLeast, threshold + kMargin);
 }

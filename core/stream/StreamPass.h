@@ -4,6 +4,7 @@
 
 #include "StreamBlocks.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -16,6 +17,9 @@ class CSoundFile;
 inline constexpr uint32_t kFeedThreshold = 1024;
 // Most samples moved for one channel in one pass; also the size of the worker's sample buffer.
 inline constexpr int32_t kPassSamples = 80000;
+// Most device reads or writes in one pass over one channel: a driver that takes or hands over a little
+// at a time is called again until it has nothing more or the pass has moved its share, within this bound.
+inline constexpr int kPassTransfers = 256;
 
 // What one pass found out about a channel; a request that failed leaves its part empty, and the page
 // keeps showing what it showed before.
@@ -49,10 +53,20 @@ inline constexpr int kReadFailuresToStop = 3;
 // `buffer` must hold kPassSamples samples. A channel without a device is left alone.
 PassResult RunStreamPass(StreamChannel& channel, std::span<int16_t> buffer);
 
+// How an input's last drain went: the text of a failed append (else empty), and whether the recording
+// ended in half a sample, which is dropped.
+struct DrainOutcome {
+    std::string error;
+    bool halfSampleDropped = false;
+};
+
 // An input's last drain after its stop request: reads what the board still holds into the recording
-// (the odd byte carried from the passes included). Returns the text of a failed append, else empty.
-// The caller holds the channel's passMutex.
-std::string DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer);
+// (the odd byte carried from the passes included). The caller holds the channel's passMutex.
+DrainOutcome DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer);
+
+// How long a running stream may go without progress before it counts as stalled: an input is read only
+// once kFeedThreshold bytes have gathered, which takes long at a low rate, so the bound grows with it.
+std::chrono::milliseconds StallBound(uint32_t rate);
 
 // The message of a recording whose append failed.
 std::string RecordingFailureText(const CSoundFile& recording);

@@ -85,15 +85,22 @@ TEST_F(SoundFileTest, TagIsComparedOnTwentyCharacters) {
     EXPECT_EQ(file.DataStart(), 4);
 }
 
-TEST_F(SoundFileTest, FilesShorterThanTheTrnHeaderAreRefused) {
+TEST_F(SoundFileTest, TrnFilesCutInTheirHeaderAndFilesWithoutARateAreRefused) {
     auto trn = TrnImage(8000, {});
     trn.resize(105);
     EXPECT_FALSE(file.OpenForReading(dir.Write("short.dat", trn)));
     EXPECT_FALSE(file.IsOpen());
-
-    // 100 bytes: 48 samples of a raw file, still too short.
-    EXPECT_FALSE(file.OpenForReading(dir.Write("raw100.dat", RawImage(8000, Ramp(48)))));
     EXPECT_FALSE(file.OpenForReading(dir.Write("empty.dat", {})));
+    EXPECT_FALSE(file.OpenForReading(dir.Write("three.dat", {0x40, 0x1F, 0})));
+
+    // Raw files shorter than the TRN header open: 48 samples, and the rate header alone.
+    ASSERT_TRUE(file.OpenForReading(dir.Write("raw100.dat", RawImage(8000, Ramp(48)))));
+    EXPECT_EQ(file.DataLength(), 96);
+    int16_t first[2] = {};
+    ASSERT_EQ(file.ReadSamples(2, first), 2);
+    EXPECT_EQ(first[1], Ramp(48)[1]);
+    ASSERT_TRUE(file.OpenForReading(dir.Write("raw4.dat", RawImage(8000, {}))));
+    EXPECT_EQ(file.DataLength(), 0);
 
     // 106 bytes: the shortest raw file, 51 samples.
     ASSERT_TRUE(file.OpenForReading(dir.Write("raw106.dat", RawImage(8000, Ramp(51)))));
