@@ -208,19 +208,25 @@ DrainOutcome DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer
     if (!recording)
         return outcome;
     PassResult result;
-    // The board captured until the stop request; a few rounds take it all, however it is split. One
-    // byte available completes a carried half sample.
-    for (int round = 0; round < 8; ++round) {
+    // The board captured until the stop request; rounds take it all, however the driver splits it. One
+    // byte available completes a carried half sample. Requests that fail or hand over nothing a few times
+    // in a row (a board gone, a driver that says it holds bytes it never gives) end the drain, and so
+    // does its time bound.
+    constexpr int kRounds = 4096;
+    constexpr int kIdleRounds = 8;
+    constexpr auto kDrainTime = std::chrono::milliseconds(1000);
+    const auto until = std::chrono::steady_clock::now() + kDrainTime;
+    int idle = 0;
+    for (int round = 0; round < kRounds && idle < kIdleRounds && std::chrono::steady_clock::now() < until; ++round) {
         const auto state = GetBufferState(*channel.device);
-        if (!state || state->space == 0)
+        if (state && state->space == 0)
             break;
-        const uint32_t taken = TakeAvailable(channel, state->space, buffer, recording, result, run);
+        const uint32_t taken = state ? TakeAvailable(channel, state->space, buffer, recording, result, run) : 0;
         if (result.event.kind != PassEvent::Kind::None) {
             outcome.error = result.event.text;
             return outcome;
         }
-        if (taken == 0)
-            break;
+        idle = taken == 0 ? idle + 1 : 0;
     }
     // A byte of a sample whose other half never came: the recording keeps whole samples only.
     outcome.halfSampleDropped = channel.carry.oddByte;
