@@ -146,7 +146,7 @@ private:
         b.hangChance = Chance(0.15) ? 0.002 : 0;
         b.refuseChance = Chance(0.3) ? 0.05 : 0;
         b.vanishAfter = m_diskLimit == 0 && Chance(0.08) ? static_cast<uint64_t>(Draw(5, 400)) : 0;
-        if (std::getenv("CHAOS_DEBUG"))
+        if (std::getenv("VELTRIN_CHAOS_VERBOSE"))
             std::fprintf(stderr,
                          "dma %u cap %u odd %d pace %u-%u slow %.2f hang %.3f refuse %.2f vanish %llu disk %llu\n",
                          b.dmaLength, b.transferCap, b.oddCounts, b.paceMin, b.paceMax, b.slowChance, b.hangChance,
@@ -295,11 +295,9 @@ private:
             if (status.changed || status.error.find(refusal) == std::string::npos)
                 Violation(slot, "Start should have been refused with \"" + refusal + "\", got \"" + status.error +
                                     "\"" + (status.changed ? " and ran" : ""));
-            if (status.changed)
-                slot.running = true; // stopped at the end like any run
-            return;
-        }
-        if (!status.changed) {
+            if (!status.changed)
+                return;
+        } else if (!status.changed) {
             if (!slot.device->Vanished())
                 Violation(slot, "Start refused: \"" + status.error + "\"");
             return;

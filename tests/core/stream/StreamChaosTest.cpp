@@ -1,6 +1,7 @@
 // The streaming engine under chaos devices: thousands of seeded scenarios, each checked for every run's
 // bytes, every recording's samples and rate, every failure said once and every wait within its bound.
-// VELTRIN_CHAOS_SEED=n replays one scenario; VELTRIN_CHAOS_SCENARIOS=n sets how many run.
+// VELTRIN_CHAOS_SEED=n replays one scenario; VELTRIN_CHAOS_SCENARIOS=n sets how many run (from seed
+// VELTRIN_CHAOS_BASE on); VELTRIN_CHAOS_VERBOSE=1 prints each device's behaviour and each scenario's time.
 #include "ChaosScenario.h"
 #include "TempDir.h"
 
@@ -16,7 +17,8 @@
 namespace {
 
 // Scenarios that once broke an invariant; they run first, every time.
-constexpr uint64_t kRegressionSeeds[] = {1};
+// 1058, 1060, 1105, 1122: the drain at Stop gave up on a driver handing over a few bytes a read.
+constexpr uint64_t kRegressionSeeds[] = {1058, 1060, 1105, 1122};
 
 constexpr int kDefaultScenarios = 2000;
 
@@ -33,7 +35,7 @@ bool Holds(uint64_t seed, const TempDir& dir, int& starts, int& refusals) {
     std::filesystem::create_directories(folder);
     const auto t0 = std::chrono::steady_clock::now();
     const ChaosOutcome outcome = RunChaosScenario(seed, folder);
-    if (std::getenv("CHAOS_DEBUG"))
+    if (std::getenv("VELTRIN_CHAOS_VERBOSE"))
         std::fprintf(
             stderr, "seed %llu took %lld ms\n", (unsigned long long)seed,
             (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)

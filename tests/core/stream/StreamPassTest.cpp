@@ -165,3 +165,48 @@ TEST(StreamPass, InputIsDrainedAndRecordedOnlyWhileRecording) {
     EXPECT_EQ(std::filesystem::file_size(dir.Path("rec.raw")), total);
     EXPECT_TRUE(held.expired());
 }
+
+TEST(StreamPass, MovesItsShareHoweverTheDriverSplitsIt) {
+    struct Case {
+        StreamDirection direction;
+        uint32_t space; // free (outputs) or available (inputs) bytes
+        uint32_t cap;   // most bytes the driver moves a call
+        size_t bytes;
+        size_t calls;
+    };
+    const auto out = StreamDirection::Output;
+    const auto in = StreamDirection::Input;
+    const Case cases[] = {
+        {out, 32768, 1u << 20, 32768, 1}, {out, 32768, 2048, 32768, 16},
+        {out, 400000, 4096, 160000, 40},  {out, 4096, 3, 3 * size_t{kPassTransfers}, size_t{kPassTransfers}},
+        {in, 9600, 4096, 9600, 3},        {in, 100, 4096, 0, 0},
+        {in, 200000, 65536, 160000, 3},   {in, 4096, 7, 7 * size_t{kPassTransfers}, size_t{kPassTransfers}},
+    };
+    for (const Case& c : cases) {
+        ScriptedChannel s(c.direction);
+        ASSERT_TRUE(s.channel.sine.Init(16000, 32500, 1000));
+        s.channel.source.store(c.direction == out ? StreamChannel::kSourceSine : StreamChannel::kNotRecording);
+        s.channel.MarkRunning();
+        s.space = c.space;
+        uint32_t left = c.space;
+        s.device.SetHandler([&](const RecordedCall& call) -> ScriptedAnswer {
+            if (call.op == RecordedCall::Op::Write)
+                return {1, {}, std::min<uint32_t>(c.cap, static_cast<uint32_t>(call.input.size()))};
+            if (call.op == RecordedCall::Op::Read) {
+                const uint32_t n = std::min({c.cap, call.outputSize, left});
+                left -= n;
+                return {1, std::vector<uint8_t>(n, 0x22)};
+            }
+            if (call.code == req::kGetBufferState)
+                return {1, Vec(BufferState{32768, c.space}.Encode())};
+            return {1, Vec(StreamCounters{}.Encode())};
+        });
+        RunStreamPass(s.channel, s.buffer);
+        size_t calls = 0;
+        for (const auto& call : s.log->Calls())
+            calls += call.op == RecordedCall::Op::Read || call.op == RecordedCall::Op::Write ? 1 : 0;
+        const size_t moved = c.direction == out ? s.channel.bytesWritten.load() : c.space - left;
+        EXPECT_EQ(moved, c.bytes) << "space " << c.space << ", cap " << c.cap;
+        EXPECT_EQ(calls, c.calls) << "space " << c.space << ", cap " << c.cap;
+    }
+}
