@@ -45,8 +45,9 @@ CCodecPage::CCodecPage(uint32_t type, int32_t board, int32_t line, CDevice* inpu
     Channel(kOutput).device = output;
     Channel(kOutput).direction = StreamDirection::Output;
     m_runs.reserve(2);
-    m_runs.emplace_back(Channel(kInput), ChannelKind::CodecInput, cfg);
-    m_runs.emplace_back(Channel(kOutput), ChannelKind::CodecOutput, cfg);
+    // Both channels of every line share the codec's one rate; the line names the conflict.
+    m_runs.emplace_back(Channel(kInput), ChannelKind::CodecInput, cfg, 0, line);
+    m_runs.emplace_back(Channel(kOutput), ChannelKind::CodecOutput, cfg, 0, line);
     m_extras[kInput].section = QStringLiteral("AIC\\IN%1").arg(line);
     m_extras[kOutput].section = QStringLiteral("AIC\\OUT%1").arg(line);
     BuildControls();
@@ -278,6 +279,9 @@ bool CCodecPage::OpenChannel(int channel) {
         return false;
     s.actualRate.store(static_cast<int32_t>(*rate), std::memory_order_relaxed);
     c.rate->setText(QString::number(*rate));
+    // An output with a file shows the file's rate, which it plays at.
+    if (channel == kOutput && s.file.IsOpen())
+        ShowOutputFile();
 
     if (channel == kOutput) {
         c.sineFreq->setText(QString::number(ReadBoardInt(m_board, x.section, QStringLiteral("SINE_FREQ"), 1000)));
@@ -324,6 +328,9 @@ void CCodecPage::Start(int channel) {
     ChannelControls& c = Controls(channel);
     if (s.running.load(std::memory_order_relaxed))
         return;
+    // A file plays at the rate it was taken at, whatever the field was changed to.
+    if (channel == kOutput && s.source.load(std::memory_order_relaxed) == StreamChannel::kSourceFile && s.file.IsOpen())
+        c.rate->setText(QString::number(s.file.SampleRate()));
     uint32_t rate = 0;
     if (!ReadRateField(channel, &rate))
         return;
@@ -356,6 +363,8 @@ void CCodecPage::Stop(int channel) {
     const RunStatus status = m_runs[static_cast<size_t>(channel)].Stop();
     if (!status.error.empty())
         ShowError(this, QString::fromStdString(status.error));
+    else if (!status.notice.empty())
+        ShowError(this, QString::fromStdString(status.notice), QStringLiteral("Recording"));
     if (!status.changed)
         return;
     SetRunningControls(channel, false);
@@ -419,8 +428,10 @@ void CCodecPage::SinToggled() {
     StreamChannel& s = Channel(kOutput);
     if (s.running.load(std::memory_order_relaxed))
         return;
-    s.source.store(Controls(kOutput).sine->isChecked() ? StreamChannel::kSourceSine : StreamChannel::kSourceFile,
-                   std::memory_order_relaxed);
+    const bool sine = Controls(kOutput).sine->isChecked();
+    s.source.store(sine ? StreamChannel::kSourceSine : StreamChannel::kSourceFile, std::memory_order_relaxed);
+    if (!sine && s.file.IsOpen())
+        ShowOutputFile();
 }
 
 void CCodecPage::MuteToggled(int channel) {

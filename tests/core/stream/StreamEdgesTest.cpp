@@ -135,7 +135,8 @@ TEST(StreamEdges, OddReadsAndTheDrainAtStopKeepEverySampleInOrder) {
         std::vector<uint32_t> sizes;
         uint32_t heldAtStop; // what the board still holds when Stop comes
     };
-    for (const Case& c : {Case{{1, 3, 2, 7, 1024, 5}, 301}, Case{{2047, 1}, 4096}, Case{{2048}, 0}}) {
+    for (const Case& c : {Case{{1, 3, 2, 7, 1024, 5}, 301}, Case{{2047, 1}, 4096}, Case{{2048}, 0}, Case{{3}, 1},
+                          Case{{2047, 1}, 3}, Case{{5}, 0}}) {
         TempDir dir;
         Scripted s(StreamDirection::Input);
         std::vector<uint8_t> stream;
@@ -166,6 +167,7 @@ TEST(StreamEdges, OddReadsAndTheDrainAtStopKeepEverySampleInOrder) {
         const std::vector<uint8_t> recorded = Recorded(dir.Path("rec.raw"));
         EXPECT_EQ(recorded.size(), given & ~size_t{1}) << "every whole sample delivered, the drain included";
         EXPECT_TRUE(std::equal(recorded.begin(), recorded.end(), stream.begin())) << "in order, none shifted";
+        EXPECT_EQ(stopped.notice.empty(), given % 2 == 0) << "a half sample at the very end is dropped and said";
     }
 }
 

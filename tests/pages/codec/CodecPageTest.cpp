@@ -367,3 +367,55 @@ TEST(CodecPage, ClosingWithAReadHungInTheDriverCancelsItAndEndsAtOnce) {
         return call.op == RecordedCall::Op::Cancel && call.device == "in0";
     }));
 }
+
+TEST(CodecPage, LinesShareTheCodecRateFilesPlayAtTheirRateAndNoRecordingTakesAFileInUse) {
+    QTemporaryDir dir;
+    const QString play = dir.filePath(QStringLiteral("play.raw"));
+    const QString record = dir.filePath(QStringLiteral("record.raw"));
+    {
+        QFile file(play);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray("\x40\x1f\0\0", 4) + QByteArray(200, 'x')); // 8000 Hz, 100 samples
+    }
+    CodecBoard board({0, 1});
+    WriteBoardFile(0, QStringLiteral("AIC\\OUT1"), play);
+    WriteBoardInt(0, QStringLiteral("AIC\\OUT1"), QStringLiteral("SOURCE_SEL"), 0);
+    for (const char* section : {"AIC\\IN0", "AIC\\IN1"}) {
+        WriteBoardFile(0, QLatin1String(section), record);
+        WriteBoardInt(0, QLatin1String(section), QStringLiteral("SOURCE_SEL"), 1);
+    }
+    auto tabs = board.Open();
+    CCodecPage* line0 = tabs->Page(0);
+    CCodecPage* line1 = tabs->Page(1);
+    EXPECT_EQ(Child<QLineEdit>(line1, "outputRate")->text(), "8000") << "the stored file's rate, not the codec's";
+
+    struct Step {
+        CCodecPage* page;
+        int channel;
+        bool runs;
+        QString message; // empty: none
+    };
+    const Step steps[] = {
+        {line0, CCodecPage::kInput, true, {}},
+        {line1, CCodecPage::kOutput, false, QStringLiteral("the codec runs at 16000 Hz on line 0")},
+        {line1, CCodecPage::kInput, false,
+         QStringLiteral("the file %1 is in use: another channel is recording into it").arg(record)},
+    };
+    for (const Step& step : steps) {
+        board.prompts.messages.clear();
+        step.page->Start(step.channel);
+        EXPECT_EQ(step.page->Channel(step.channel).running.load(), step.runs) << step.message.toStdString();
+        if (step.message.isEmpty())
+            EXPECT_TRUE(board.prompts.messages.empty());
+        else if (EXPECT_EQ(board.prompts.messages.size(), 1u); !board.prompts.messages.empty())
+            EXPECT_EQ(board.prompts.messages[0].text, step.message);
+    }
+    EXPECT_EQ(board.Count(req::kSetCodecRate, Le32({8000})), 0u) << "a refused line leaves the codec's rate";
+
+    // With the line stopped the file plays at its own rate.
+    line0->Stop(CCodecPage::kInput);
+    line1->Start(CCodecPage::kOutput);
+    EXPECT_TRUE(line1->Channel(CCodecPage::kOutput).running.load());
+    EXPECT_EQ(board.Count(req::kSetCodecRate, Le32({8000})), 1u);
+    tabs->Shutdown();
+}
