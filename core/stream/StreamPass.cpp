@@ -6,6 +6,7 @@
 #include "StreamRequests.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -216,12 +217,20 @@ DrainOutcome DrainStoppedInput(StreamChannel& channel, std::span<int16_t> buffer
     constexpr int kIdleRounds = 8;
     constexpr auto kDrainTime = std::chrono::milliseconds(1000);
     const auto until = std::chrono::steady_clock::now() + kDrainTime;
+    // A stopped board holds at most one buffer: a driver that keeps saying more is not read for ever.
+    uint64_t left = UINT64_MAX;
     int idle = 0;
     for (int round = 0; round < kRounds && idle < kIdleRounds && std::chrono::steady_clock::now() < until; ++round) {
         const auto state = GetBufferState(*channel.device);
-        if (state && state->space == 0)
+        if (state && left == UINT64_MAX && state->length != 0)
+            left = state->length + 1; // and the byte that completes a carried half sample
+        if (state && (state->space == 0 || left == 0))
             break;
-        const uint32_t taken = state ? TakeAvailable(channel, state->space, buffer, recording, result, run) : 0;
+        const uint32_t taken =
+            state ? TakeAvailable(channel, static_cast<uint32_t>(std::min<uint64_t>(state->space, left)), buffer,
+                                  recording, result, run)
+                  : 0;
+        left -= std::min<uint64_t>(taken, left);
         if (result.event.kind != PassEvent::Kind::None) {
             outcome.error = result.event.text;
             return outcome;
