@@ -150,7 +150,8 @@ private:
             std::fprintf(stderr,
                          "dma %u cap %u odd %d pace %u-%u slow %.2f hang %.3f refuse %.2f vanish %llu disk %llu\n",
                          b.dmaLength, b.transferCap, b.oddCounts, b.paceMin, b.paceMax, b.slowChance, b.hangChance,
-                         b.refuseChance, (unsigned long long)b.vanishAfter, (unsigned long long)m_diskLimit);
+                         b.refuseChance, static_cast<unsigned long long>(b.vanishAfter),
+                         static_cast<unsigned long long>(m_diskLimit));
         return b;
     }
 

@@ -34,13 +34,12 @@ std::optional<uint64_t> FromEnvironment(const char* name) {
 bool Holds(uint64_t seed, const TempDir& dir, int& starts, int& refusals) {
     const std::string folder = dir.Path("s" + std::to_string(seed));
     std::filesystem::create_directories(folder);
-    const auto t0 = std::chrono::steady_clock::now();
+    const auto began = std::chrono::steady_clock::now();
     const ChaosOutcome outcome = RunChaosScenario(seed, folder);
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - began);
     if (std::getenv("VELTRIN_CHAOS_VERBOSE"))
-        std::fprintf(
-            stderr, "seed %llu took %lld ms\n", (unsigned long long)seed,
-            (long long)std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0)
-                .count());
+        std::fprintf(stderr, "seed %llu took %lld ms\n", static_cast<unsigned long long>(seed),
+                     static_cast<long long>(took.count()));
     std::filesystem::remove_all(folder);
     starts += outcome.starts;
     refusals += outcome.refusals;
