@@ -60,7 +60,12 @@ int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs) {
         }
     }
     // The analyser of the first board's first codec line, with its input running so it shows a signal.
-    CCodecPage* codec = window.BoardCount() > 0 ? window.Board(0)->findChild<CCodecPage*>() : nullptr;
+    CCodecPage* codec = nullptr;
+    if (window.BoardCount() > 0) {
+        for (CCodecPage* page : window.Board(0)->findChildren<CCodecPage*>())
+            if (page->Line() == 0)
+                codec = page;
+    }
     if (codec) {
         codec->Start(CCodecPage::kInput);
         codec->OpenAnalyser();
