@@ -17,6 +17,9 @@ constexpr int kLastHarmonic = 10;
 // A tone stands this far above the median bin (30 dB): white noise's highest bin of a few thousand
 // lies about 11 dB above their median, so noise never passes for a tone.
 constexpr double kToneRatio = 1000.0;
+// Nor does the rounding left of an offset taken out of a block (bins some 300 dB down): a tone's bin
+// holds at least this (-160 dBFS).
+constexpr double kToneFloor = 1e-16;
 // Bins on each side of a harmonic whose mean tells the noise under it.
 constexpr size_t kNoiseSpan = 12;
 
@@ -114,7 +117,7 @@ void CAudioAnalyser::Run(uint32_t rate) {
     const auto end = std::copy(power.begin() + static_cast<std::ptrdiff_t>(lowBin), power.end(), first);
     const auto middle = first + (end - first) / 2;
     std::nth_element(first, middle, end);
-    if (!(power[peak] > 0.0) || power[peak] < kToneRatio * *middle) {
+    if (!(power[peak] > kToneFloor) || power[peak] < kToneRatio * *middle) {
         NoTone(lowBin, highBin);
         return;
     }
