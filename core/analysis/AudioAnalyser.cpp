@@ -130,7 +130,9 @@ void CAudioAnalyser::Run(uint32_t rate) {
         lobe += power[k];
     }
     const double omegaStart = 2.0 * std::numbers::pi * (weighted / lobe) / count;
-    const SineFit fundamental = FitSine(m_block, omegaStart);
+    // Fitted through the window, as the rest is measured through it: a block that holds the start or end
+    // of a tone, or a break at its edges, reads as the old windowed analysis read it.
+    const SineFit fundamental = FitSine(m_block, omegaStart, m_fft.Window());
     const double fundamentalPower = fundamental.Power();
     m_figures.tone = true;
     m_figures.frequency = fundamental.omega * rate / (2.0 * std::numbers::pi);

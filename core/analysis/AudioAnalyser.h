@@ -44,7 +44,8 @@ public:
 
 // How it measures: a 4-term Blackman-Harris FFT finds the fundamental (the highest bin from the low
 // edge to half the rate, a tone only when it stands 30 dB above the median bin), a four-parameter
-// least-squares sine fit (frequency, amplitude, phase, offset) then takes it out of the samples exactly,
+// least-squares sine fit (frequency, amplitude, phase, offset; each sample weighted by the same window,
+// so the block's edges count as little as in the spectrum) then takes it out of the samples exactly,
 // as a distortion analyser's notch does, and what is left is measured: harmonics at exactly their
 // frequencies, and the rest through a second FFT. The fit leaves nothing of the fundamental behind, so
 // the floor is the data's own: a clean 16-bit full-scale tone reads its quantisation, about -98 dB THD+N

@@ -76,18 +76,19 @@ double SineFit::At(size_t n) const {
     return cosine * std::cos(omega * t) + sine * std::sin(omega * t) + dc;
 }
 
-SineFit FitSineAt(std::span<const double> x, double omega) {
+SineFit FitSineAt(std::span<const double> x, double omega, std::span<const double> weights) {
     SineFit fit;
     fit.omega = omega;
     fit.centre = (static_cast<double>(x.size()) - 1.0) / 2.0;
     std::array<std::array<double, 3>, 3> m{};
     std::array<double, 3> v{};
     Rotate(x.size(), omega, fit.centre, [&](size_t n, double, double c, double s) {
+        const double w = weights.empty() ? 1.0 : weights[n];
         const double b[3] = {c, s, 1.0};
         for (size_t i = 0; i < 3; ++i) {
             for (size_t j = i; j < 3; ++j)
-                m[i][j] += b[i] * b[j];
-            v[i] += b[i] * x[n];
+                m[i][j] += w * b[i] * b[j];
+            v[i] += w * b[i] * x[n];
         }
     });
     for (size_t i = 0; i < 3; ++i)
@@ -100,21 +101,21 @@ SineFit FitSineAt(std::span<const double> x, double omega) {
     return fit;
 }
 
-SineFit FitSine(std::span<const double> x, double omega) {
+SineFit FitSine(std::span<const double> x, double omega, std::span<const double> weights) {
     const double bin = 2.0 * std::numbers::pi / static_cast<double>(x.size());
-    SineFit fit = FitSineAt(x, omega);
+    SineFit fit = FitSineAt(x, omega, weights);
     for (int iteration = 0; iteration < 12; ++iteration) {
         std::array<std::array<double, 4>, 4> m{};
         std::array<double, 4> v{};
         const double a = fit.cosine;
         const double b = fit.sine;
         Rotate(x.size(), fit.omega, fit.centre, [&](size_t n, double t, double c, double s) {
+            const double w = weights.empty() ? 1.0 : weights[n];
             const double basis[4] = {c, s, 1.0, t * (b * c - a * s)};
-            const double r = x[n];
             for (size_t i = 0; i < 4; ++i) {
                 for (size_t j = i; j < 4; ++j)
-                    m[i][j] += basis[i] * basis[j];
-                v[i] += basis[i] * r;
+                    m[i][j] += w * basis[i] * basis[j];
+                v[i] += w * basis[i] * x[n];
             }
         });
         for (size_t i = 0; i < 4; ++i)
@@ -132,8 +133,8 @@ SineFit FitSine(std::span<const double> x, double omega) {
             break;
     }
     if (!(std::abs(fit.omega - omega) <= 2 * bin))
-        return FitSineAt(x, omega);
-    return FitSineAt(x, fit.omega);
+        return FitSineAt(x, omega, weights);
+    return FitSineAt(x, fit.omega, weights);
 }
 
 void SubtractSine(std::span<double> x, const SineFit& fit) {

@@ -18,12 +18,14 @@ struct SineFit {
     double At(size_t n) const;
 };
 
-// The amplitude, phase and offset of a sine of exactly `omega` that fit `x` best.
-SineFit FitSineAt(std::span<const double> x, double omega);
+// The amplitude, phase and offset of a sine of exactly `omega` that fit `x` best; with `weights` (one
+// per sample) the squared error of each sample counts that much, so a window keeps what happens at the
+// block's edges (a tone starting or stopping) from pulling the fit.
+SineFit FitSineAt(std::span<const double> x, double omega, std::span<const double> weights = {});
 // Also the frequency, refined from `omega` (which should lie within a bin of the block's length of the
 // truth): each step solves the problem linearised in the frequency. A refinement that wanders more than
 // two bins away is given up for the fit at `omega`.
-SineFit FitSine(std::span<const double> x, double omega);
+SineFit FitSine(std::span<const double> x, double omega, std::span<const double> weights = {});
 // x[n] -= fit.At(n), for every n.
 void SubtractSine(std::span<double> x, const SineFit& fit);
 // The cosine and sine terms of a component of exactly `omega` in `x`, read through `window` (which
