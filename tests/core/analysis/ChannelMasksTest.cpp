@@ -1,6 +1,8 @@
 // Telephone levels against the recommendations' own numbers, the psophometric weighting read from
 // tones at its table's frequencies, every mask check at its edges, and the mask file's errors.
 #include "ChannelMasks.h"
+#include "AudioAnalyser.h"
+#include "ChannelFigures.h"
 #include "TelephoneLevels.h"
 #include "TempDir.h"
 
@@ -10,6 +12,7 @@
 #include <cmath>
 #include <fstream>
 #include <numbers>
+#include <random>
 #include <vector>
 
 namespace {
@@ -126,6 +129,66 @@ TEST(ChannelMasks, FileErrorsNameTheLine) {
     const MaskFile missing = LoadMaskFile(dir.Path("none.txt"));
     ASSERT_EQ(missing.errors.size(), 1u);
     EXPECT_EQ(missing.errors.front(), "cannot read the mask file " + dir.Path("none.txt"));
+}
+
+// A channel of known response: a one-pole low-pass at 3400 Hz and a high-pass at 200 Hz, with its gain
+// falling 0.5 dB for each dB sent above -6 dBm0; tones through it measured by the analyser, the curves
+// compared with the response's own figures.
+double ResponseDb(double hz) {
+    const double low = 1.0 / std::sqrt(1.0 + std::pow(hz / 3400.0, 2));
+    const double high = (hz / 200.0) / std::sqrt(1.0 + std::pow(hz / 200.0, 2));
+    return 20 * std::log10(low * high);
+}
+double CompressionDb(double dbm0) { return dbm0 > -6 ? -0.5 * (dbm0 + 6) : 0.0; }
+
+double Received(double hz, double dbm0, uint32_t seed) {
+    const double dbfs = DbfsFromDbm0(dbm0, CompandingLaw::ALaw) + ResponseDb(hz) + CompressionDb(dbm0);
+    std::mt19937 engine(seed);
+    std::normal_distribution<double> noise(0.0, 1e-4);
+    std::vector<double> block(8000);
+    for (size_t i = 0; i < block.size(); ++i)
+        block[i] = std::pow(10.0, dbfs / 20) * std::sin(2 * std::numbers::pi * hz * static_cast<double>(i) / 8000 + 1) +
+                   noise(engine);
+    CAudioAnalyser analyser(block.size());
+    return analyser.Analyse(block, 8000).levelDb;
+}
+
+TEST(ChannelFigures, CurvesOfAKnownChannelAndTheirMasks) {
+    std::vector<ReceivedLevel> byFrequency;
+    uint32_t seed = 0;
+    for (const double hz : {200.0, 300.0, 1020.0, 2000.0, 3000.0, 3400.0})
+        byFrequency.push_back({hz, Received(hz, -10, ++seed)});
+    const auto loss = RelativeLoss(byFrequency);
+    ASSERT_TRUE(loss.has_value());
+    for (const CurvePoint& p : *loss)
+        EXPECT_NEAR(p.y, ResponseDb(1020) - ResponseDb(p.x), 0.02) << p.x << " Hz";
+    std::vector<ReceivedLevel> byLevel;
+    for (const double dbm0 : {-50.0, -40.0, -10.0, -6.0, 0.0, 3.0})
+        byLevel.push_back({dbm0, Received(1020, dbm0, ++seed) + FullScaleDbm0(CompandingLaw::ALaw)});
+    const auto gain = RelativeGain(byLevel);
+    ASSERT_TRUE(gain.has_value());
+    for (const CurvePoint& p : *gain)
+        EXPECT_NEAR(p.y, CompressionDb(p.x), p.x < -45 ? 0.05 : 0.02) << p.x << " dBm0";
+    EXPECT_FALSE(RelativeLoss(std::vector<ReceivedLevel>{{1000, -3}}).has_value());
+
+    // The loss mask of the file above: 200 Hz lies outside it (not judged), 3000 Hz on the shared edge
+    // (0.5 dB at most there), 3400 Hz under 1.8 dB. This channel loses more than that at both ends.
+    const ChannelMask lossMask = ParseMaskFile(kMasks).masks.front();
+    const CheckedCurve checked = CheckCurve(lossMask, *loss);
+    EXPECT_FALSE(checked.passed);
+    EXPECT_EQ(checked.points.front().verdict, MaskVerdict::NotCovered);
+    EXPECT_EQ(checked.points[4].verdict, MaskVerdict::Outside);
+    EXPECT_EQ(checked.points[4].high, 0.5);
+    const std::vector<CurvePoint> flat = {{300, 0.5}, {3000, 0.5}, {3400, 1.8}};
+    EXPECT_TRUE(CheckCurve(lossMask, flat).passed);
+    EXPECT_FALSE(CheckCurve(lossMask, std::vector<CurvePoint>{{100, 0}}).passed) << "a curve the mask never reaches";
+
+    AudioFigures noTone;
+    EXPECT_FALSE(SignalToTotalDistortionDb(noTone).has_value());
+    AudioFigures tone;
+    tone.tone = true;
+    tone.thdnDb = -36.5;
+    EXPECT_EQ(SignalToTotalDistortionDb(tone), 36.5);
 }
 
 } // namespace
