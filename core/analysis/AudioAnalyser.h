@@ -49,7 +49,8 @@ public:
 // as a distortion analyser's notch does, and what is left is measured: harmonics at exactly their
 // frequencies, and the rest through a second FFT. The fit leaves nothing of the fundamental behind, so
 // the floor is the data's own: a clean 16-bit full-scale tone reads its quantisation, about -98 dB THD+N
-// over 20 Hz-20 kHz at 48 kHz, wherever it falls between bins; the fit's own rounding lies below -200 dB.
+// over 20 Hz-20 kHz at 48 kHz, wherever it falls between bins; what the arithmetic itself leaves lies near
+// -190 dB.
 class CAudioAnalyser {
 public:
     // blockSize samples per analysis (at least 64); the FFT plans are made here, once.
