@@ -65,14 +65,37 @@ void CWaveformView::paintEvent(QPaintEvent*) {
     if (m_shown.size() < 2)
         return;
     QPainterPath path;
-    const double step = area.width() / static_cast<double>(m_shown.size() - 1);
-    for (size_t i = 0; i < m_shown.size(); ++i) {
-        const QPointF point(area.left() + step * static_cast<double>(i),
-                            area.center().y() - m_shown[i] / full * area.height() / 2);
-        if (i == 0)
-            path.moveTo(point);
-        else
-            path.lineTo(point);
+    const auto yOf = [&](int sample) { return area.center().y() - sample / full * area.height() / 2; };
+    const auto columns = static_cast<size_t>(std::max(1.0, std::floor(area.width())));
+    if (m_shown.size() <= 2 * columns) {
+        const double step = area.width() / static_cast<double>(m_shown.size() - 1);
+        for (size_t i = 0; i < m_shown.size(); ++i) {
+            const QPointF point(area.left() + step * static_cast<double>(i), yOf(m_shown[i]));
+            if (i == 0)
+                path.moveTo(point);
+            else
+                path.lineTo(point);
+        }
+    } else {
+        // More samples than the pixels can show: each pixel column draws the span its samples cover,
+        // from their lowest to their highest, so the path holds two points a column however many
+        // samples there are.
+        size_t i = 0;
+        for (size_t column = 0; column < columns; ++column) {
+            const size_t end = (column + 1) * m_shown.size() / columns;
+            int low = m_shown[i];
+            int high = m_shown[i];
+            for (; i < end; ++i) {
+                low = std::min<int>(low, m_shown[i]);
+                high = std::max<int>(high, m_shown[i]);
+            }
+            const double x = area.left() + static_cast<double>(column) + 0.5;
+            if (column == 0)
+                path.moveTo(x, yOf(high));
+            else
+                path.lineTo(x, yOf(high));
+            path.lineTo(x, yOf(low));
+        }
     }
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(QPen(QColor(80, 220, 120), 1.5));

@@ -80,6 +80,13 @@ void CAnalyserWindow::Refresh() {
         return;
     m_seen = total;
     m_tap->Latest(m_samples);
+    m_waveform->SetSamples(m_samples, static_cast<uint32_t>(rate));
+    // A block too short for the band's low edge at this rate (above 81920 Hz) has no figures.
+    if (CAudioAnalyser::Refusal(kBlock, static_cast<uint32_t>(rate))) {
+        for (QLabel* label : {m_frequency, m_level, m_thdn, m_noise})
+            label->setText(QStringLiteral("-"));
+        return;
+    }
     const AudioFigures& f = m_analyser.Analyse(m_samples, static_cast<uint32_t>(rate));
     auto number = [](double value, const char* unit) {
         return QString::number(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(unit);
@@ -88,6 +95,5 @@ void CAnalyserWindow::Refresh() {
     m_level->setText(number(f.levelDb, "dBFS"));
     m_thdn->setText(f.tone ? number(f.thdnDb, "dB") : QStringLiteral("-"));
     m_noise->setText(number(f.noiseDb, "dBFS"));
-    m_waveform->SetSamples(m_samples, static_cast<uint32_t>(rate));
     m_spectrum->SetSpectrum(m_analyser.SpectrumDb(), static_cast<uint32_t>(rate));
 }

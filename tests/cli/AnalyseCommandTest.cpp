@@ -82,7 +82,7 @@ TEST(AnalyseCommand, PrintsTheFiguresAndFailsOnlyOutsideTheLimits) {
         {{"--min-level", "-19.5"}, 1, "level -20.00 dBFS"},
         {{"--max-level=-20.5"}, 1, "level -20.00 dBFS"},
         {{"--max-thdn", "-45"}, 1, "THD+N -39.9"},
-        {{"--max-noise", "-140"}, 1, "noise"},
+        {{"--max-noise", "-199"}, 1, "noise"},
         {{"--freq", "1020"}, 1, "frequency 1000.00 Hz"},
         {{"--freq", "1020", "--freq-tolerance", "3"}, 0, ""},
         {{"--max-thdn", "low"}, 2, "--max-thdn"},
