@@ -164,6 +164,8 @@ bool CMainDlg::BuildNextBoard(int pagesNow) {
         return false; // no tab; the remaining boards follow without a gap
     // The menu keeps its letters; the pages choose from the others.
     AssignMnemonics(board.get(), m_menuLetters);
+    // The tab's text is the board's title too, so its pages can name it (the analyser window's title).
+    board->setWindowTitle(TabText(next.record));
     m_tabs->addTab(board.get(), TabText(next.record));
     m_boards.push_back(std::move(board));
     return true;

@@ -74,20 +74,22 @@ void CAnalyserWindow::hideEvent(QHideEvent* event) {
 
 void CAnalyserWindow::Refresh() {
     const uint64_t total = m_tap->Total();
-    const int32_t rate = m_input.actualRate.load(std::memory_order_relaxed);
+    // The rate the tap's samples were taken at, stamped at the input's Start (the channel's rate field
+    // may already hold the next run's).
+    const uint32_t rate = m_tap->Rate();
     // A stopped input brings nothing new: the last figures stay.
-    if (total == m_seen || total < kBlock || rate <= 0)
+    if (total == m_seen || total < kBlock || rate == 0)
         return;
     m_seen = total;
     m_tap->Latest(m_samples);
-    m_waveform->SetSamples(m_samples, static_cast<uint32_t>(rate));
+    m_waveform->SetSamples(m_samples, rate);
     // A block too short for the band's low edge at this rate (above 81920 Hz) has no figures.
-    if (CAudioAnalyser::Refusal(kBlock, static_cast<uint32_t>(rate))) {
+    if (CAudioAnalyser::Refusal(kBlock, rate)) {
         for (QLabel* label : {m_frequency, m_level, m_thdn, m_noise})
             label->setText(QStringLiteral("-"));
         return;
     }
-    const AudioFigures& f = m_analyser.Analyse(m_samples, static_cast<uint32_t>(rate));
+    const AudioFigures& f = m_analyser.Analyse(m_samples, rate);
     auto number = [](double value, const char* unit) {
         return QString::number(value, 'f', 1) + QLatin1Char(' ') + QLatin1String(unit);
     };
@@ -95,5 +97,5 @@ void CAnalyserWindow::Refresh() {
     m_level->setText(number(f.levelDb, "dBFS"));
     m_thdn->setText(f.tone ? number(f.thdnDb, "dB") : QStringLiteral("-"));
     m_noise->setText(number(f.noiseDb, "dBFS"));
-    m_spectrum->SetSpectrum(m_analyser.SpectrumDb(), static_cast<uint32_t>(rate));
+    m_spectrum->SetSpectrum(m_analyser.SpectrumDb(), rate);
 }

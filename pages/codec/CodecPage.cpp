@@ -463,9 +463,18 @@ void CCodecPage::ShowFigures(int channel, const ChannelFigures& figures) {
 }
 
 void CCodecPage::OpenAnalyser() {
-    if (!m_analyser)
-        m_analyser = new CAnalyserWindow(
-            Channel(kInput), QStringLiteral("Analyser \u2014 Board %1, line %2").arg(m_board).arg(m_line), this);
+    if (!m_analyser) {
+        // The board as its tab names it: the board dialog carries its tab's text as its title.
+        QString board = QStringLiteral("Board %1").arg(m_board);
+        for (QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {
+            if (!w->windowTitle().isEmpty()) {
+                board = w->windowTitle();
+                break;
+            }
+        }
+        m_analyser = new CAnalyserWindow(Channel(kInput),
+                                         QStringLiteral("Analyser \u2014 %1, line %2").arg(board).arg(m_line), this);
+    }
     m_analyser->show();
     m_analyser->raise();
     m_analyser->activateWindow();

@@ -1,6 +1,7 @@
 // The main window: board tabs and their texts, the no-board message, tab switching, the menu.
 #include "MainDlg.h"
 #include "AppSwitches.h"
+#include "CodecPage.h"
 #include "DriverLibrary.h"
 #include "PageDlg.h"
 #include "RecordingDevice.h"
@@ -155,6 +156,19 @@ TEST_F(MainDlgTest, LibraryBoardsFromTheSimulatorAreReleasedBeforeTheLibrary) {
     EXPECT_TRUE(dlg->Tabs()->tabText(0).startsWith("Board KVR R"));
     EXPECT_NE(dlg->Board(0)->Context().cfg, nullptr);
     dlg.reset(); // devices call the library's Close: it must still be loaded
+}
+
+TEST_F(MainDlgTest, EveryLinesAnalyserNamesItsBoardAsTheBoardsTabDoes) {
+    auto dlg = std::make_unique<CMainDlg>(QIcon(), [] { return LoadDriverLibrary(SIM_DRIVER); });
+    ASSERT_TRUE(dlg->OnInitDialog());
+    ASSERT_GE(dlg->BoardCount(), 1);
+    const QList<CCodecPage*> lines = dlg->Board(0)->findChildren<CCodecPage*>();
+    ASSERT_FALSE(lines.isEmpty());
+    for (CCodecPage* line : lines) {
+        line->OpenAnalyser();
+        EXPECT_EQ(line->Analyser()->windowTitle(),
+                  QString::fromUtf8("Analyser \u2014 %1, line %2").arg(dlg->Tabs()->tabText(0)).arg(line->Line()));
+    }
 }
 
 TEST_F(MainDlgTest, TheWindowComesBackWithTheSizeAndPlaceItWasClosedWith) {
