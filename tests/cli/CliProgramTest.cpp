@@ -99,6 +99,8 @@ TEST_F(CliProgram, SelfTestPassesOnEveryDemoBoardWithEveryLineLoopedBack) {
     }
 }
 
+// A request that fails or is answered short is a step that could not measure: an error (exit 3), never a
+// failure of the board.
 TEST_F(CliProgram, InjectedFaultFailsTheSelfTestAndNamesTheStep) {
     struct Case {
         QString fault;
@@ -114,13 +116,14 @@ TEST_F(CliProgram, InjectedFaultFailsTheSelfTestAndNamesTheStep) {
         SCOPED_TRACE(c.fault.toStdString());
         const Result run =
             Start({"--demo", "--json", "selftest", "0", "--for", "0.3"}, {{"VELTRIN_SIM_FAULTS", c.fault}});
-        EXPECT_EQ(run.code, 1) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(c.step + " failed")) << run.err.toStdString();
+        EXPECT_EQ(run.code, 3) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.step + " error")) << run.err.toStdString();
         const QJsonObject board = run.Json()["boards"][0].toObject();
         EXPECT_FALSE(board["passed"].toBool());
+        EXPECT_EQ(board["verdict"].toString(), "error");
         for (const QJsonValue& step : board["steps"].toArray()) {
             if (step["step"].toString() == c.step) {
-                EXPECT_EQ(step["result"].toString(), "fail");
+                EXPECT_EQ(step["result"].toString(), "error");
             }
         }
     }
@@ -321,11 +324,11 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
     const Case cases[] = {
         // A listed board that cannot be used keeps its number and fails every command on it.
         {"refuse:VSIM0", {"list"}, 3, "board 0 (VSIM0)"},
-        {"refuse:VSIM0", {"selftest", "--for", "0.2"}, 3, "board 0: open failed"},
+        {"refuse:VSIM0", {"selftest", "--for", "0.2"}, 3, "board 0: open error"},
         {"refuse:VSIM0", {"info", "0"}, 3, "board 0 (VSIM0)"},
         {"fail:VSIM0", {"selftest", "0"}, 3, "information request of VSIM0 failed"},
         {"fail:*", {"list"}, 3, "board 1 (VSIM1)"},
-        {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 1, "stream left failed"},
+        {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 3, "stream left error"},
         // Answers that are short or fail.
         {"short:" + cfg + Hex(req::kMemoryData) + ":2",
          {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3"},
@@ -524,9 +527,8 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     const QString junit = home.filePath("report.xml");
     const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
                              {{"VELTRIN_SIM_FAULTS", "fail:VSIM1\\VELTRIN_CFG:" + Hex(req::kWatchdogKick)}});
-    EXPECT_EQ(run.code, 1) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("board 1: watchdog failed: 10 of 10 kicks refused (measured 10 kicks)"))
-        << run.err.toStdString();
+    EXPECT_EQ(run.code, 3) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("board 1: watchdog error: 10 of 10 kicks refused")) << run.err.toStdString();
     // Every JSON step carries its measurement and limits.
     for (const QJsonValue& board : run.Json()["boards"].toArray())
         for (const QJsonValue& step : board["steps"].toArray())
@@ -547,8 +549,8 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
             ++cases;
             timed += xml.attributes().hasAttribute("time") ? 1 : 0;
             testcase = xml.attributes().value("classname").toString() + "/" + xml.attributes().value("name").toString();
-        } else if (xml.name() == u"failure") {
-            failures << testcase + ": " + xml.readElementText();
+        } else if (xml.name() == u"failure" || xml.name() == u"error") {
+            failures << testcase + ": " + xml.name().toString() + ": " + xml.readElementText();
         } else if (xml.name() == u"skipped") {
             skipped << testcase;
         }
@@ -560,9 +562,9 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     EXPECT_EQ(cases, steps) << "one test case per step per board";
     EXPECT_EQ(timed, cases);
     ASSERT_EQ(failures.size(), 1) << failures.join('\n').toStdString();
-    EXPECT_EQ(failures[0], "board 1 id 501/watchdog: measured 10 kicks (limits 0..0)");
+    EXPECT_EQ(failures[0], "board 1 id 501/watchdog: error: 10 of 10 kicks refused");
     EXPECT_EQ(skipped.size(), 4 * 4)
-        << "the loopbacks and their three figures of the two lines of both boards, which hear a tone of their own";
+        << "the loopbacks and their three figures of the two lines of both boards: no loopback fixture declared";
 }
 
 TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
