@@ -686,3 +686,54 @@ TEST_F(CliProgram, HelpAfterACommandShowsItsUsage) {
     EXPECT_TRUE(run.out.startsWith("usage: veltrin-cli selftest")) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("--junit")) << run.out.toStdString();
 }
+
+// The fault table: every request kind a testing command sends, answered failed or short, ends the run
+// as an error (exit 3) naming a step, never as a pass nor as the board's failure.
+TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
+    struct Kind {
+        const char* device;
+        uint32_t code;
+        QStringList arguments;
+        bool answered = true; // the request has an answer that can come short
+    };
+    const QStringList selftest{"selftest", "0", "--for", "0.2", "--loopback"};
+    const QStringList loopback{"loopback", "0", "line:1", "--for", "0.2"};
+    const QStringList play{"play", "0", "line:1", "--sine", "440", "--for", "0.2"};
+    const QStringList record{"record", "0", "line:1", "--for", "0.2", "--out"};
+    const Kind kinds[] = {
+        {"VELTRIN_CFG", req::kMemoryStart, selftest, false},
+        {"VELTRIN_CFG", req::kMemoryData, selftest},
+        {"VELTRIN_CFG", req::kWatchdogStart, selftest, false},
+        {"VELTRIN_CFG", req::kWatchdogKick, selftest, false},
+        {"VELTRIN_CFG", req::kWatchdogStop, selftest, false},
+        {"PHONE_LINE1_IN_DEV", req::kGetLineState, selftest},
+        {"VELTRIN_CFG", req::kGetLeftRate, selftest},
+        {"VELTRIN_CFG", req::kGetCodecRate, selftest},
+        {"LINE_OUT_RIGHT", req::kStream, selftest, false},
+        {"LINE_OUT_LEFT", req::kGetCounters, selftest},
+        {"PHONE_LINE0_OUT_DEV", req::kGetCounters, selftest},
+        {"PHONE_LINE1_IN_DEV", req::kGetCounters, selftest},
+        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, loopback},
+        {"PHONE_LINE1_IN_DEV", req::kGetCounters, loopback},
+        {"VELTRIN_CFG", req::kGetCodecRate, loopback},
+        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, play},
+        {"PHONE_LINE1_OUT_DEV", req::kStream, play, false},
+        {"VELTRIN_CFG", req::kGetCodecRate, record},
+        {"PHONE_LINE1_IN_DEV", req::kStream, record, false},
+    };
+    for (const char* fault : {"fail", "short"}) {
+        for (const Kind& k : kinds) {
+            if (QString(fault) == "short" && !k.answered)
+                continue;
+            QStringList arguments = QStringList{"--demo", "--json"} + k.arguments;
+            if (arguments.last() == "--out")
+                arguments << home.filePath("rec.raw");
+            const QString rule = QString("%1:VSIM0\\%2:%3").arg(fault, k.device, Hex(k.code));
+            SCOPED_TRACE((rule + " " + arguments.join(' ')).toStdString());
+            const Result run = Start(arguments, {{"VELTRIN_SIM_FAULTS", rule}, {"VELTRIN_SIM_INPUT", "loopback"}});
+            EXPECT_EQ(run.code, 3) << run.err.toStdString();
+            EXPECT_FALSE(run.err.isEmpty());
+            EXPECT_FALSE(run.Json()["passed"].toBool(false)) << run.out.toStdString();
+        }
+    }
+}
