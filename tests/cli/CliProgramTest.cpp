@@ -15,6 +15,11 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <random>
+
+#include <signal.h>
+
 namespace {
 
 struct Result {
@@ -701,24 +706,15 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
     const QStringList play{"play", "0", "line:1", "--sine", "440", "--for", "0.2"};
     const QStringList record{"record", "0", "line:1", "--for", "0.2", "--out"};
     const Kind kinds[] = {
-        {"VELTRIN_CFG", req::kMemoryStart, selftest, false},
-        {"VELTRIN_CFG", req::kMemoryData, selftest},
-        {"VELTRIN_CFG", req::kWatchdogStart, selftest, false},
-        {"VELTRIN_CFG", req::kWatchdogKick, selftest, false},
-        {"VELTRIN_CFG", req::kWatchdogStop, selftest, false},
-        {"PHONE_LINE1_IN_DEV", req::kGetLineState, selftest},
-        {"VELTRIN_CFG", req::kGetLeftRate, selftest},
-        {"VELTRIN_CFG", req::kGetCodecRate, selftest},
-        {"LINE_OUT_RIGHT", req::kStream, selftest, false},
-        {"LINE_OUT_LEFT", req::kGetCounters, selftest},
-        {"PHONE_LINE0_OUT_DEV", req::kGetCounters, selftest},
-        {"PHONE_LINE1_IN_DEV", req::kGetCounters, selftest},
-        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, loopback},
-        {"PHONE_LINE1_IN_DEV", req::kGetCounters, loopback},
-        {"VELTRIN_CFG", req::kGetCodecRate, loopback},
-        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, play},
-        {"PHONE_LINE1_OUT_DEV", req::kStream, play, false},
-        {"VELTRIN_CFG", req::kGetCodecRate, record},
+        {"VELTRIN_CFG", req::kMemoryStart, selftest, false},   {"VELTRIN_CFG", req::kMemoryData, selftest},
+        {"VELTRIN_CFG", req::kWatchdogStart, selftest, false}, {"VELTRIN_CFG", req::kWatchdogKick, selftest, false},
+        {"VELTRIN_CFG", req::kWatchdogStop, selftest, false},  {"PHONE_LINE1_IN_DEV", req::kGetLineState, selftest},
+        {"VELTRIN_CFG", req::kGetLeftRate, selftest},          {"VELTRIN_CFG", req::kGetCodecRate, selftest},
+        {"LINE_OUT_RIGHT", req::kStream, selftest, false},     {"LINE_OUT_LEFT", req::kGetCounters, selftest},
+        {"PHONE_LINE0_OUT_DEV", req::kGetCounters, selftest},  {"PHONE_LINE1_IN_DEV", req::kGetCounters, selftest},
+        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, loopback},  {"PHONE_LINE1_IN_DEV", req::kGetCounters, loopback},
+        {"VELTRIN_CFG", req::kGetCodecRate, loopback},         {"PHONE_LINE1_OUT_DEV", req::kGetCounters, play},
+        {"PHONE_LINE1_OUT_DEV", req::kStream, play, false},    {"VELTRIN_CFG", req::kGetCodecRate, record},
         {"PHONE_LINE1_IN_DEV", req::kStream, record, false},
     };
     for (const char* fault : {"fail", "short"}) {
@@ -736,4 +732,74 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
             EXPECT_FALSE(run.Json()["passed"].toBool(false)) << run.out.toStdString();
         }
     }
+}
+
+// SIGTERM at seeded random moments of a self-test: the program ends within about a second with 143,
+// still writes its JSON report of what was measured, and every stream it started got its stop request.
+TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> delay(150, 1300);
+    for (int round = 0; round < 5; ++round) {
+        const int wait = delay(random);
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", SIGTERM after " + std::to_string(wait) + " ms");
+        const QString log = home.filePath("signal.log");
+        QFile::remove(log);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+        env.insert("VELTRIN_SIM_LOG", log);
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(PROGRAM, {"--demo", "--json", "selftest", "--for", "0.6", "--jobs", "2"});
+        ASSERT_TRUE(process.waitForStarted());
+        QThread::msleep(static_cast<unsigned long>(wait));
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        process.terminate();
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_LT(sinceSignal.elapsed(), 1500) << "the signal is honoured within about a second";
+        ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+        const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        if (process.exitCode() == 0)
+            continue; // it had finished before the signal came
+        EXPECT_EQ(process.exitCode(), 143);
+        EXPECT_EQ(report["command"].toString(), "selftest");
+        EXPECT_FALSE(report["passed"].toBool(true));
+        EXPECT_EQ(report["signal"].toInt(), 15);
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QMap<QString, int> running;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words.size() < 4 || words[2] != "0x222408")
+                continue;
+            running[QString::fromUtf8(words[1])] += words[3].startsWith("in=10:01") ? 1 : -1;
+        }
+        for (auto it = running.begin(); it != running.end(); ++it)
+            EXPECT_EQ(it.value(), 0) << it.key().toStdString() << " started without its stop";
+    }
+}
+
+// A healthy board under a process that stands still for 1.2 s mid-stream still passes: the data the
+// host lost is measured again, never blamed on the board.
+TEST_F(CliProgram, ProcessStallDoesNotFailAHealthyBoard) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+    env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+    env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(PROGRAM, {"--demo", "--json", "selftest", "--for", "1"});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(500); // the streams are running by now
+    ::kill(static_cast<pid_t>(process.processId()), SIGSTOP);
+    QThread::msleep(1200);
+    ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    const QByteArray out = process.readAllStandardOutput();
+    EXPECT_EQ(process.exitCode(), 0) << out.toStdString() << process.readAllStandardError().toStdString();
 }
