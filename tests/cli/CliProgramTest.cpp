@@ -803,3 +803,71 @@ TEST_F(CliProgram, ProcessStallDoesNotFailAHealthyBoard) {
     const QByteArray out = process.readAllStandardOutput();
     EXPECT_EQ(process.exitCode(), 0) << out.toStdString() << process.readAllStandardError().toStdString();
 }
+
+// The fixture's output is diagnostics, a failing fixture leaves the board's maximum voltage as it was,
+// and a stop signal during the wait ends the fixture with everything it started.
+TEST_F(CliProgram, CalibrationFixtureIsContainedAndAFailureRestoresTheBoard) {
+    const QString log = home.filePath("calibrate.log");
+    QFile script(home.filePath("fixture.sh"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QString("echo fixture-says-$1; [ \"$1\" != 13 ] || exit 4; [ \"$1\" != 14 ] || "
+                         "{ sleep 30 & echo $! > '%1'; wait; }\n")
+                     .arg(home.filePath("child.pid"))
+                     .toUtf8());
+    script.close();
+    const auto calibrate = [&](const char* volts) {
+        QStringList arguments{"--demo", "--json",        "calibrate", "1",         "--lines",
+                              "0",      "--max-voltage", volts,       "--fixture", "/bin/sh " + script.fileName()};
+        return arguments;
+    };
+    {
+        QFile::remove(log);
+        const Result run = Start(calibrate("13"), {{"VELTRIN_SIM_LOG", log}});
+        EXPECT_EQ(run.code, 3) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains("fixture-says")) << "the fixture's output is not in the JSON";
+        EXPECT_TRUE(run.err.contains("fixture-says-13")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("back at 60 V")) << run.err.toStdString();
+        QFile requests(log);
+        ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
+        const QByteArray logged = requests.readAll();
+        const qsizetype set = logged.indexOf("0x222468 in=2:0D00");
+        ASSERT_GE(set, 0);
+        EXPECT_GT(logged.indexOf("0x222468 in=2:3C00", set), set) << "60 V set again after the failed 13 V";
+    }
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        const QStringList arguments = calibrate("14");
+        process.start(PROGRAM, arguments);
+        ASSERT_TRUE(process.waitForStarted());
+        QFile pid(home.filePath("child.pid"));
+        for (int waited = 0; waited < 10000 && pid.size() == 0; waited += 50)
+            QThread::msleep(50);
+        QElapsedTimer timer;
+        timer.start();
+        process.terminate();
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_LT(timer.elapsed(), 1500) << "SIGTERM honoured during the fixture's wait";
+        EXPECT_EQ(process.exitCode(), 143);
+        ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+        const pid_t child = static_cast<pid_t>(pid.readAll().trimmed().toInt());
+        ASSERT_GT(child, 0);
+        // Ended: gone, or a zombie its new parent has not reaped yet.
+        const auto running = [child] {
+            QFile stat(QString("/proc/%1/stat").arg(child));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray text = stat.readAll();
+            const qsizetype close = text.lastIndexOf(')');
+            return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z';
+        };
+        for (int waited = 0; waited < 1000 && running(); waited += 50)
+            QThread::msleep(50);
+        EXPECT_FALSE(running()) << "the fixture's own child was ended too";
+    }
+}
