@@ -2,10 +2,13 @@
 #include "BoardDlg.h"
 
 #include "DeviceNames.h"
+#include "Error.h"
 #include "PageDlg.h"
 
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include <optional>
 
 CBoardDlg::CBoardDlg(CDriverLibrary* library, std::string devicePath, uint32_t channels, uint32_t type,
                      uint32_t boardId, int32_t index, QWidget* parent, DeviceOpener open, PageList pages)
@@ -59,6 +62,11 @@ bool CBoardDlg::FinishShutdown() {
 
 void CBoardDlg::OpenDevices() {
     for (size_t n = 0; n < kMaxLines; ++n) {
+        // Every line's devices are opened; those of lines the board lacks fail as expected, so their
+        // diagnostic lines stay off the user's terminal.
+        std::optional<CExpectedFailures> expected;
+        if (n >= m_context.channels)
+            expected.emplace();
         m_lineIn[n] = m_open(m_library, m_devicePath, LineInLeaf(static_cast<int>(n)));
         m_lineOut[n] = m_open(m_library, m_devicePath, LineOutLeaf(static_cast<int>(n)));
         m_context.lineIn[n] = m_lineIn[n].get();

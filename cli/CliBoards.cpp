@@ -7,6 +7,7 @@
 #include "DriverExports.h"
 #include "DriverLibrary.h"
 #include "DriverLocation.h"
+#include "OpenFailure.h"
 #include "PhysicalDevice.h"
 #include "RequestCodes.h"
 
@@ -35,8 +36,8 @@ void QueryBoard(CDevice& cfg, FoundBoard* board) {
     board->record.channels = decoded->channels;
 }
 
-// The kernel driver's boards by their device names: a name that does not open is no board, one that
-// opens but does not answer stays in the list with the reason.
+} // namespace
+
 std::vector<FoundBoard> ListKernelBoards() {
     std::vector<FoundBoard> boards;
     for (const char* prefix : {"VELTRIN", "433_"}) {
@@ -45,9 +46,18 @@ std::vector<FoundBoard> ListKernelBoards() {
             board.record.devicePath = "\\\\.\\" + std::string(prefix) + std::to_string(n);
             board.record.name = board.record.devicePath;
             board.record.index = n;
-            const std::unique_ptr<CDevice> cfg = CPhysicalDevice::TryOpen(board.record.devicePath + "\\" + kConfigLeaf);
-            if (!cfg)
+            OpenError why;
+            const std::unique_ptr<CDevice> cfg =
+                CPhysicalDevice::TryOpen(board.record.devicePath + "\\" + kConfigLeaf, &why);
+            if (!cfg && why.kind == OpenFailure::Absent)
                 continue;
+            if (!cfg) {
+                // Held by another program, say: still this number's board, so the boards after it keep theirs.
+                board.error =
+                    "the configuration device of " + board.record.devicePath + " is " + DescribeOpenError(why);
+                boards.push_back(board);
+                continue;
+            }
             QueryBoard(*cfg, &board);
             if (board.error.empty() && !QueryRaw<kConfirmBoardSize>(*cfg, req::kConfirmBoard).ok)
                 board.error = "the board " + board.record.devicePath + " does not confirm its information";
@@ -56,6 +66,8 @@ std::vector<FoundBoard> ListKernelBoards() {
     }
     return boards;
 }
+
+namespace {
 
 // Every board the library lists, in its order: one that does not open or answer its information query
 // stays in the list with the reason, so that a broken board is never mistaken for an absent one and the
@@ -121,21 +133,27 @@ CBoardSet::CBoardSet(const LibraryChoice& choice) {
 
 CBoardSet::~CBoardSet() = default;
 
+std::optional<size_t> SharedIdWith(const std::vector<FoundBoard>& boards, size_t number) {
+    if (number >= boards.size() || !boards[number].error.empty())
+        return std::nullopt;
+    for (size_t n = 0; n < boards.size(); ++n)
+        if (n != number && boards[n].error.empty() && boards[n].record.boardId == boards[number].record.boardId)
+            return n;
+    return std::nullopt;
+}
+
 size_t CBoardSet::Number(const std::string& word) const {
     if (word.rfind("id:", 0) == 0) {
         const uint32_t id = NumberWord(word.substr(3), "board ID");
-        size_t found = m_boards.size();
-        for (size_t n = 0; n < m_boards.size(); ++n) {
-            if (m_boards[n].error.empty() && m_boards[n].record.boardId == id) {
-                if (found != m_boards.size())
-                    throw UsageError("boards " + std::to_string(found) + " and " + std::to_string(n) +
-                                     " both have ID " + std::to_string(id));
-                found = n;
-            }
-        }
+        size_t found = 0;
+        while (found < m_boards.size() && !(m_boards[found].error.empty() && m_boards[found].record.boardId == id))
+            ++found;
         if (found == m_boards.size())
             throw UsageError("no board with ID " + std::to_string(id) + " (" + std::to_string(m_boards.size()) +
                              " found)");
+        if (const auto other = ::SharedIdWith(m_boards, found))
+            throw UsageError("boards " + std::to_string(found) + " and " + std::to_string(*other) + " both have ID " +
+                             std::to_string(id));
         return found;
     }
     const uint32_t n = NumberWord(word, "board number or id:N");

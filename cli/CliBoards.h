@@ -9,6 +9,7 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,16 @@ struct LibraryChoice {
     bool demo = false;
 };
 
+// The number of another usable board (one that answered) with the same ID as board `number`, or none.
+// Results are filed by board ID, so a board that shares its ID must fail its identity step, naming this
+// other board. A board that did not answer has no known ID and shares none.
+std::optional<size_t> SharedIdWith(const std::vector<FoundBoard>& boards, size_t number);
+
+// The kernel driver's boards in probe order (VELTRIN0..9, then 433_0..9): an absent name is no board; a
+// board that is there but busy, not permitted or not answering stays listed with the reason, so the
+// boards after it keep their numbers.
+std::vector<FoundBoard> ListKernelBoards();
+
 class CBoardSet {
 public:
     // Loads the library (a library that was asked for but cannot be loaded is a device error) and finds
@@ -40,8 +51,11 @@ public:
     // The board a command names by list number or as "id:N"; no such board is a usage error (exit 2), a
     // board that is listed but cannot be used a device error (exit 3).
     const FoundBoard& Board(const std::string& word) const;
-    // The list number of the board a word names (usage error when there is none).
+    // The list number of the board a word names (usage error when there is none, and for an "id:N" that
+    // two boards share).
     size_t Number(const std::string& word) const;
+    // The number of another board with the same ID as board `number`, when there is one.
+    std::optional<size_t> SharedIdWith(size_t number) const { return ::SharedIdWith(m_boards, number); }
     CDriverLibrary* LibraryFor(const FoundBoard& board) const { return board.viaLibrary ? m_library.get() : nullptr; }
 
 private:

@@ -19,6 +19,8 @@ using DriverControlFn = int32_t(VELTRIN_DRIVER_CALL*)(int32_t handle, uint32_t c
                                                       uint32_t inputSize, void* output, uint32_t outputSize,
                                                       uint32_t* returned);
 using DriverCloseFn = int32_t(VELTRIN_DRIVER_CALL*)(int32_t handle);
+// Optional: ends the requests on that handle still waiting in the driver (they fail); nonzero on success.
+using DriverCancelFn = int32_t(VELTRIN_DRIVER_CALL*)(int32_t handle);
 // Always called with 0.
 using DriverDeviceCountFn = uint32_t(VELTRIN_DRIVER_CALL*)(uint32_t reserved);
 // Writes the base name of device number `index` as zero-ended text; nonzero on success.

@@ -8,6 +8,8 @@
 
 #ifdef _WIN32
 #include <windows.h>
+#else
+#include <unistd.h>
 #endif
 
 namespace {
@@ -19,7 +21,11 @@ std::function<void(const std::string&)>& Sink() {
     static std::function<void(const std::string&)> sink;
     return sink;
 }
+thread_local int t_expectedFailures = 0;
 } // namespace
+
+CExpectedFailures::CExpectedFailures() { ++t_expectedFailures; }
+CExpectedFailures::~CExpectedFailures() { --t_expectedFailures; }
 
 CError::CError(const char* format, ...) {
     va_list args;
@@ -48,6 +54,8 @@ void DebugOutput(const std::string& line) {
 #ifdef _WIN32
     OutputDebugStringA(line.c_str());
 #else
+    if (t_expectedFailures > 0 && ::isatty(STDERR_FILENO))
+        return;
     std::string text = line;
     while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
         text.pop_back();

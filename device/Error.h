@@ -19,8 +19,19 @@ public:
 };
 
 // Writes one diagnostic line (already ended by CR LF). On Windows it goes to the debugger; elsewhere
-// to standard error. Thread-safe.
+// to standard error, except a line of an expected failure while standard error is a terminal. Thread-safe.
 void DebugOutput(const std::string& line);
+
+// While one lives, the diagnostic lines written on its thread report failures the caller expects (the
+// board dialog opens the devices of lines a board does not have): they stay in the diagnostic channel
+// (the debugger, a capturing sink, standard error sent to a file) but are not shown on a terminal.
+class CExpectedFailures {
+public:
+    CExpectedFailures();
+    ~CExpectedFailures();
+    CExpectedFailures(const CExpectedFailures&) = delete;
+    CExpectedFailures& operator=(const CExpectedFailures&) = delete;
+};
 
 // Replaces where diagnostic lines go (tests capture them); an empty function restores the default.
 void SetDebugOutputSink(std::function<void(const std::string&)> sink);

@@ -28,29 +28,40 @@ std::string CPhysicalDevice::SystemPath(const std::string& name) {
     return root + "/" + rest;
 }
 
-intptr_t CPhysicalDevice::OpenHandle(const std::string& name) {
+namespace {
+intptr_t Failure(OpenError* why, int error) {
+    if (why)
+        *why = {OpenFailureFromErrno(error), error};
+    return -1;
+}
+} // namespace
+
+intptr_t CPhysicalDevice::OpenHandle(const std::string& name, OpenError* why) {
     const std::string path = SystemPath(name);
     int fd;
     do {
         fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY);
     } while (fd < 0 && errno == EINTR);
     if (fd < 0)
-        return kInvalidHandle;
+        return Failure(why, errno);
     // Share mode 0: a second open of the same device must fail while this one is held.
     if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
         ::close(fd);
-        return kInvalidHandle;
+        return Failure(why, error);
     }
+    if (why)
+        *why = {};
     return fd;
 }
 
-CPhysicalDevice::CPhysicalDevice(const std::string& name) : m_handle(OpenHandle(name)) {
+CPhysicalDevice::CPhysicalDevice(const std::string& name) : m_handle(OpenHandle(name, nullptr)) {
     if (m_handle == kInvalidHandle)
         throw CError("ERROR: Can't create file %s; File: %s Line: %d", name.c_str(), kSourceFile, __LINE__);
 }
 
-std::unique_ptr<CPhysicalDevice> CPhysicalDevice::TryOpen(const std::string& name) {
-    const intptr_t handle = OpenHandle(name);
+std::unique_ptr<CPhysicalDevice> CPhysicalDevice::TryOpen(const std::string& name, OpenError* why) {
+    const intptr_t handle = OpenHandle(name, why);
     if (handle == kInvalidHandle)
         return nullptr;
     return std::unique_ptr<CPhysicalDevice>(new CPhysicalDevice(Adopt{}, handle));

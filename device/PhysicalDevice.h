@@ -2,6 +2,7 @@
 #pragma once
 
 #include "Device.h"
+#include "OpenFailure.h"
 
 #include <memory>
 #include <string>
@@ -12,8 +13,9 @@ public:
     explicit CPhysicalDevice(const std::string& name);
     ~CPhysicalDevice() override;
 
-    // Opens without the diagnostic line: board discovery probes names that mostly do not exist.
-    static std::unique_ptr<CPhysicalDevice> TryOpen(const std::string& name);
+    // Opens without the diagnostic line: board discovery probes names that mostly do not exist. On failure
+    // `why`, when given, tells an absent device from one that is there but cannot be used.
+    static std::unique_ptr<CPhysicalDevice> TryOpen(const std::string& name, OpenError* why = nullptr);
 
     uint32_t Read(void* buffer, uint32_t size, uint32_t* done) override;
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override;
@@ -27,7 +29,7 @@ public:
 private:
     struct Adopt {};
     CPhysicalDevice(Adopt, intptr_t handle) : m_handle(handle) {}
-    static intptr_t OpenHandle(const std::string& name);
+    static intptr_t OpenHandle(const std::string& name, OpenError* why);
 
     static constexpr intptr_t kInvalidHandle = -1;
     intptr_t m_handle = kInvalidHandle;

@@ -11,19 +11,27 @@ constexpr const char* kSourceFile = "PhysicalDevice.cpp";
 
 std::string CPhysicalDevice::SystemPath(const std::string& name) { return name; }
 
-intptr_t CPhysicalDevice::OpenHandle(const std::string& name) {
+intptr_t CPhysicalDevice::OpenHandle(const std::string& name, OpenError* why) {
     HANDLE handle = ::CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_ATTRIBUTE_NORMAL, nullptr);
-    return handle == INVALID_HANDLE_VALUE ? kInvalidHandle : reinterpret_cast<intptr_t>(handle);
+    if (handle == INVALID_HANDLE_VALUE) {
+        const DWORD error = ::GetLastError();
+        if (why)
+            *why = {OpenFailureFromWindowsError(error), static_cast<int>(error)};
+        return kInvalidHandle;
+    }
+    if (why)
+        *why = {};
+    return reinterpret_cast<intptr_t>(handle);
 }
 
-CPhysicalDevice::CPhysicalDevice(const std::string& name) : m_handle(OpenHandle(name)) {
+CPhysicalDevice::CPhysicalDevice(const std::string& name) : m_handle(OpenHandle(name, nullptr)) {
     if (m_handle == kInvalidHandle)
         throw CError("ERROR: Can't create file %s; File: %s Line: %d", name.c_str(), kSourceFile, __LINE__);
 }
 
-std::unique_ptr<CPhysicalDevice> CPhysicalDevice::TryOpen(const std::string& name) {
-    const intptr_t handle = OpenHandle(name);
+std::unique_ptr<CPhysicalDevice> CPhysicalDevice::TryOpen(const std::string& name, OpenError* why) {
+    const intptr_t handle = OpenHandle(name, why);
     if (handle == kInvalidHandle)
         return nullptr;
     return std::unique_ptr<CPhysicalDevice>(new CPhysicalDevice(Adopt{}, handle));

@@ -14,6 +14,7 @@ CVirtualDevice::CVirtualDevice(const CDriverLibrary& library, const std::string&
     m_write = library.Function<DriverWriteFn>("Write");
     m_control = library.Function<DriverControlFn>("DevIoControl");
     m_close = library.Function<DriverCloseFn>("Close");
+    m_cancel = library.Function<DriverCancelFn>("Cancel");
     if (!m_create || !m_read || !m_write || !m_control || !m_close)
         throw CError("ERROR: Incorrect DLL-version; File: %s Line: %d", kSourceFile, __LINE__);
     m_handle = m_create(name.c_str());
@@ -55,3 +56,5 @@ uint32_t CVirtualDevice::DevIoControl(uint32_t code, const void* input, uint32_t
     return Bounded(static_cast<uint32_t>(m_control(m_handle, code, input, inputSize, output, outputSize, returned)),
                    outputSize, returned);
 }
+
+uint32_t CVirtualDevice::Cancel() { return m_cancel && m_cancel(m_handle) ? 1 : 0; }

@@ -16,8 +16,8 @@ public:
     uint32_t Write(const void* buffer, uint32_t size, uint32_t* done) override;
     uint32_t DevIoControl(uint32_t code, const void* input, uint32_t inputSize, void* output, uint32_t outputSize,
                           uint32_t* returned) override;
-    // The library offers no cancellation: nothing is called and the result is failure.
-    uint32_t Cancel() override { return 0; }
+    // Through the library's Cancel export; a library without one cannot cancel and the result is failure.
+    uint32_t Cancel() override;
 
 private:
     int32_t m_handle = -1;
@@ -26,4 +26,5 @@ private:
     DriverWriteFn m_write = nullptr;
     DriverControlFn m_control = nullptr;
     DriverCloseFn m_close = nullptr;
+    DriverCancelFn m_cancel = nullptr; // optional
 };

@@ -64,6 +64,11 @@ public:
                      static_cast<unsigned>(outputSize), static_cast<int>(ok), static_cast<unsigned>(returned));
         std::fflush(m_file);
     }
+    void Cancelled(int32_t handle) {
+        std::lock_guard lock(m_mutex);
+        std::fprintf(m_file, "cancel %s\n", NameOf(handle).c_str());
+        std::fflush(m_file);
+    }
     void Closed(int32_t handle) {
         std::lock_guard lock(m_mutex);
         std::fprintf(m_file, "close %s\n", NameOf(handle).c_str());
@@ -119,6 +124,13 @@ VELTRIN_EXPORT int32_t VELTRIN_DRIVER_CALL Close(int32_t handle) {
     if (Log().On())
         Log().Closed(handle);
     return static_cast<int32_t>(Instance().Close(handle));
+}
+
+// Optional in the library contract: releases the handle's requests held by a hang fault.
+VELTRIN_EXPORT int32_t VELTRIN_DRIVER_CALL Cancel(int32_t handle) {
+    if (Log().On())
+        Log().Cancelled(handle);
+    return static_cast<int32_t>(Instance().Cancel(handle));
 }
 
 VELTRIN_EXPORT uint32_t VELTRIN_DRIVER_CALL GetDeviceCount(uint32_t) { return Instance().DeviceCount(); }

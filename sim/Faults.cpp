@@ -97,8 +97,12 @@ bool Faults::Parse(const std::string& text, std::vector<FaultRule>* rules, std::
             rule.kind = FaultRule::Kind::Refuse;
         else if (kind == "vanish")
             rule.kind = FaultRule::Kind::Vanish;
+        else if (kind == "hang")
+            rule.kind = FaultRule::Kind::Hang;
+        else if (kind == "stale")
+            rule.kind = FaultRule::Kind::Stale;
         else {
-            *error = "unknown fault kind \"" + kind + "\" (fail, short, over, refuse, vanish)";
+            *error = "unknown fault kind \"" + kind + "\" (fail, short, over, refuse, vanish, hang, stale)";
             return false;
         }
         rule.device = fields[1];

@@ -1,5 +1,5 @@
-// Injected faults: fail a request, answer it short or with more bytes than asked, refuse an open, or let a
-// device vanish.
+// Injected faults: fail a request, answer it short, with more bytes than asked or with the previous answer,
+// hold it until cancelled, refuse an open, or let a device vanish.
 #pragma once
 
 #include <cstdint>
@@ -11,11 +11,11 @@
 namespace sim {
 
 struct FaultRule {
-    enum class Kind { Fail, Short, Over, Refuse, Vanish };
+    enum class Kind { Fail, Short, Over, Refuse, Vanish, Hang, Stale };
     Kind kind = Kind::Fail;
     // Matches a full device name ("VSIM0\VELTRIN_CFG"), a base ("VSIM0"), a leaf ("VELTRIN_CFG") or "*".
     std::string device = "*";
-    uint32_t code = 0;    // 0: any request (Fail, Short, Over, Vanish)
+    uint32_t code = 0;    // 0: any request (all kinds but Refuse)
     uint32_t shortBy = 1; // Short: bytes withheld from the answer; Over: bytes claimed beyond the buffer
     int remaining = -1;   // how many more times it fires; -1: always
 };
@@ -32,7 +32,8 @@ public:
     std::optional<uint32_t> FireOver(const std::string& device, uint32_t code);
 
     // "fail:DEVICE[:CODE]", "short:DEVICE[:CODE[:BYTES]]", "over:DEVICE[:CODE[:BYTES]]", "refuse:DEVICE",
-    // "vanish:DEVICE[:CODE]", comma-separated. On a fault returns false and says what is wrong.
+    // "vanish:DEVICE[:CODE]", "hang:DEVICE[:CODE]", "stale:DEVICE[:CODE]", comma-separated. On a fault returns false
+    // and says what is wrong.
     static bool Parse(const std::string& text, std::vector<FaultRule>* rules, std::string* error);
 
 private:

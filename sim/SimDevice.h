@@ -31,7 +31,7 @@ public:
                           uint32_t* returned) override {
         return m_sim.Control(m_handle, code, input, inputSize, output, outputSize, returned);
     }
-    uint32_t Cancel() override { return 0; }
+    uint32_t Cancel() override { return m_sim.Cancel(m_handle); }
 
 private:
     sim::Simulator& m_sim;

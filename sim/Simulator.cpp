@@ -1,8 +1,10 @@
 // Device naming, exclusive opens, fault injection and routing of operations to the boards.
 #include "Simulator.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 namespace sim {
 
@@ -12,6 +14,14 @@ Simulator::Simulator(std::vector<BoardConfig> boards, std::shared_ptr<const Cloc
         m_bases.push_back(config.base.empty() ? "VSIM" + std::to_string(i) : config.base);
         m_boards.push_back(std::make_unique<Board>(std::move(config), *m_clock));
     }
+}
+
+Simulator::~Simulator() {
+    std::unique_lock lock(m_tableMutex);
+    m_closing = true;
+    m_released.notify_all();
+    // A held request wakes, counts itself out and touches nothing of the simulator afterwards.
+    m_released.wait_for(lock, std::chrono::seconds(5), [this] { return m_hanging == 0; });
 }
 
 std::unique_ptr<Simulator> Simulator::FromEnvironment() {
@@ -108,11 +118,47 @@ bool Simulator::Vanishes(int32_t handle, const std::string& name, uint32_t code)
     return true;
 }
 
+bool Simulator::Hangs(int32_t handle, const std::string& name, uint32_t code) {
+    if (!m_faults.Fire(FaultRule::Kind::Hang, name, code))
+        return false;
+    std::unique_lock lock(m_tableMutex);
+    const auto it = m_open.find(handle);
+    if (it == m_open.end())
+        return true; // closed meanwhile
+    const uint64_t cancels = it->second.cancels;
+    ++m_hanging;
+    m_released.wait_for(lock, kHangLimit, [&] {
+        const auto now = m_open.find(handle);
+        return m_closing || now == m_open.end() || now->second.cancels != cancels;
+    });
+    --m_hanging;
+    m_released.notify_all();
+    return true;
+}
+
+std::optional<uint32_t> Simulator::Stale(const std::string& name, const ControlRequest& request) {
+    const bool stale = m_faults.Fire(FaultRule::Kind::Stale, name, request.code);
+    std::lock_guard lock(m_answerMutex);
+    Answer& previous = m_answers[{name, request.code}];
+    if (stale && !previous.bytes.empty()) {
+        const auto size = static_cast<uint32_t>(std::min<size_t>(previous.bytes.size(), request.outputSize));
+        if (size > 0)
+            std::memcpy(request.output, previous.bytes.data(), size);
+        return std::min(previous.returned, request.outputSize);
+    }
+    // The first answer to a code is always fresh: there is nothing earlier to repeat.
+    const uint32_t kept = std::min(request.returned, request.outputSize);
+    previous.bytes.assign(request.output, request.output + kept);
+    previous.returned = kept;
+    return std::nullopt;
+}
+
 uint32_t Simulator::Read(int32_t handle, void* buffer, uint32_t size, uint32_t* done) {
     if (done)
         *done = 0;
     const auto open = Find(handle);
-    if (!open || Vanishes(handle, open->name, 0) || m_faults.Fire(FaultRule::Kind::Fail, open->name, 0))
+    if (!open || Vanishes(handle, open->name, 0) || m_faults.Fire(FaultRule::Kind::Fail, open->name, 0) ||
+        Hangs(handle, open->name, 0))
         return 0;
     const uint32_t ok = m_boards[open->board]->Read(open->device, buffer, size, done);
     if (ok && done)
@@ -125,7 +171,8 @@ uint32_t Simulator::Write(int32_t handle, const void* buffer, uint32_t size, uin
     if (done)
         *done = 0;
     const auto open = Find(handle);
-    if (!open || Vanishes(handle, open->name, 0) || m_faults.Fire(FaultRule::Kind::Fail, open->name, 0))
+    if (!open || Vanishes(handle, open->name, 0) || m_faults.Fire(FaultRule::Kind::Fail, open->name, 0) ||
+        Hangs(handle, open->name, 0))
         return 0;
     return m_boards[open->board]->Write(open->device, buffer, size, done);
 }
@@ -135,7 +182,8 @@ uint32_t Simulator::Control(int32_t handle, uint32_t code, const void* input, ui
     if (returned)
         *returned = 0;
     const auto open = Find(handle);
-    if (!open || Vanishes(handle, open->name, code) || m_faults.Fire(FaultRule::Kind::Fail, open->name, code))
+    if (!open || Vanishes(handle, open->name, code) || m_faults.Fire(FaultRule::Kind::Fail, open->name, code) ||
+        Hangs(handle, open->name, code))
         return 0;
     ControlRequest request;
     request.code = code;
@@ -145,6 +193,13 @@ uint32_t Simulator::Control(int32_t handle, uint32_t code, const void* input, ui
     request.outputSize = outputSize;
     const uint32_t ok = m_boards[open->board]->Control(open->device, request);
     uint32_t count = request.returned;
+    if (ok && request.output) {
+        if (const auto previous = Stale(open->name, request)) {
+            if (returned)
+                *returned = *previous;
+            return ok;
+        }
+    }
     if (ok) {
         if (const auto withheld = m_faults.FireShort(open->name, code))
             count = count > *withheld ? count - *withheld : 0;
@@ -158,7 +213,25 @@ uint32_t Simulator::Control(int32_t handle, uint32_t code, const void* input, ui
 
 uint32_t Simulator::Close(int32_t handle) {
     std::lock_guard lock(m_tableMutex);
-    return m_open.erase(handle) ? 1 : 0;
+    if (!m_open.erase(handle))
+        return 0;
+    m_released.notify_all();
+    return 1;
+}
+
+uint32_t Simulator::Cancel(int32_t handle) {
+    std::lock_guard lock(m_tableMutex);
+    const auto it = m_open.find(handle);
+    if (it == m_open.end())
+        return 0;
+    ++it->second.cancels;
+    m_released.notify_all();
+    return 1;
+}
+
+size_t Simulator::HangingCount() const {
+    std::lock_guard lock(m_tableMutex);
+    return m_hanging;
 }
 
 size_t Simulator::OpenCount() const {

@@ -20,7 +20,7 @@ fail() { echo "check-package: $*"; failures=$((failures + 1)); }
 paths=$(awk '{print $6}' <<<"$listing")
 expected=(./usr/bin/veltrin-test ./usr/lib/veltrin-test/drivers/libveltrin-sim.so
           ./usr/share/applications/veltrin-test.desktop ./usr/share/man/man1/veltrin-test.1.gz
-          ./usr/share/veltrin-test/udev/60-veltrin-boards.rules
+          ./usr/lib/udev/rules.d/70-veltrin-boards.rules ./usr/share/veltrin-test/udev/60-veltrin-boards.rules
           ./usr/share/doc/veltrin-test/copyright ./usr/share/doc/veltrin-test/changelog.Debian.gz)
 for size in 16 22 24 32 48 64 128 256; do
     expected+=("./usr/share/icons/hicolor/${size}x${size}/apps/veltrin-test.png")
@@ -40,6 +40,15 @@ awk '$2 != "root/root" {print "check-package: not owned by root: " $6; bad=1} EN
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 dpkg-deb -x "$deb" "$tree"
+# The active udev rule tags every board device for the logged-in user and sorts before the seat rules
+# that act on the tag; the group rule stays a template.
+rule="$tree/usr/lib/udev/rules.d/70-veltrin-boards.rules"
+for kernel in 'VELTRIN[0-9]!*' '433_[0-9]!*'; do
+    grep -qxF "KERNEL==\"$kernel\", TAG+=\"uaccess\"" "$rule" || fail "the udev rule does not tag $kernel for uaccess"
+done
+[[ $(basename "$rule") < 73 ]] || fail "the udev rule sorts after 73-seat-late.rules"
+grep -q '^KERNEL.*GROUP=' "$tree/usr/share/veltrin-test/udev/60-veltrin-boards.rules" ||
+    fail "the group rule template lost its rules"
 export QT_QPA_PLATFORM=offscreen
 version=$("$tree/usr/bin/veltrin-test" --version)
 [ "$version" = "veltrin-test $(dpkg-deb -f "$deb" Version | cut -d. -f1,2)" ] || fail "--version says '$version'"

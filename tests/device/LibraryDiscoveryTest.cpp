@@ -1,6 +1,7 @@
 // Discovery through the real simulator library: order, index -1, a failing board left out.
 #include "BoardDiscovery.h"
 #include "DriverLibrary.h"
+#include "SimLibraryConfig.h"
 
 #include <gtest/gtest.h>
 
@@ -8,17 +9,8 @@
 #include <string>
 #include <vector>
 
-namespace {
-// The library reads its configuration once, at its first call in this process.
-const bool g_configured = [] {
-    ::setenv("VELTRIN_SIM_BOARDS", "0x310:200:8,0x330D:501:4,0x340:300:8,0x320:7:8", 1);
-    ::setenv("VELTRIN_SIM_FAULTS", "fail:VSIM3\\VELTRIN_CFG:0x222470", 1);
-    return true;
-}();
-} // namespace
-
 TEST(LibraryDiscovery, ListsLibraryBoardsWithIndexMinusOne) {
-    ASSERT_TRUE(g_configured);
+    ASSERT_TRUE(g_simLibraryConfigured);
     auto library = LoadDriverLibrary(SIM_DRIVER);
     ASSERT_NE(library, nullptr);
     const auto boards = FindBoards(library.get());

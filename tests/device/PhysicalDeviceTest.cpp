@@ -68,6 +68,33 @@ TEST_F(PhysicalDeviceTest, SilentProbeWritesNoLine) {
     EXPECT_TRUE(capture.Lines().empty());
 }
 
+TEST_F(PhysicalDeviceTest, SilentProbeTellsAbsentFromBusyAndFailing) {
+    auto held = CPhysicalDevice::TryOpen("\\\\.\\VELTRIN0\\VELTRIN_CFG");
+    ASSERT_NE(held, nullptr);
+    std::ofstream(m_root / "VELTRIN1") << "a file where a folder should be";
+    fs::create_directories(m_root / "VELTRIN2" / "VELTRIN_CFG"); // a folder does not open for writing
+    const struct {
+        const char* name;
+        OpenFailure kind;
+    } cases[] = {
+        {"\\\\.\\VELTRIN7\\VELTRIN_CFG", OpenFailure::Absent}, {"\\\\.\\VELTRIN0\\NO_SUCH_LEAF", OpenFailure::Absent},
+        {"\\\\.\\VELTRIN1\\VELTRIN_CFG", OpenFailure::Absent}, {"\\\\.\\VELTRIN0\\VELTRIN_CFG", OpenFailure::Busy},
+        {"\\\\.\\VELTRIN2\\VELTRIN_CFG", OpenFailure::Failed},
+    };
+    DebugCapture capture;
+    for (const auto& c : cases) {
+        OpenError why;
+        EXPECT_EQ(CPhysicalDevice::TryOpen(c.name, &why), nullptr) << c.name;
+        EXPECT_EQ(why.kind, c.kind) << c.name;
+        EXPECT_NE(why.systemError, 0) << c.name;
+    }
+    EXPECT_TRUE(capture.Lines().empty());
+    held.reset();
+    OpenError why{OpenFailure::Busy, 1};
+    EXPECT_NE(CPhysicalDevice::TryOpen("\\\\.\\VELTRIN0\\VELTRIN_CFG", &why), nullptr);
+    EXPECT_EQ(why.kind, OpenFailure::None);
+}
+
 TEST_F(PhysicalDeviceTest, ControlRequestOnANonDriverFileFailsWithNothingReturned) {
     auto device = OpenDevice(nullptr, "\\\\.\\VELTRIN0", "VELTRIN_CFG");
     ASSERT_NE(device, nullptr);

@@ -4,8 +4,12 @@
 #include "Device.h"
 #include "DriverLibrary.h"
 #include "RequestCodes.h"
+#include "SimLibraryConfig.h"
 
 #include <gtest/gtest.h>
+
+#include <chrono>
+#include <future>
 
 namespace {
 
@@ -40,9 +44,27 @@ TEST(VirtualDevice, SimulatorLibraryOpensExclusivelyAndAnswersTheInformationBloc
     uint32_t returned = 0;
     ASSERT_NE(cfg->DevIoControl(req::kGetBoardInfo, nullptr, 0, block, 66, &returned), 0u);
     EXPECT_EQ(returned, 66u);
-    EXPECT_EQ(cfg->Cancel(), 0u);
+    EXPECT_EQ(cfg->Cancel(), 1u); // the simulator exports Cancel; nothing was pending
     cfg.reset();
     EXPECT_NE(OpenDevice(library.get(), "VSIM0", "VELTRIN_CFG"), nullptr);
+}
+
+TEST(VirtualDevice, CancelReachesTheLibraryAndEndsAHeldRequest) {
+    ASSERT_TRUE(g_simLibraryConfigured);
+    auto library = LoadDriverLibrary(SIM_DRIVER);
+    ASSERT_NE(library, nullptr);
+    auto out = OpenDevice(library.get(), "VSIM2", "PHONE_LINE1_OUT_DEV");
+    ASSERT_NE(out, nullptr);
+    auto write = std::async(std::launch::async, [&] {
+        const uint8_t samples[4] = {};
+        uint32_t done = 7;
+        const uint32_t ok = out->Write(samples, sizeof samples, &done);
+        return ok == 0 && done == 0;
+    });
+    EXPECT_EQ(write.wait_for(std::chrono::milliseconds(100)), std::future_status::timeout);
+    EXPECT_EQ(out->Cancel(), 1u);
+    ASSERT_EQ(write.wait_for(std::chrono::seconds(2)), std::future_status::ready);
+    EXPECT_TRUE(write.get()); // the held write failed with no bytes
 }
 
 TEST(VirtualDevice, IncompleteLibraryGivesNullAndTheVersionLine) {

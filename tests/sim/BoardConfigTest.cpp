@@ -31,17 +31,22 @@ TEST(FaultTexts, ParsesEveryKindAndRefusesNonsense) {
     std::vector<sim::FaultRule> rules;
     std::string error;
     ASSERT_TRUE(sim::Faults::Parse("fail:VSIM0\\VELTRIN_CFG:0x222470,short:*:0x222470:3,refuse:LINE_OUT_LEFT,"
-                                   "vanish:VSIM1,over:*:0x222420:7",
+                                   "vanish:VSIM1,over:*:0x222420:7,hang:VSIM0:0x22240C,stale:LINE_OUT_LEFT",
                                    &rules, &error))
         << error;
-    ASSERT_EQ(rules.size(), 5u);
+    ASSERT_EQ(rules.size(), 7u);
     EXPECT_EQ(rules[0].code, 0x222470u);
     EXPECT_EQ(rules[1].shortBy, 3u);
     EXPECT_EQ(rules[2].kind, sim::FaultRule::Kind::Refuse);
     EXPECT_EQ(rules[3].code, 0u);
     EXPECT_EQ(rules[4].kind, sim::FaultRule::Kind::Over);
     EXPECT_EQ(rules[4].shortBy, 7u);
-    for (const char* text : {"explode:*", "fail", "fail:*:xyz", "refuse:*:0x222470", "short:*:1:0", "over:*:1:0"}) {
+    EXPECT_EQ(rules[5].kind, sim::FaultRule::Kind::Hang);
+    EXPECT_EQ(rules[5].code, 0x22240Cu);
+    EXPECT_EQ(rules[6].kind, sim::FaultRule::Kind::Stale);
+    EXPECT_EQ(rules[6].code, 0u);
+    for (const char* text : {"explode:*", "fail", "fail:*:xyz", "refuse:*:0x222470", "short:*:1:0", "over:*:1:0",
+                             "hang:*:1:2", "stale:*:1:2"}) {
         rules.clear();
         EXPECT_FALSE(sim::Faults::Parse(text, &rules, &error)) << text;
     }
