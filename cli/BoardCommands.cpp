@@ -320,7 +320,7 @@ int RunWatchdog(CliContext& c) {
     const uint32_t interval = Required(args, "interval");
     if (interval == 0)
         throw UsageError("--interval must be 1 ms or more");
-    const double seconds = args.Real("for").value_or(1.0);
+    const double seconds = Duration(args).value_or(1.0);
     const auto board = c.Open(1);
     CDevice& cfg = board->Cfg();
     if (!StartWatchdog(cfg, interval))
@@ -334,6 +334,7 @@ int RunWatchdog(CliContext& c) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             if (elapsed >= seconds || StopSignal())
                 break;
+            c.Watch().Arm(CliContext::kDefaultBudget); // each kick answers in time
             if (KickWatchdog(cfg))
                 ++kicks;
             else
@@ -357,10 +358,11 @@ int RunWatchdog(CliContext& c) {
         Diagnostic("watchdog failed: 0 kicks in " + QString::number(seconds).toStdString() + " s (at least 1 needed)");
         return kExitFailed;
     }
+    // A refused kick is a request that failed: the board could not be measured, as in every command.
     if (refused != 0)
-        Diagnostic("watchdog failed: " + std::to_string(refused) + " of " + std::to_string(kicks + refused) +
-                   " kicks refused (0 allowed)");
-    return refused == 0 ? kExitPass : kExitFailed;
+        Diagnostic("watchdog error: " + std::to_string(refused) + " of " + std::to_string(kicks + refused) +
+                   " kicks refused");
+    return refused == 0 ? kExitPass : kExitDevice;
 }
 
 namespace {
@@ -376,6 +378,8 @@ void Calibrate(CliContext& c, CDevice& cfg, const std::vector<uint32_t>& lines, 
     for (uint16_t step = 0; step < 3; ++step) {
         if (StopSignal())
             throw DeviceError("calibration stopped");
+        // No request is pending while the fixture or the operator sets the voltage.
+        c.Watch().Disarm();
         if (fixture && step < 2) {
             if (c.Verbose())
                 Diagnostic("fixture: setting " + std::to_string(stepVolts[step]) + " V");
@@ -387,6 +391,7 @@ void Calibrate(CliContext& c, CDevice& cfg, const std::vector<uint32_t>& lines, 
             if (!std::getline(std::cin, answer))
                 throw UsageError("calibration cancelled");
         }
+        c.Watch().Arm(CliContext::kDefaultBudget);
         for (uint32_t line : lines)
             if (!RunCalibrationStep(cfg, static_cast<uint16_t>(line), step))
                 throw DeviceError("cannot run calibration step " + std::to_string(step) + " on line " +

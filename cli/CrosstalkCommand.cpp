@@ -64,6 +64,8 @@ int RunCrosstalk(CliContext& c) {
     const auto board = c.Open(1);
     board->LineOut(from.line);
     board->LineIn(to.line);
+    // Two runs of the streams, each with its time to answer.
+    c.Watch().Arm(std::chrono::milliseconds(static_cast<long long>(2 * seconds * 1000)) + CliContext::kDefaultBudget);
     const uint32_t rate = ApplyCodecRate(board->Cfg(), wanted);
     QTemporaryDir dir;
     if (!dir.isValid())

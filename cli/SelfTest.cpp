@@ -43,7 +43,7 @@ class CSelfTest {
 public:
     CSelfTest(const OpenBoard& board, const SelfTestPlan& plan, CStallWatch& stall,
               const std::function<void(Step)>& out)
-        : m_board(board), m_plan(plan), m_stall(stall), m_out(out), m_watch(Devices(board)) {}
+        : m_board(board), m_plan(plan), m_stall(stall), m_out(out), m_watch(BoardDevices(board)) {}
 
     void Run() {
         Check("identity", kRequestBudget, [this] { return Identity(); });
@@ -55,23 +55,8 @@ public:
     }
 
 private:
-    static std::vector<CDevice*> Devices(const OpenBoard& b) {
-        std::vector<CDevice*> all{b.cfg.get(), b.left.get(), b.right.get()};
-        for (size_t line = 0; line < static_cast<size_t>(kMaxLines); ++line) {
-            all.push_back(b.lineIn[line].get());
-            all.push_back(b.lineOut[line].get());
-        }
-        return all;
-    }
-
     // Why a step did not run or did not end: a stop signal, or the board's requests being cancelled.
-    std::string Unanswered(std::chrono::milliseconds budget) const {
-        if (const int signal = StopSignal())
-            return "stopped by signal " + std::to_string(signal) + " before it ended";
-        return "no answer within " +
-               QString::number(static_cast<double>(budget.count()) / 1000.0, 'f', 1).toStdString() +
-               " s: the board's requests were cancelled";
-    }
+    static std::string Unanswered(std::chrono::milliseconds budget) { return CRequestWatch::Why(budget); }
 
     // Runs one step under its deadline; a thrown error ends that step as an error. Once a deadline has
     // passed the board is not asked anything more: its later steps are errors without a request.
@@ -311,8 +296,7 @@ private:
     }
 
     void Streams() {
-        const auto budget =
-            std::chrono::milliseconds(static_cast<long long>(m_plan.seconds * 1000)) + 2 * kRequestBudget;
+        const auto budget = std::chrono::milliseconds(static_cast<long long>(m_plan.seconds * 1000)) + kRequestBudget;
         if (m_watch.Expired()) {
             Check("streams", budget, [] { return Step(); });
             return;

@@ -1,8 +1,28 @@
 // The deadline and stall watches of a board's steps.
 #include "StepDeadline.h"
 
+#include "CliBoards.h"
 #include "CliSignals.h"
 #include "Device.h"
+
+#include <cstdio>
+
+std::vector<CDevice*> BoardDevices(const OpenBoard& b) {
+    std::vector<CDevice*> all{b.cfg.get(), b.left.get(), b.right.get()};
+    for (size_t line = 0; line < static_cast<size_t>(kMaxLines); ++line) {
+        all.push_back(b.lineIn[line].get());
+        all.push_back(b.lineOut[line].get());
+    }
+    return all;
+}
+
+std::string CRequestWatch::Why(std::chrono::milliseconds budget) {
+    if (const int signal = StopSignal())
+        return "stopped by signal " + std::to_string(signal) + " before it ended";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%.1f", static_cast<double>(budget.count()) / 1000.0);
+    return std::string("no answer within ") + seconds + " s: the board's requests were cancelled";
+}
 
 CRequestWatch::CRequestWatch(std::vector<CDevice*> devices) : m_devices(std::move(devices)) {
     m_thread = std::thread([this] { Watch(); });

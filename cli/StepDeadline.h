@@ -6,10 +6,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 class CDevice;
+struct OpenBoard;
+
+// Every device of the board that is open, for a watch over all of them.
+std::vector<CDevice*> BoardDevices(const OpenBoard& board);
 
 // Holds one deadline at a time for the devices of one board. When it passes, or a stop signal comes,
 // every device is cancelled once (a request hung in the driver returns failed) and Expired() turns
@@ -29,6 +34,8 @@ public:
     // Cancels the devices now (a stop from outside, e.g. the whole run's bound).
     void CancelNow();
     bool Expired() const { return m_expired.load(); }
+    // Why a step that ran into the watch did not end: a stop signal or the deadline of `budget`.
+    static std::string Why(std::chrono::milliseconds budget);
 
 private:
     void Watch();

@@ -11,6 +11,7 @@
 #include "SelfTestReport.h"
 #include "SineGenerator.h"
 #include "SoundFile.h"
+#include "StepDeadline.h"
 #include "StreamJudge.h"
 #include "TestStep.h"
 #include "ToneAnalysis.h"
@@ -54,6 +55,28 @@ PlaySource SourceFrom(const CliArgs& args) {
         source.amplitude = args.Number("ampl").value_or(kDefaultAmplitude);
     }
     return source;
+}
+
+// A stream command's board answers within its run's time and this much more, or its requests are
+// cancelled and the command ends as an error.
+constexpr std::chrono::milliseconds kAnswerBudget{3000};
+
+std::chrono::milliseconds StreamBudget(double seconds) {
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000)) + kAnswerBudget;
+}
+
+// The samples a sound file holds (0 when it cannot be read: it was checked before).
+int64_t FileSamples(const std::string& path) {
+    CSoundFile file;
+    return file.OpenForReading(path) ? file.DataLength() / 2 : 0;
+}
+
+// A step that ran into the watch says so rather than what the cancelled request left behind.
+void Unanswered(Step& step, const CRequestWatch& watch, std::chrono::milliseconds budget) {
+    if (watch.Expired() && step.outcome != Outcome::Pass) {
+        step.outcome = Outcome::Error;
+        step.detail = CRequestWatch::Why(budget);
+    }
 }
 
 } // namespace
@@ -183,6 +206,11 @@ int RunPlay(CliContext& c) {
             throw DeviceError("cannot open the stereo output device");
         rate = ApplyOutputRate(board->Cfg(), channel, wanted);
     }
+    // A file plays to its end: its time is its length at the rate.
+    const double runSeconds = seconds > 0 ? seconds : static_cast<double>(FileSamples(source.file)) / rate;
+    const auto budget = StreamBudget(runSeconds);
+    CRequestWatch& watch = c.Watch();
+    watch.Arm(budget);
     CStreamRun run;
     const int index = run.AddOutput(*device, source, rate);
     const auto began = std::chrono::steady_clock::now();
@@ -217,6 +245,7 @@ int RunPlay(CliContext& c) {
           figures.counters ? QString::number(figures.counters->level) : QStringLiteral("unknown"));
     if (!source.file.empty())
         r.Add("playedToEnd", ended);
+    Unanswered(step, watch, budget);
     if (StopSignal())
         step.detail = "stopped by signal " + std::to_string(StopSignal());
     AddStepFields(r, step);
@@ -256,6 +285,9 @@ int RunRecord(CliContext& c) {
         file.Trim(file.Size());
         return why + "; the recording so far is kept in " + file.Keep();
     };
+    const auto budget = StreamBudget(*seconds + 5.0);
+    CRequestWatch& watch = c.Watch();
+    watch.Arm(budget);
     try {
         CStreamRun run;
         run.AddInput(device, file.Path(), rate);
@@ -266,7 +298,7 @@ int RunRecord(CliContext& c) {
     } catch (const CliError& error) {
         if (error.Code() != kExitDevice)
             throw;
-        throw DeviceError(keep(error.what()));
+        throw DeviceError(keep(watch.Expired() && !StopSignal() ? CRequestWatch::Why(budget) : error.what()));
     }
     if (StopSignal() != 0) {
         Diagnostic(keep("the recording was stopped"));
@@ -310,6 +342,9 @@ int RunLoopback(CliContext& c) {
     QTemporaryDir dir;
     if (!dir.isValid())
         throw DeviceError("cannot create a temporary folder for the recording");
+    const auto budget = StreamBudget(seconds);
+    CRequestWatch& watch = c.Watch();
+    watch.Arm(budget);
     CStreamRun run;
     const LoopbackLeg leg = AddLoopback(run, *board, target.line, rate, tone, dir.path().toStdString());
     const auto began = std::chrono::steady_clock::now();
@@ -329,6 +364,7 @@ int RunLoopback(CliContext& c) {
         } catch (const std::exception& error) {
             step.detail = error.what();
         }
+        Unanswered(step, watch, budget);
         streams.push_back(step);
     }
     run.Stop();

@@ -344,8 +344,8 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
         // Exit 1 names the step and what was measured.
         {"fail:" + cfg + Hex(req::kWatchdogKick),
          {"watchdog", "0", "--interval", "100", "--for", "0.05"},
-         1,
-         "watchdog failed: "},
+         3,
+         "watchdog error: "},
         {"", {"loopback", "0", "line:1", "--for", "0.3"}, 1, "loopback line 1 failed: measured 1000.0 Hz"},
         {"", {"--expect-boards", "3", "list"}, 1, "2 found, 3 expected"},
         // Input checked before anything is sent.
