@@ -29,7 +29,7 @@ public:
     OpenBoard* Open(size_t index);
     // The watch over the opened board's requests; Open must have been called.
     CRequestWatch& Watch() { return *m_watch; }
-    static constexpr std::chrono::milliseconds kDefaultBudget{10000};
+    static constexpr std::chrono::milliseconds kDefaultBudget{5000};
 
 private:
     CliArgs m_args;

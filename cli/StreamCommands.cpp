@@ -60,6 +60,8 @@ PlaySource SourceFrom(const CliArgs& args) {
 // A stream command's board answers within its run's time and this much more, or its requests are
 // cancelled and the command ends as an error.
 constexpr std::chrono::milliseconds kAnswerBudget{3000};
+// A recording's input has this long beyond the recording's time to deliver all its samples.
+constexpr double kDeliverySlack = 2.0;
 
 std::chrono::milliseconds StreamBudget(double seconds) {
     return std::chrono::milliseconds(static_cast<long long>(seconds * 1000)) + kAnswerBudget;
@@ -285,7 +287,7 @@ int RunRecord(CliContext& c) {
         file.Trim(file.Size());
         return why + "; the recording so far is kept in " + file.Keep();
     };
-    const auto budget = StreamBudget(*seconds + 5.0);
+    const auto budget = StreamBudget(*seconds + kDeliverySlack);
     CRequestWatch& watch = c.Watch();
     watch.Arm(budget);
     try {
@@ -293,7 +295,7 @@ int RunRecord(CliContext& c) {
         run.AddInput(device, file.Path(), rate);
         run.Start();
         run.Wait(
-            *seconds + 5.0, [&] { return file.Size() >= bytes; }, "recording");
+            *seconds + kDeliverySlack, [&] { return file.Size() >= bytes; }, "recording");
         run.Stop(); // a failed recording write is a device error naming the file
     } catch (const CliError& error) {
         if (error.Code() != kExitDevice)

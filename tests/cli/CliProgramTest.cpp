@@ -692,44 +692,94 @@ TEST_F(CliProgram, HelpAfterACommandShowsItsUsage) {
     EXPECT_TRUE(run.out.contains("--junit")) << run.out.toStdString();
 }
 
-// The fault table: every request kind a testing command sends, answered failed or short, ends the run
-// as an error (exit 3) naming a step, never as a pass nor as the board's failure.
+// The fault table: every request kind a testing command sends, answered failed, short or stale, or
+// hanging until it is cancelled, ends the run as an error (exit 3) naming a step, never as a pass nor
+// as the board's failure, and a hang ends within seconds of its deadline. The cells run side by side.
 TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
     struct Kind {
         const char* device;
         uint32_t code;
         QStringList arguments;
-        bool answered = true; // the request has an answer that can come short
+        bool answered = true;  // the request has an answer that can come short
+        bool repeated = false; // asked more than once in the run, so an answer can repeat an earlier one
     };
     const QStringList selftest{"selftest", "0", "--for", "0.2", "--loopback"};
     const QStringList loopback{"loopback", "0", "line:1", "--for", "0.2"};
     const QStringList play{"play", "0", "line:1", "--sine", "440", "--for", "0.2"};
     const QStringList record{"record", "0", "line:1", "--for", "0.2", "--out"};
     const Kind kinds[] = {
-        {"VELTRIN_CFG", req::kMemoryStart, selftest, false},   {"VELTRIN_CFG", req::kMemoryData, selftest},
-        {"VELTRIN_CFG", req::kWatchdogStart, selftest, false}, {"VELTRIN_CFG", req::kWatchdogKick, selftest, false},
-        {"VELTRIN_CFG", req::kWatchdogStop, selftest, false},  {"PHONE_LINE1_IN_DEV", req::kGetLineState, selftest},
-        {"VELTRIN_CFG", req::kGetLeftRate, selftest},          {"VELTRIN_CFG", req::kGetCodecRate, selftest},
-        {"LINE_OUT_RIGHT", req::kStream, selftest, false},     {"LINE_OUT_LEFT", req::kGetCounters, selftest},
-        {"PHONE_LINE0_OUT_DEV", req::kGetCounters, selftest},  {"PHONE_LINE1_IN_DEV", req::kGetCounters, selftest},
-        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, loopback},  {"PHONE_LINE1_IN_DEV", req::kGetCounters, loopback},
-        {"VELTRIN_CFG", req::kGetCodecRate, loopback},         {"PHONE_LINE1_OUT_DEV", req::kGetCounters, play},
-        {"PHONE_LINE1_OUT_DEV", req::kStream, play, false},    {"VELTRIN_CFG", req::kGetCodecRate, record},
+        {"VELTRIN_CFG", req::kMemoryStart, selftest, false},
+        {"VELTRIN_CFG", req::kMemoryData, selftest, true, true},
+        {"VELTRIN_CFG", req::kWatchdogStart, selftest, false},
+        {"VELTRIN_CFG", req::kWatchdogKick, selftest, false},
+        {"VELTRIN_CFG", req::kWatchdogStop, selftest, false},
+        {"PHONE_LINE1_IN_DEV", req::kGetLineState, selftest},
+        {"VELTRIN_CFG", req::kGetLeftRate, selftest},
+        {"VELTRIN_CFG", req::kGetCodecRate, selftest},
+        {"LINE_OUT_RIGHT", req::kStream, selftest, false},
+        {"LINE_OUT_LEFT", req::kGetCounters, selftest, true, true},
+        {"PHONE_LINE0_OUT_DEV", req::kGetCounters, selftest, true, true},
+        {"PHONE_LINE1_IN_DEV", req::kGetCounters, selftest, true, true},
+        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, loopback, true, true},
+        {"PHONE_LINE1_IN_DEV", req::kGetCounters, loopback, true, true},
+        {"VELTRIN_CFG", req::kGetCodecRate, loopback},
+        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, play, true, true},
+        {"PHONE_LINE1_OUT_DEV", req::kStream, play, false},
+        {"VELTRIN_CFG", req::kGetCodecRate, record},
         {"PHONE_LINE1_IN_DEV", req::kStream, record, false},
     };
-    for (const char* fault : {"fail", "short"}) {
+    struct Cell {
+        QString rule;
+        QStringList arguments;
+        std::unique_ptr<QProcess> process;
+        QElapsedTimer timer;
+    };
+    std::vector<Cell> cells;
+    int n = 0;
+    for (const char* fault : {"fail", "short", "stale", "hang"}) {
         for (const Kind& k : kinds) {
-            if (QString(fault) == "short" && !k.answered)
+            // A request without an answer cannot come short; the first answer to a code is always fresh.
+            if ((QString(fault) == "short" && !k.answered) || (QString(fault) == "stale" && !k.repeated))
                 continue;
             QStringList arguments = QStringList{"--demo", "--json"} + k.arguments;
             if (arguments.last() == "--out")
-                arguments << home.filePath("rec.raw");
-            const QString rule = QString("%1:VSIM0\\%2:%3").arg(fault, k.device, Hex(k.code));
-            SCOPED_TRACE((rule + " " + arguments.join(' ')).toStdString());
-            const Result run = Start(arguments, {{"VELTRIN_SIM_FAULTS", rule}, {"VELTRIN_SIM_INPUT", "loopback"}});
-            EXPECT_EQ(run.code, 3) << run.err.toStdString();
-            EXPECT_FALSE(run.err.isEmpty());
-            EXPECT_FALSE(run.Json()["passed"].toBool(false)) << run.out.toStdString();
+                arguments << home.filePath(QString("rec%1.raw").arg(n++));
+            cells.push_back({QString("%1:VSIM0\\%2:%3").arg(fault, k.device, Hex(k.code)), arguments, nullptr, {}});
+        }
+    }
+    constexpr size_t kSideBySide = 12;
+    for (size_t first = 0; first < cells.size(); first += kSideBySide) {
+        const size_t end = std::min(cells.size(), first + kSideBySide);
+        for (size_t i = first; i < end; ++i) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HOME", home.path());
+            env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+            env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+            env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+            env.insert("VELTRIN_SIM_FAULTS", cells[i].rule);
+            env.insert("VELTRIN_SIM_INPUT", "loopback");
+            cells[i].process = std::make_unique<QProcess>();
+            cells[i].process->setProcessEnvironment(env);
+            cells[i].timer.start();
+            cells[i].process->start(PROGRAM, cells[i].arguments);
+        }
+        for (size_t i = first; i < end; ++i) {
+            Cell& cell = cells[i];
+            SCOPED_TRACE((cell.rule + " " + cell.arguments.join(' ')).toStdString());
+            if (!cell.process->waitForFinished(30000)) {
+                cell.process->kill();
+                cell.process->waitForFinished();
+                ADD_FAILURE() << "did not end";
+                continue;
+            }
+            const qint64 took = cell.timer.elapsed();
+            const QString err = QString::fromUtf8(cell.process->readAllStandardError());
+            const QJsonObject out = QJsonDocument::fromJson(cell.process->readAllStandardOutput()).object();
+            EXPECT_EQ(cell.process->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(cell.process->exitCode(), 3) << err.toStdString();
+            EXPECT_FALSE(err.isEmpty());
+            EXPECT_FALSE(out["passed"].toBool(false));
+            EXPECT_LT(took, 15000) << "a hung request ends within seconds of its deadline";
         }
     }
 }
