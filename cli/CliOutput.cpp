@@ -2,14 +2,17 @@
 #include "CliOutput.h"
 
 #include "CliArgs.h"
+#include "OutputPath.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #ifdef _WIN32
 #include <io.h>
@@ -153,13 +156,12 @@ void WriteFileReplacing(const std::string& path, const QByteArray& bytes) {
     const QFileInfo info(name);
     if (info.exists() && !info.isFile()) {
         // A device or pipe (/dev/stdout, a FIFO) cannot be replaced: written in place, checked on close.
-        QFile file(name);
-        if (!file.open(QIODevice::WriteOnly))
-            throw DeviceError("cannot open " + path + ": " + file.errorString().toStdString());
-        const bool written = file.write(bytes) == bytes.size() && file.flush();
-        file.close();
-        if (!written || file.error() != QFileDevice::NoError)
-            throw DeviceError("cannot write " + path + ": " + file.errorString().toStdString());
+        const int fd = OpenDeviceForWriting(path);
+        const bool written = WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+        const int error = errno;
+        const bool closed = ::close(fd) == 0;
+        if (!written || !closed)
+            throw DeviceError("cannot write " + path + ": " + std::strerror(written ? errno : error));
         return;
     }
     // A temporary file next to it, renamed over it once written and closed whole: a file named FILE is

@@ -169,8 +169,11 @@ int main(int argc, char** argv) {
             throw DeviceError("cannot write to standard output");
         return signalled(code);
     } catch (const CliError& error) {
-        if (StopSignal())
+        if (StopSignal()) {
+            // What the stop left behind (a recording kept under its temporary name) is still said.
+            Diagnostic(error.what());
             return signalled(kExitFailed);
+        }
         Diagnostic(error.what());
         if (error.Code() == kExitUsage) {
             if (command)
