@@ -207,7 +207,21 @@ int RunList(CliContext& c) {
             broken = true;
         }
     }
-    PrintTable(rows, c.Json(), QStringLiteral("boards"));
+    if (c.Json() && c.Args().Has("expect-boards")) {
+        // The count asked for is a step of its own, with its reason when it is not met.
+        const uint32_t expected = *c.Args().Number("expect-boards");
+        CRecord r;
+        r.Add("boards", rows);
+        r.Add("expected", static_cast<double>(expected));
+        r.Add("passed", countFound && !broken);
+        r.Add("reason",
+              countFound ? QJsonValue()
+                         : QJsonValue(QStringLiteral("%1 found, %2 expected").arg(boards.size()).arg(expected)),
+              QString());
+        PrintRecord(r, true);
+    } else {
+        PrintTable(rows, c.Json(), QStringLiteral("boards"));
+    }
     if (broken)
         return kExitDevice;
     return countFound ? kExitPass : kExitFailed;

@@ -921,3 +921,33 @@ TEST_F(CliProgram, CalibrationFixtureIsContainedAndAFailureRestoresTheBoard) {
         EXPECT_FALSE(running()) << "the fixture's own child was ended too";
     }
 }
+
+// Every JSON report begins with "schema" and "command", carries a top-level verdict and says why it
+// did not pass.
+TEST_F(CliProgram, JsonReportsLeadWithSchemaAndCommandAndGiveTheirReason) {
+    struct Case {
+        QStringList arguments;
+        int code;
+        QString reasonKey;
+        QString reason; // contained in the reason's text; empty for a pass
+    };
+    const Case cases[] = {
+        {{"list", "--expect-boards", "3"}, 1, "reason", "2 found, 3 expected"},
+        {{"selftest", "0", "--for", "0.1", "--expect-boards", "3"}, 1, "reasons", "boards found failed"},
+        {{"selftest", "0", "--for", "0.1", "--strict"}, 1, "reasons", "skipped: no loopback fixture declared"},
+        {{"loopback", "0", "line:1", "--for", "0.2"}, 0, "reasons", ""},
+        {{"play", "0", "left", "--sine", "440", "--for", "0.2"}, 0, "detail", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result run = Start(QStringList{"--demo", "--json"} + c.arguments, {{"VELTRIN_SIM_INPUT", "loopback"}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith("{\n    \"schema\": 1,\n    \"command\": \"" + c.arguments[0].toUtf8() + "\""))
+            << run.out.left(80).toStdString();
+        const QJsonObject report = run.Json().toObject();
+        EXPECT_EQ(report["passed"].toBool(), c.code == 0);
+        const QJsonValue why = report[c.reasonKey];
+        const QString text = why.isArray() ? QJsonDocument(why.toArray()).toJson() : why.toString();
+        EXPECT_TRUE(text.contains(c.reason)) << text.toStdString();
+    }
+}
