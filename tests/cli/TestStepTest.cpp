@@ -5,6 +5,7 @@
 #include "OutputPath.h"
 #include "SelfTestReport.h"
 #include "StepDeadline.h"
+#include "StreamJudge.h"
 
 #include <QDir>
 #include <QFile>
@@ -67,6 +68,32 @@ TEST(TestStep, LimitsAreInclusiveAndComparedOnTheValueReported) {
     EXPECT_EQ(Judged("x", std::nan(""), "", {}, {}, "").outcome, Outcome::Fail) << "no number passes";
     EXPECT_EQ(StepText(Judged("thd", -35.204, "dB", {}, -40.0, "too high")),
               "thd failed: too high (measured -35.20 dB)");
+}
+
+// A stream is held to what its rate and time demand, read back fresh from the board.
+TEST(StreamJudge, BytesMovedAreHeldToRateTimesTimeAndToWhatWasSent) {
+    struct Case {
+        bool output;
+        uint64_t boardBytes;
+        uint64_t sent;
+        Outcome outcome;
+    };
+    // 16000 samples/s for 1 s: 32000 bytes due.
+    const Case cases[] = {
+        {true, 32000, 64000, Outcome::Pass}, {true, 32, 64000, Outcome::Fail},    // a thousand times too slow
+        {true, 1, 64000, Outcome::Fail},     {true, 32000, 16000, Outcome::Fail}, // more than it was given
+        {true, 60000, 64000, Outcome::Fail}, {false, 32000, 0, Outcome::Pass},    // too fast
+        {false, 100, 0, Outcome::Fail},      {false, 80000, 0, Outcome::Fail},
+    };
+    for (const Case& c : cases) {
+        const Step s = JudgeStream("stream", c.output, 16000, {c.boardBytes, 1.0}, c.sent);
+        EXPECT_EQ(s.outcome, c.outcome) << c.output << " " << c.boardBytes << " of " << c.sent << ": " << s.detail;
+    }
+    const auto counters = [](uint32_t bytes) { return std::optional<StreamCounters>(StreamCounters{0, bytes, 0}); };
+    EXPECT_NO_THROW(Compare(counters(10), counters(20), 100, 1.0));
+    EXPECT_THROW(Compare(counters(10), counters(10), 100, 1.0), StepError) << "stale: the count did not move";
+    EXPECT_THROW(Compare(counters(20), counters(10), 100, 1.0), StepError) << "the count went back";
+    EXPECT_THROW(Compare(std::nullopt, counters(10), 100, 1.0), StepError) << "a failed or short answer";
 }
 
 TEST(CliArgs, DurationIsAPlainDecimalWithinItsRange) {
