@@ -77,7 +77,7 @@ int RunSelfTest(CliContext& c) {
     const CliArgs& args = c.Args();
     args.ExpectWords(2);
     SelfTestPlan plan;
-    plan.seconds = Duration(args).value_or(1.0);
+    plan.seconds = Duration(args, std::nullopt, true).value_or(1.0);
     plan.loopbackFixture = args.Has("loopback");
     plan.limits = ReadFigureLimits(args, kLoopbackLimits);
     const uint32_t jobs = args.Number("jobs").value_or(1);
