@@ -29,62 +29,37 @@ CRequestWatch::CRequestWatch(std::vector<CDevice*> devices) : m_devices(std::mov
 }
 
 CRequestWatch::~CRequestWatch() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-    }
-    m_changed.notify_all();
+    m_quit.store(true);
     m_thread.join();
 }
 
 void CRequestWatch::Arm(std::chrono::milliseconds budget) {
-    {
-        std::lock_guard lock(m_mutex);
-        m_deadline = Clock::now() + budget;
-    }
-    m_changed.notify_all();
+    m_deadline.store((Clock::now() + budget).time_since_epoch().count());
 }
 
-void CRequestWatch::Disarm() {
-    std::lock_guard lock(m_mutex);
-    m_deadline = Clock::time_point::max();
-}
+void CRequestWatch::Disarm() { m_deadline.store(Clock::time_point::max().time_since_epoch().count()); }
 
-void CRequestWatch::CancelNow() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_deadline = Clock::now();
-    }
-    m_changed.notify_all();
-}
+void CRequestWatch::CancelNow() { m_deadline.store(Clock::now().time_since_epoch().count()); }
 
 void CRequestWatch::Watch() {
-    // Polls for a stop signal as well: a handler cannot wake a condition variable.
-    constexpr std::chrono::milliseconds kPoll{50};
-    std::unique_lock lock(m_mutex);
-    while (!m_quit) {
-        const auto now = Clock::now();
-        if (!m_expired.load() && (now >= m_deadline || StopSignal() != 0)) {
+    while (!m_quit.load()) {
+        const bool due = Clock::now().time_since_epoch().count() >= m_deadline.load();
+        if (!m_expired.load() && (due || StopSignal() != 0)) {
             m_expired.store(true);
-            lock.unlock();
             for (CDevice* device : m_devices)
                 if (device)
                     device->Cancel();
-            lock.lock();
-            continue;
         }
-        const auto wake = std::min(m_deadline, now + kPoll);
-        m_changed.wait_until(lock, wake);
+        std::this_thread::sleep_for(kPoll);
     }
 }
 
 CStallWatch::CStallWatch() {
     m_thread = std::thread([this] {
         using Clock = std::chrono::steady_clock;
-        std::unique_lock lock(m_mutex);
         auto last = Clock::now();
-        while (!m_quit) {
-            m_quitSignal.wait_for(lock, kTick);
+        while (!m_quit.load()) {
+            std::this_thread::sleep_for(kTick);
             const auto now = Clock::now();
             const auto gap = std::chrono::duration_cast<std::chrono::milliseconds>(now - last).count() - kTick.count();
             if (gap > m_longest.load())
@@ -95,11 +70,7 @@ CStallWatch::CStallWatch() {
 }
 
 CStallWatch::~CStallWatch() {
-    {
-        std::lock_guard lock(m_mutex);
-        m_quit = true;
-    }
-    m_quitSignal.notify_all();
+    m_quit.store(true);
     m_thread.join();
 }
 

@@ -4,8 +4,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -40,11 +38,13 @@ public:
 private:
     void Watch();
 
+    // How often the watch looks at the time, the stop signal and whether it is to end: a handler cannot
+    // wake a waiting thread, so the watch polls, sleeping between looks.
+    static constexpr std::chrono::milliseconds kPoll{20};
+
     std::vector<CDevice*> m_devices;
-    std::mutex m_mutex;
-    std::condition_variable m_changed;
-    Clock::time_point m_deadline = Clock::time_point::max();
-    bool m_quit = false;
+    std::atomic<Clock::rep> m_deadline{Clock::time_point::max().time_since_epoch().count()};
+    std::atomic<bool> m_quit{false};
     std::atomic<bool> m_expired{false};
     std::thread m_thread;
 };
@@ -69,9 +69,7 @@ public:
     long long LongestMs() const { return m_longest.load(); }
 
 private:
-    std::mutex m_mutex;
-    std::condition_variable m_quitSignal;
-    bool m_quit = false;
+    std::atomic<bool> m_quit{false};
     std::atomic<long long> m_longest{0};
     std::thread m_thread;
 };
