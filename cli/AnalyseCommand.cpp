@@ -6,6 +6,7 @@
 #include "CliOutput.h"
 #include "LineFigures.h"
 #include "SoundFile.h"
+#include "TestStep.h"
 
 #include <algorithm>
 #include <cmath>
@@ -42,6 +43,16 @@ QString Fixed(double value, int decimals, const char* unit) {
     return QString::number(value, 'f', decimals) + QLatin1String(unit);
 }
 
+// Every figure as it is reported: rounded once, to the shown decimals, in text and JSON alike.
+AudioFigures ShownFigures(AudioFigures f) {
+    f.frequency = Shown(f.frequency);
+    f.levelDb = Shown(f.levelDb);
+    f.thdDb = Shown(f.thdDb);
+    f.thdnDb = Shown(f.thdnDb);
+    f.noiseDb = Shown(f.noiseDb);
+    return f;
+}
+
 // One line on standard error per figure outside its limit; true when all are inside.
 bool CheckLimits(const AudioFigures& f, const FigureLimits& limits, std::optional<double> frequency, double tolerance) {
     bool passed = true;
@@ -50,7 +61,7 @@ bool CheckLimits(const AudioFigures& f, const FigureLimits& limits, std::optiona
             Diagnostic(m.FailureText());
             passed = false;
         }
-    if (frequency && std::abs(f.frequency - *frequency) > *frequency * tolerance / 100.0) {
+    if (frequency && std::abs(f.frequency - *frequency) > Shown(*frequency * tolerance / 100.0)) {
         Diagnostic("frequency " + Fixed(f.frequency, 2, " Hz").toStdString() + " is not " +
                    Fixed(*frequency, 2, " Hz").toStdString() + " within " + Fixed(tolerance, 2, " %").toStdString());
         passed = false;
@@ -78,7 +89,8 @@ int RunAnalyse(CliContext& c) {
     if (block.size() < kMinBlock)
         throw CliError(kExitFailed, path + " holds " + std::to_string(block.size()) + " samples, too few to analyse");
     CAudioAnalyser analyser(block.size());
-    const AudioFigures& f = analyser.Analyse(block, rate);
+    // Limits are compared on exactly the values reported.
+    const AudioFigures f = ShownFigures(analyser.Analyse(block, rate));
 
     const bool anyLimit = limits.minLevel || limits.maxLevel || limits.maxThdn || limits.maxNoise || frequency;
     const bool passed = CheckLimits(f, limits, frequency, tolerance);
@@ -87,11 +99,11 @@ int RunAnalyse(CliContext& c) {
     r.Add("rate", static_cast<double>(rate));
     r.Add("samples", static_cast<double>(block.size()));
     r.Add("tone", f.tone);
-    r.Add("frequency", QJsonValue(f.frequency), Fixed(f.frequency, 2, " Hz"));
-    r.Add("level", QJsonValue(f.levelDb), Fixed(f.levelDb, 2, " dBFS"));
-    r.Add("thd", QJsonValue(f.thdDb), Fixed(f.thdDb, 2, " dB"));
-    r.Add("thdn", QJsonValue(f.thdnDb), Fixed(f.thdnDb, 2, " dB"));
-    r.Add("noise", QJsonValue(f.noiseDb), Fixed(f.noiseDb, 2, " dBFS"));
+    r.Add("frequency", QJsonValue(f.frequency), Fixed(f.frequency, kShownDecimals, " Hz"));
+    r.Add("level", QJsonValue(f.levelDb), Fixed(f.levelDb, kShownDecimals, " dBFS"));
+    r.Add("thd", QJsonValue(f.thdDb), Fixed(f.thdDb, kShownDecimals, " dB"));
+    r.Add("thdn", QJsonValue(f.thdnDb), Fixed(f.thdnDb, kShownDecimals, " dB"));
+    r.Add("noise", QJsonValue(f.noiseDb), Fixed(f.noiseDb, kShownDecimals, " dBFS"));
     if (anyLimit)
         r.Add("passed", passed);
     PrintRecord(r, c.Json());

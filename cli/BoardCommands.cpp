@@ -1,13 +1,17 @@
 // The board commands of veltrin-cli: list, info, memory, identity, prefix, program load, watchdog and
 // voltmeter calibration, over the same requests as the maintenance and calibration pages.
 #include "BoardMaintenance.h"
+#include "CalibrationBlocks.h"
 #include "CalibrationRequests.h"
 #include "CliCommands.h"
 #include "CliOutput.h"
 #include "CliSignals.h"
+#include "DeviceRequests.h"
 #include "DriverLibrary.h"
 #include "DumpText.h"
+#include "Fixture.h"
 #include "MemoryBlocks.h"
+#include "RequestCodes.h"
 #include "StreamRequests.h"
 
 #include <QProcess>
@@ -22,10 +26,17 @@
 
 namespace {
 
+// The maximum voltage, its answer checked for success and size.
+uint16_t ReadMaxVoltage(CDevice& cfg) {
+    const auto answer = QueryRaw<MaxVoltageBlock::kSize>(cfg, req::kGetMaxVoltage);
+    if (answer.ok != 1 || answer.returned != MaxVoltageBlock::kSize)
+        throw DeviceError("the maximum voltage request " +
+                          std::string(answer.ok != 1 ? "failed" : "was answered short"));
+    return MaxVoltageBlock::Decode(answer.bytes.data(), answer.returned)->volts;
+}
+
 using namespace std::chrono_literals;
 
-// The longest a calibration fixture may take to set a voltage.
-constexpr int kFixtureTimeoutMs = 120000;
 // The settle time the memory page leaves between a reset and the program load.
 constexpr auto kResetSettle = 500ms;
 // The memory page kicks the watchdog this often.
@@ -196,7 +207,21 @@ int RunList(CliContext& c) {
             broken = true;
         }
     }
-    PrintTable(rows, c.Json(), QStringLiteral("boards"));
+    if (c.Json() && c.Args().Has("expect-boards")) {
+        // The count asked for is a step of its own, with its reason when it is not met.
+        const uint32_t expected = *c.Args().Number("expect-boards");
+        CRecord r;
+        r.Add("boards", rows);
+        r.Add("expected", static_cast<double>(expected));
+        r.Add("passed", countFound && !broken);
+        r.Add("reason",
+              countFound ? QJsonValue()
+                         : QJsonValue(QStringLiteral("%1 found, %2 expected").arg(boards.size()).arg(expected)),
+              QString());
+        PrintRecord(r, true);
+    } else {
+        PrintTable(rows, c.Json(), QStringLiteral("boards"));
+    }
     if (broken)
         return kExitDevice;
     return countFound ? kExitPass : kExitFailed;
@@ -235,10 +260,7 @@ int RunInfo(CliContext& c) {
         r.Add("codecRate", static_cast<double>(*rate));
     }
     if (model.calibration) {
-        uint16_t volts = 0;
-        if (!GetMaxVoltage(cfg, &volts))
-            throw DeviceError("cannot get the maximum voltage");
-        r.Add("maxVoltage", static_cast<double>(volts));
+        r.Add("maxVoltage", static_cast<double>(ReadMaxVoltage(cfg)));
     }
     PrintRecord(r, c.Json());
     return kExitPass;
@@ -312,7 +334,7 @@ int RunWatchdog(CliContext& c) {
     const uint32_t interval = Required(args, "interval");
     if (interval == 0)
         throw UsageError("--interval must be 1 ms or more");
-    const double seconds = args.Real("for").value_or(1.0);
+    const double seconds = Duration(args).value_or(1.0);
     const auto board = c.Open(1);
     CDevice& cfg = board->Cfg();
     if (!StartWatchdog(cfg, interval))
@@ -326,6 +348,7 @@ int RunWatchdog(CliContext& c) {
             const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
             if (elapsed >= seconds || StopSignal())
                 break;
+            c.Watch().Arm(CliContext::kDefaultBudget); // each kick answers in time
             if (KickWatchdog(cfg))
                 ++kicks;
             else
@@ -349,36 +372,47 @@ int RunWatchdog(CliContext& c) {
         Diagnostic("watchdog failed: 0 kicks in " + QString::number(seconds).toStdString() + " s (at least 1 needed)");
         return kExitFailed;
     }
+    // A refused kick is a request that failed: the board could not be measured, as in every command.
     if (refused != 0)
-        Diagnostic("watchdog failed: " + std::to_string(refused) + " of " + std::to_string(kicks + refused) +
-                   " kicks refused (0 allowed)");
-    return refused == 0 ? kExitPass : kExitFailed;
+        Diagnostic("watchdog error: " + std::to_string(refused) + " of " + std::to_string(kicks + refused) +
+                   " kicks refused");
+    return refused == 0 ? kExitPass : kExitDevice;
 }
 
 namespace {
 
-// Runs the fixture command with the voltage as its last argument and waits for it to finish: the
-// voltage is set when it exits with 0.
-void RunFixture(const std::string& command, uint32_t volts) {
-    QStringList words = QProcess::splitCommand(QString::fromLocal8Bit(command.c_str()));
-    if (words.isEmpty())
-        throw UsageError("--fixture: no command given");
-    const QString program = words.takeFirst();
-    words << QString::number(volts);
-    QProcess fixture;
-    fixture.setProcessChannelMode(QProcess::ForwardedChannels);
-    fixture.start(program, words);
-    if (!fixture.waitForStarted(10000))
-        throw DeviceError("cannot start the fixture " + command + ": " + fixture.errorString().toStdString());
-    if (!fixture.waitForFinished(kFixtureTimeoutMs)) {
-        fixture.kill();
-        fixture.waitForFinished(1000);
-        throw DeviceError("the fixture " + command + " did not set " + std::to_string(volts) + " V within " +
-                          std::to_string(kFixtureTimeoutMs / 1000) + " s");
+void Calibrate(CliContext& c, CDevice& cfg, const std::vector<uint32_t>& lines, uint32_t volts,
+               const std::optional<std::string>& fixture, bool ask) {
+    if (!SetMaxVoltage(cfg, static_cast<uint16_t>(volts)))
+        throw DeviceError("cannot set the maximum voltage");
+    const std::string steps[] = {"Set the voltage source to 0 V",
+                                 "Set the voltage source to " + std::to_string(volts) + " V",
+                                 "Ready to compute the correction coefficients"};
+    const uint32_t stepVolts[] = {0, volts};
+    for (uint16_t step = 0; step < 3; ++step) {
+        if (StopSignal())
+            throw DeviceError("calibration stopped");
+        // No request is pending while the fixture or the operator sets the voltage.
+        c.Watch().Disarm();
+        if (fixture && step < 2) {
+            if (c.Verbose())
+                Diagnostic("fixture: setting " + std::to_string(stepVolts[step]) + " V");
+            RunFixture(*fixture, stepVolts[step]);
+        } else if (ask) {
+            std::fprintf(stderr, "%s, then press Enter: ", steps[step].c_str());
+            std::fflush(stderr);
+            std::string answer;
+            if (!std::getline(std::cin, answer))
+                throw UsageError("calibration cancelled");
+        }
+        c.Watch().Arm(CliContext::kDefaultBudget);
+        for (uint32_t line : lines)
+            if (!RunCalibrationStep(cfg, static_cast<uint16_t>(line), step))
+                throw DeviceError("cannot run calibration step " + std::to_string(step) + " on line " +
+                                  std::to_string(line));
     }
-    if (fixture.exitStatus() != QProcess::NormalExit || fixture.exitCode() != 0)
-        throw DeviceError("the fixture " + command + " failed to set " + std::to_string(volts) + " V (exit " +
-                          std::to_string(fixture.exitCode()) + ")");
+    if (!ApplyCalibration(cfg))
+        throw DeviceError("cannot set the calibration");
 }
 
 } // namespace
@@ -417,36 +451,23 @@ int RunCalibrate(CliContext& c) {
             throw UsageError("no line " + std::to_string(line) + " on this board (lines 0.." +
                              std::to_string(board->Lines() - 1) + ")");
     CDevice& cfg = board->Cfg();
-    uint16_t current = 0;
-    if (!GetMaxVoltage(cfg, &current))
-        throw DeviceError("cannot get the maximum voltage");
-    if (!SetMaxVoltage(cfg, static_cast<uint16_t>(volts)))
-        throw DeviceError("cannot set the maximum voltage");
-    const std::string steps[] = {"Set the voltage source to 0 V",
-                                 "Set the voltage source to " + std::to_string(volts) + " V",
-                                 "Ready to compute the correction coefficients"};
-    const uint32_t stepVolts[] = {0, volts};
-    for (uint16_t step = 0; step < 3; ++step) {
-        if (StopSignal())
-            throw DeviceError("calibration stopped");
-        if (fixture && step < 2) {
-            if (c.Verbose())
-                Diagnostic("fixture: setting " + std::to_string(stepVolts[step]) + " V");
-            RunFixture(*fixture, stepVolts[step]);
-        } else if (ask) {
-            std::fprintf(stderr, "%s, then press Enter: ", steps[step].c_str());
-            std::fflush(stderr);
-            std::string answer;
-            if (!std::getline(std::cin, answer))
-                throw UsageError("calibration cancelled");
+    const uint16_t current = ReadMaxVoltage(cfg);
+    // From here on, a calibration that does not finish leaves the board's maximum voltage as it was.
+    try {
+        Calibrate(c, cfg, lines, volts, fixture, ask);
+    } catch (...) {
+        bool restored = false;
+        try {
+            restored = SetMaxVoltage(cfg, current) && ReadMaxVoltage(cfg) == current;
+        } catch (const std::exception&) {
+            // said below
         }
-        for (uint32_t line : lines)
-            if (!RunCalibrationStep(cfg, static_cast<uint16_t>(line), step))
-                throw DeviceError("cannot run calibration step " + std::to_string(step) + " on line " +
-                                  std::to_string(line));
+        if (!restored)
+            Diagnostic("cannot restore the maximum voltage " + std::to_string(current) + " V");
+        else
+            Diagnostic("the maximum voltage is back at " + std::to_string(current) + " V");
+        throw;
     }
-    if (!ApplyCalibration(cfg))
-        throw DeviceError("cannot set the calibration");
     QJsonArray calibrated;
     QStringList lineTexts;
     for (uint32_t line : lines) {

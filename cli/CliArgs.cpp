@@ -12,8 +12,8 @@ const std::set<std::string> kValued = {
     "interval",       "for",       "file",  "sine",           "ampl",         "rate",      "lines",
     "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",      "min-level", "max-level",
     "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk"};
-const std::set<std::string> kFlags = {"json",     "demo", "yes",     "tone",  "pulse",   "watch",
-                                      "loopback", "help", "version", "quiet", "verbose", "no-wait"};
+const std::set<std::string> kFlags = {"json", "demo",    "yes",   "tone",    "pulse",   "watch", "loopback",
+                                      "help", "version", "quiet", "verbose", "no-wait", "strict"};
 // The one-letter forms.
 const std::map<std::string, std::string> kShort = {{"-h", "help"}, {"-q", "quiet"}, {"-v", "verbose"}};
 
@@ -132,4 +132,33 @@ void CliArgs::ExpectOptions(const std::set<std::string>& allowed) const {
 void CliArgs::ExpectWords(size_t count) const {
     if (m_words.size() > count)
         throw UsageError("unexpected argument \"" + m_words[count] + "\"");
+}
+
+std::optional<double> Duration(const CliArgs& args, std::optional<uint32_t> rate, bool stream) {
+    const auto text = args.Value("for");
+    if (!text)
+        return std::nullopt;
+    const auto bad = [&](const std::string& why) { return UsageError("--for: \"" + *text + "\" " + why); };
+    int points = 0;
+    int digits = 0;
+    for (char ch : *text) {
+        if (ch == '.')
+            ++points;
+        else if (ch >= '0' && ch <= '9')
+            ++digits;
+        else
+            throw bad("is not a plain decimal number of seconds");
+    }
+    if (points > 1 || digits == 0)
+        throw bad("is not a plain decimal number of seconds");
+    // Digits and one point only: at most kMaxSeconds is checked on the text's value, which strtod reads
+    // exactly enough for that comparison.
+    const double seconds = std::strtod(text->c_str(), nullptr);
+    if (!(seconds > 0))
+        throw bad("is not more than 0 s");
+    if (seconds > kMaxSeconds)
+        throw bad("is more than the " + std::to_string(static_cast<int>(kMaxSeconds)) + " s allowed");
+    if (stream && seconds * rate.value_or(kMinRate) < 1.0)
+        throw bad("is shorter than one sample at " + std::to_string(rate.value_or(kMinRate)) + " samples/s");
+    return seconds;
 }

@@ -52,6 +52,17 @@ private:
     std::set<std::string> m_flags;
 };
 
+// The sample rates a command accepts; within them, the board may still refuse a rate.
+inline constexpr uint32_t kMinRate = 100;
+inline constexpr uint32_t kMaxRate = 192000;
+// The longest time --for accepts: a day.
+inline constexpr double kMaxSeconds = 86400.0;
+
+// --for SECONDS: a plain decimal number (digits and at most one point), more than 0 and at most
+// kMaxSeconds; for a stream, at least one sample's time at `rate` (or at kMinRate when the board's own
+// rate is used). A usage error otherwise.
+std::optional<double> Duration(const CliArgs& args, std::optional<uint32_t> rate = std::nullopt, bool stream = false);
+
 // Unsigned decimal or 0x hexadecimal text that fits 32 bits; nothing otherwise.
 std::optional<uint32_t> ParseNumber(const std::string& text);
 // A positive finite decimal number; nothing otherwise.

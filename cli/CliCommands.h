@@ -5,7 +5,9 @@
 #include "AudioAnalyser.h"
 #include "CliArgs.h"
 #include "CliBoards.h"
+#include "StepDeadline.h"
 
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -21,13 +23,20 @@ public:
     // With --expect-boards N: a different number of boards found fails the run (exit 1), said on
     // standard error.
     bool ExpectedBoardsFound();
-    // The board named by the word at `index`, with its devices open.
-    std::unique_ptr<OpenBoard> Open(size_t index);
+    // The board named by the word at `index`, with its devices open; the context keeps it. Its
+    // requests are watched from then on: one hung past the command's deadline (kDefaultBudget unless
+    // the command arms another), or a stop signal, cancels them, so no command waits on a board for ever.
+    OpenBoard* Open(size_t index);
+    // The watch over the opened board's requests; Open must have been called.
+    CRequestWatch& Watch() { return *m_watch; }
+    static constexpr std::chrono::milliseconds kDefaultBudget{5000};
 
 private:
     CliArgs m_args;
     LibraryChoice m_choice;
     std::unique_ptr<CBoardSet> m_boards;
+    std::unique_ptr<OpenBoard> m_board;
+    std::unique_ptr<CRequestWatch> m_watch; // after the board, so that it ends first
 };
 
 // Each returns the exit code; errors are thrown as CliError.

@@ -20,13 +20,17 @@ bool CliContext::ExpectedBoardsFound() {
     return false;
 }
 
-std::unique_ptr<OpenBoard> CliContext::Open(size_t index) {
+OpenBoard* CliContext::Open(size_t index) {
     CBoardSet& set = Boards();
     const FoundBoard& board = set.Board(m_args.Word(index, "BOARD"));
     if (Verbose())
         Diagnostic("board " + std::to_string(set.Number(m_args.Words()[index])) + ": " + board.record.name + " at " +
                    board.record.devicePath);
-    return OpenBoardDevices(set, board);
+    m_watch.reset();
+    m_board = OpenBoardDevices(set, board);
+    m_watch = std::make_unique<CRequestWatch>(BoardDevices(*m_board));
+    m_watch->Arm(kDefaultBudget);
+    return m_board.get();
 }
 
 int LineNumber(const std::string& word) {

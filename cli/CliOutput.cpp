@@ -2,14 +2,17 @@
 #include "CliOutput.h"
 
 #include "CliArgs.h"
+#include "OutputPath.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QTemporaryFile>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 #ifdef _WIN32
 #include <io.h>
@@ -28,13 +31,6 @@ namespace {
 
 std::string g_command;
 bool g_quiet = false;
-
-QJsonObject Envelope() {
-    QJsonObject object;
-    object.insert(QStringLiteral("schema"), kJsonSchema);
-    object.insert(QStringLiteral("command"), QString::fromStdString(g_command));
-    return object;
-}
 
 } // namespace
 
@@ -72,6 +68,45 @@ QJsonObject CRecord::Json() const {
     return object;
 }
 
+namespace {
+
+// One JSON value as text: a scalar as QJsonDocument writes it inside an array, an object or array whole.
+QByteArray ValueText(const QJsonValue& value, bool compact) {
+    const auto format = compact ? QJsonDocument::Compact : QJsonDocument::Indented;
+    if (value.isObject())
+        return QJsonDocument(value.toObject()).toJson(format).trimmed();
+    if (value.isArray())
+        return QJsonDocument(value.toArray()).toJson(format).trimmed();
+    const QByteArray wrapped = QJsonDocument(QJsonArray{value}).toJson(QJsonDocument::Compact);
+    return wrapped.mid(1, wrapped.size() - 2);
+}
+
+} // namespace
+
+QByteArray CRecord::OrderedJson(bool compact, int depth) const {
+    const QByteArray pad = compact ? QByteArray() : QByteArray(4 * (depth + 1), ' ');
+    const QByteArray end = compact ? QByteArray() : QByteArray(4 * depth, ' ');
+    const QByteArray newline = compact ? QByteArray() : QByteArray("\n");
+    const QByteArray colon = compact ? QByteArray(":") : QByteArray(": ");
+    QByteArray out = "{" + newline;
+    for (size_t i = 0; i < m_fields.size(); ++i) {
+        const Field& f = m_fields[i];
+        out += pad + ValueText(QJsonValue(f.key), true) + colon;
+        if (f.isList) {
+            const QByteArray itemPad = compact ? QByteArray() : QByteArray(4 * (depth + 2), ' ');
+            out += "[";
+            for (size_t j = 0; j < f.list.size(); ++j)
+                out +=
+                    newline + itemPad + f.list[j].OrderedJson(compact, depth + 2) + (j + 1 < f.list.size() ? "," : "");
+            out += (f.list.empty() ? QByteArray() : newline + pad) + "]";
+        } else {
+            out += ValueText(f.value, true);
+        }
+        out += (i + 1 < m_fields.size() ? "," : "") + newline;
+    }
+    return out + end + "}";
+}
+
 QString CRecord::Line() const {
     QStringList parts;
     for (const Field& f : m_fields)
@@ -101,23 +136,23 @@ void WriteStdout(const QByteArray& bytes) {
         throw DeviceError("cannot write to standard output");
 }
 
-namespace {
+namespace {} // namespace
 
-QJsonObject Enveloped(const CRecord& record) {
-    QJsonObject object = Envelope();
-    const QJsonObject fields = record.Json();
-    for (auto it = fields.begin(); it != fields.end(); ++it)
-        object.insert(it.key(), it.value());
+// "schema" and "command" first, then the record's own fields in their order.
+CRecord Enveloped(const CRecord& record) {
+    CRecord object;
+    object.Add(QStringLiteral("schema"), static_cast<double>(kJsonSchema));
+    object.Add(QStringLiteral("command"), QString::fromStdString(g_command));
+    for (const CRecord::Field& f : record.m_fields)
+        object.m_fields.push_back(f);
     return object;
 }
 
-} // namespace
-
-QByteArray JsonLine(const CRecord& record) { return QJsonDocument(Enveloped(record)).toJson(QJsonDocument::Compact); }
+QByteArray JsonLine(const CRecord& record) { return Enveloped(record).OrderedJson(true); }
 
 void PrintRecord(const CRecord& record, bool json) {
     if (json) {
-        WriteStdout(QJsonDocument(Enveloped(record)).toJson(QJsonDocument::Indented));
+        WriteStdout(Enveloped(record).OrderedJson(false) + '\n');
     } else if (!g_quiet) {
         WriteStdout(record.Lines().toUtf8());
     }
@@ -125,12 +160,9 @@ void PrintRecord(const CRecord& record, bool json) {
 
 void PrintTable(const std::vector<CRecord>& rows, bool json, const QString& key) {
     if (json) {
-        QJsonArray array;
-        for (const CRecord& r : rows)
-            array.append(r.Json());
-        QJsonObject object = Envelope();
-        object.insert(key, array);
-        WriteStdout(QJsonDocument(object).toJson(QJsonDocument::Indented));
+        CRecord table;
+        table.Add(key, rows);
+        WriteStdout(Enveloped(table).OrderedJson(false) + '\n');
     } else if (!g_quiet) {
         QByteArray bytes;
         for (const CRecord& r : rows)
@@ -140,10 +172,10 @@ void PrintTable(const std::vector<CRecord>& rows, bool json, const QString& key)
 }
 
 void PrintJsonError(const std::string& message, int exitCode) {
-    QJsonObject object = Envelope();
-    object.insert(QStringLiteral("error"), QString::fromStdString(message));
-    object.insert(QStringLiteral("exit"), exitCode);
-    const QByteArray bytes = QJsonDocument(object).toJson(QJsonDocument::Indented);
+    CRecord error;
+    error.Add(QStringLiteral("error"), QString::fromStdString(message));
+    error.Add(QStringLiteral("exit"), static_cast<double>(exitCode));
+    const QByteArray bytes = Enveloped(error).OrderedJson(false) + '\n';
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
     std::fflush(stdout);
 }
@@ -153,13 +185,12 @@ void WriteFileReplacing(const std::string& path, const QByteArray& bytes) {
     const QFileInfo info(name);
     if (info.exists() && !info.isFile()) {
         // A device or pipe (/dev/stdout, a FIFO) cannot be replaced: written in place, checked on close.
-        QFile file(name);
-        if (!file.open(QIODevice::WriteOnly))
-            throw DeviceError("cannot open " + path + ": " + file.errorString().toStdString());
-        const bool written = file.write(bytes) == bytes.size() && file.flush();
-        file.close();
-        if (!written || file.error() != QFileDevice::NoError)
-            throw DeviceError("cannot write " + path + ": " + file.errorString().toStdString());
+        const int fd = OpenDeviceForWriting(path);
+        const bool written = WriteAll(fd, bytes.constData(), static_cast<size_t>(bytes.size()));
+        const int error = errno;
+        const bool closed = ::close(fd) == 0;
+        if (!written || !closed)
+            throw DeviceError("cannot write " + path + ": " + std::strerror(written ? errno : error));
         return;
     }
     // A temporary file next to it, renamed over it once written and closed whole: a file named FILE is

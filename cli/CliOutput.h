@@ -23,6 +23,9 @@ public:
     CRecord& Add(const QString& key, const std::vector<CRecord>& list);
 
     QJsonObject Json() const;
+    // The JSON text of the record with its fields in the order they were added (QJsonObject would sort
+    // them), nested lists of records likewise; `compact` on one line.
+    QByteArray OrderedJson(bool compact, int depth = 0) const;
     // One line: "key=text key=text ...", a text with spaces in double quotes.
     QString Line() const;
     // One line per field: "key: text".
@@ -37,7 +40,11 @@ private:
         bool isList = false;
     };
     std::vector<Field> m_fields;
+    friend CRecord Enveloped(const CRecord& record);
 };
+
+// The record with "schema" and "command" ahead of its own fields.
+CRecord Enveloped(const CRecord& record);
 
 // The version of the JSON output's shape, in every JSON object the program writes as "schema".
 inline constexpr int kJsonSchema = 1;

@@ -55,7 +55,8 @@ int RunCrosstalk(CliContext& c) {
         throw UsageError("crosstalk goes from one phone line to another: give line:A line:B");
     if (from.line == to.line)
         throw UsageError("line:A and line:B must be two different lines");
-    const double seconds = args.Real("for").value_or(1.0);
+    const auto wanted = RateOption(args);
+    const double seconds = Duration(args, wanted, true).value_or(1.0);
     const std::optional<double> limit = Decibels(args, "max-crosstalk");
     PlaySource tone;
     tone.frequency = args.Number("sine").value_or(kCrosstalkFrequency);
@@ -63,7 +64,9 @@ int RunCrosstalk(CliContext& c) {
     const auto board = c.Open(1);
     board->LineOut(from.line);
     board->LineIn(to.line);
-    const uint32_t rate = ApplyCodecRate(board->Cfg(), RateOption(args));
+    // Two runs of the streams, each with its time to answer.
+    c.Watch().Arm(std::chrono::milliseconds(static_cast<long long>(2 * seconds * 1000)) + CliContext::kDefaultBudget);
+    const uint32_t rate = ApplyCodecRate(board->Cfg(), wanted);
     QTemporaryDir dir;
     if (!dir.isValid())
         throw DeviceError("cannot create a temporary folder for the recordings");
@@ -117,6 +120,7 @@ int RunCrosstalk(CliContext& c) {
     r.Add("unit", QStringLiteral("dB"));
     r.Add("low", QJsonValue(), QStringLiteral("-"));
     r.Add("high", limit ? QJsonValue(*limit) : QJsonValue(), limit ? QString::number(*limit) : QStringLiteral("-"));
+    r.Add("passed", m.Passed());
     PrintRecord(r, c.Json());
     if (!m.Passed())
         Diagnostic("crosstalk line " + std::to_string(from.line) + " to line " + std::to_string(to.line) +

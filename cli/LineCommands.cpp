@@ -80,10 +80,11 @@ int LineStatus(CliContext& c) {
         return kExitPass;
     }
     // Watching: one line (or JSON object) per change, until the time given is up or the program is ended.
-    const double seconds = args.Real("for").value_or(0.0);
+    const double seconds = Duration(args).value_or(0.0);
     const auto begin = std::chrono::steady_clock::now();
     std::vector<QString> last(lines.size());
     for (;;) {
+        c.Watch().Arm(CliContext::kDefaultBudget); // each round of requests answers in time
         const auto rows = once();
         for (size_t i = 0; i < rows.size(); ++i) {
             const QString line = rows[i].Line();
@@ -146,6 +147,7 @@ int LineDial(CliContext& c) {
         throw UsageError("this board does not dial from the program");
     std::string dialled;
     for (const DialKey* key : keys) {
+        c.Watch().Arm(CliContext::kDefaultBudget);
         if (!SetLineState(device, LineState::DigitCommand(key->code, tone ? 1 : 0)))
             throw DeviceError("the board refused digit " + std::string(1, key->character) + " after \"" + dialled +
                               "\"");

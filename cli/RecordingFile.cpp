@@ -2,6 +2,7 @@
 #include "RecordingFile.h"
 
 #include "CliArgs.h"
+#include "OutputPath.h"
 #include "SoundFile.h"
 
 #include <QDir>
@@ -9,16 +10,23 @@
 #include <QFileInfo>
 #include <QTemporaryFile>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
 CRecordingFile::CRecordingFile(std::string target) : m_target(std::move(target)) {
     const QFileInfo info(QFile::decodeName(m_target.c_str()));
     m_device = info.exists() && !info.isFile();
-    // Next to the file, so the rename stays on its file system; a device's folder may not be writable.
-    const QString pattern = m_device ? QDir::temp().filePath(QStringLiteral("veltrin-recording.XXXXXX.part"))
-                                     : info.absoluteFilePath() + QStringLiteral(".XXXXXX.part");
+    // Next to the file, so the rename stays on its file system; next to a FIFO too where its folder may
+    // be written; a device's folder (/dev) is no place for files, so its recording waits in $TMPDIR.
+    const bool beside = !m_device || (info.isWritable() && QFileInfo(info.absolutePath()).isWritable() &&
+                                      fs::is_fifo(fs::status(m_target)));
+    const QString pattern = beside ? info.absoluteFilePath() + QStringLiteral(".XXXXXX.part")
+                                   : QDir::temp().filePath(QStringLiteral("veltrin-recording.XXXXXX.part"));
     QTemporaryFile file(pattern);
     file.setAutoRemove(false);
     if (!file.open())
@@ -52,20 +60,18 @@ void CRecordingFile::Trim(uint64_t bytes) {
 
 void CRecordingFile::CopyToDevice() const {
     QFile in(QFile::decodeName(m_path.c_str()));
-    QFile out(QFile::decodeName(m_target.c_str()));
     if (!in.open(QIODevice::ReadOnly))
         throw DeviceError("cannot read the recording " + m_path + ": " + in.errorString().toStdString());
-    if (!out.open(QIODevice::WriteOnly))
-        throw DeviceError("cannot open " + m_target + ": " + out.errorString().toStdString());
+    const int out = OpenDeviceForWriting(m_target);
     bool written = true;
     while (written && !in.atEnd()) {
         const QByteArray chunk = in.read(1 << 16);
-        written = !chunk.isEmpty() && out.write(chunk) == chunk.size();
+        written = !chunk.isEmpty() && WriteAll(out, chunk.constData(), static_cast<size_t>(chunk.size()));
     }
-    written = written && out.flush();
-    out.close();
-    if (!written || out.error() != QFileDevice::NoError)
-        throw DeviceError("cannot write " + m_target + ": " + out.errorString().toStdString());
+    const int error = errno;
+    const bool closed = ::close(out) == 0;
+    if (!written || !closed)
+        throw DeviceError("cannot write " + m_target + ": " + std::strerror(written ? errno : error));
 }
 
 void CRecordingFile::Finish() {

@@ -5,48 +5,55 @@
 #include "CliBoards.h"
 #include "CliOutput.h"
 #include "LineFigures.h"
+#include "TestStep.h"
 
+#include <QDateTime>
+
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
-
-enum class Outcome { Pass, Fail, Skip };
-
-struct Step {
-    std::string name;
-    Outcome outcome = Outcome::Pass;
-    std::string detail;
-    std::optional<double> value; // what was measured, in `unit`
-    std::string unit;
-    std::optional<double> low; // the limits it was held to; none where there is no limit
-    std::optional<double> high;
-    double seconds = 0.0;
-};
-
-inline Step MakeStep(std::string name, Outcome outcome, std::string detail) {
-    Step step;
-    step.name = std::move(name);
-    step.outcome = outcome;
-    step.detail = std::move(detail);
-    return step;
-}
 
 struct BoardResult {
     size_t number = 0;
     FoundBoard found;
     std::vector<Step> steps;
-    bool deviceError = false; // the board could not be used at all
-    bool Passed() const;
+    Tally Counted(bool strict) const { return Count(steps, strict); }
 };
 
-// The steps of one opened board; each loopback's level, THD+N and noise are held to `limits`.
-std::vector<Step> RunBoardSelfTest(const OpenBoard& board, double seconds, bool loopbackRequired,
-                                   const FigureLimits& limits);
+// What the self-test is asked to do on each board.
+struct SelfTestPlan {
+    double seconds = 1.0;
+    bool loopbackFixture = false; // every line's input hears its output
+    FigureLimits limits;
+};
 
-const char* OutcomeText(Outcome outcome);
-// "NAME failed: DETAIL (measured VALUE UNIT)" for standard error.
-std::string FailureText(const Step& step);
-CRecord BoardResultRecord(const BoardResult& board);
-QString BoardResultText(const BoardResult& board);
-// The JUnit XML report: one test suite per board, one test case per step.
-QByteArray JUnitReport(const std::vector<BoardResult>& boards);
+class CStallWatch;
+
+// The steps of one opened board, appended to `out` as each ends (so that a run stopped half-way still
+// reports what was measured); each loopback's level, THD+N and noise are held to the plan's limits.
+void RunBoardSelfTest(const OpenBoard& board, const SelfTestPlan& plan, CStallWatch& stall,
+                      const std::function<void(Step)>& out);
+
+// The whole run's report: the boards, and the steps of the run itself (how many boards were found).
+struct SelfTestReport {
+    std::vector<BoardResult> boards;
+    std::vector<Step> runSteps;
+    bool strict = false;
+    QDateTime started;
+    Tally Counted() const;
+};
+
+CRecord BoardResultRecord(const BoardResult& board, bool strict);
+QString BoardResultText(const BoardResult& board, bool strict);
+CRecord StepRecord(const Step& s);
+// "board N: NAME failed: ..." for every step that did not pass.
+std::vector<std::string> Reasons(const SelfTestReport& report);
+// The JUnit XML report: one test suite per board (and one for the run's own steps), one test case per
+// step; failures, errors and skips with their reasons, the standard counts on every suite.
+QByteArray JUnitReport(const SelfTestReport& report, const QString& suitesName);
+
+// A command of one step: passed, verdict and the step's result, measurement and detail as fields.
+void AddStepFields(CRecord& record, const Step& step);
+// A command of several steps: passed, verdict, summary, the reasons of every non-pass and the steps.
+void AddVerdictFields(CRecord& record, const std::vector<Step>& steps, const Tally& tally);

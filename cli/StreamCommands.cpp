@@ -6,13 +6,19 @@
 #include "CliStreams.h"
 #include "LineFigures.h"
 #include "Loopback.h"
+#include "OutputPath.h"
 #include "RecordingFile.h"
+#include "SelfTestReport.h"
 #include "SineGenerator.h"
 #include "SoundFile.h"
+#include "StepDeadline.h"
+#include "StreamJudge.h"
+#include "TestStep.h"
 #include "ToneAnalysis.h"
 
 #include <QTemporaryDir>
 
+#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -25,9 +31,6 @@ namespace {
 constexpr uint32_t kLoopbackFrequency = 1500;
 constexpr uint32_t kLoopbackAmplitude = 8000;
 constexpr uint32_t kDefaultAmplitude = 8000;
-// The sample rates a command accepts; within them, the board may still refuse a rate.
-constexpr uint32_t kMinRate = 100;
-constexpr uint32_t kMaxRate = 192000;
 // The analysis takes at most this many samples from the middle of a recorded tone (1.4 s at 48 kHz).
 constexpr size_t kAnalysisBlock = 65536;
 constexpr size_t kMinAnalysisBlock = 64;
@@ -52,6 +55,30 @@ PlaySource SourceFrom(const CliArgs& args) {
         source.amplitude = args.Number("ampl").value_or(kDefaultAmplitude);
     }
     return source;
+}
+
+// A stream command's board answers within its run's time and this much more, or its requests are
+// cancelled and the command ends as an error.
+constexpr std::chrono::milliseconds kAnswerBudget{3000};
+// A recording's input has this long beyond the recording's time to deliver all its samples.
+constexpr double kDeliverySlack = 2.0;
+
+std::chrono::milliseconds StreamBudget(double seconds) {
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000)) + kAnswerBudget;
+}
+
+// The samples a sound file holds (0 when it cannot be read: it was checked before).
+int64_t FileSamples(const std::string& path) {
+    CSoundFile file;
+    return file.OpenForReading(path) ? file.DataLength() / 2 : 0;
+}
+
+// A step that ran into the watch says so rather than what the cancelled request left behind.
+void Unanswered(Step& step, const CRequestWatch& watch, std::chrono::milliseconds budget) {
+    if (watch.Expired() && step.outcome != Outcome::Pass) {
+        step.outcome = Outcome::Error;
+        step.detail = CRequestWatch::Why(budget);
+    }
 }
 
 } // namespace
@@ -167,7 +194,7 @@ int RunPlay(CliContext& c) {
         if (!wanted)
             wanted = fileRate; // a file plays at its own rate unless told otherwise
     }
-    const double seconds = args.Real("for").value_or(source.file.empty() ? 1.0 : 0.0);
+    const double seconds = Duration(args, wanted, true).value_or(source.file.empty() ? 1.0 : 0.0);
     const auto board = c.Open(1);
     CDevice* device = nullptr;
     uint32_t rate = 0;
@@ -181,14 +208,36 @@ int RunPlay(CliContext& c) {
             throw DeviceError("cannot open the stereo output device");
         rate = ApplyOutputRate(board->Cfg(), channel, wanted);
     }
+    // A file plays to its end: its time is its length at the rate.
+    const double runSeconds = seconds > 0 ? seconds : static_cast<double>(FileSamples(source.file)) / rate;
+    const auto budget = StreamBudget(runSeconds);
+    CRequestWatch& watch = c.Watch();
+    watch.Arm(budget);
     CStreamRun run;
     const int index = run.AddOutput(*device, source, rate);
+    const auto began = std::chrono::steady_clock::now();
     run.Start();
     run.Wait(seconds, nullptr, "playing");
     const bool ended = run.Ended(index);
+    // A tone is judged on the board's own count, read back fresh while it still plays; a file that
+    // played to its end is judged on every byte of it taken (its count has stopped by then).
+    Step step = MakeStep("play", Outcome::Error, "");
+    if (!ended && !StopSignal()) {
+        try {
+            const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+            const StreamReading reading = ReadCounters(*device, 100, since);
+            step = JudgeStream("play", true, rate, reading, run.Channel(index).bytesWritten.load());
+        } catch (const std::exception& error) {
+            step.detail = error.what();
+        }
+    }
     run.Stop();
     const ChannelFigures figures = run.Figures(index);
     const uint64_t written = run.Channel(index).bytesWritten.load() / 2;
+    if (ended) {
+        step = Judged("play", static_cast<double>(written), "samples", 1, {},
+                      std::to_string(written) + " samples of the file taken by the board", 0);
+    }
     CRecord r;
     r.Add("rate", static_cast<double>(rate));
     r.Add("samplesWritten", static_cast<double>(written));
@@ -198,11 +247,14 @@ int RunPlay(CliContext& c) {
           figures.counters ? QString::number(figures.counters->level) : QStringLiteral("unknown"));
     if (!source.file.empty())
         r.Add("playedToEnd", ended);
+    Unanswered(step, watch, budget);
+    if (StopSignal())
+        step.detail = "stopped by signal " + std::to_string(StopSignal());
+    AddStepFields(r, step);
     PrintRecord(r, c.Json());
-    if (written == 0)
-        Diagnostic("play failed: 0 samples written in " + QString::number(seconds).toStdString() +
-                   " s (at least 1 needed)");
-    return written > 0 ? kExitPass : kExitFailed;
+    if (step.outcome != Outcome::Pass)
+        Diagnostic(StepText(step));
+    return ExitOf(VerdictOf(Count({step}, false)));
 }
 
 int RunRecord(CliContext& c) {
@@ -214,15 +266,20 @@ int RunRecord(CliContext& c) {
     const auto out = args.Value("out");
     if (!out)
         throw UsageError("--out FILE is required");
-    const auto seconds = args.Real("for");
+    CheckOutputPath("--out", *out);
+    const auto wanted = RateOption(args);
+    const auto seconds = Duration(args, wanted, true);
     if (!seconds)
         throw UsageError("--for SECONDS is required");
     const auto board = c.Open(1);
     CDevice& device = board->LineIn(target.line);
-    const uint32_t rate = ApplyCodecRate(board->Cfg(), RateOption(args));
+    const uint32_t rate = ApplyCodecRate(board->Cfg(), wanted);
     // The recording holds exactly the samples of the time asked for: the run goes on until the input
     // has delivered them, and what came on top is cut off.
     const auto samples = static_cast<uint64_t>(std::llround(*seconds * rate));
+    if (samples == 0)
+        throw UsageError("--for " + QString::number(*seconds).toStdString() + " s holds no sample at " +
+                         std::to_string(rate) + " samples/s");
     const uint64_t bytes = CSoundFile::kRawHeaderSize + 2 * samples;
     CRecordingFile file(*out);
     // A recording that ends early stays whole samples under its temporary name, named on standard error.
@@ -230,17 +287,20 @@ int RunRecord(CliContext& c) {
         file.Trim(file.Size());
         return why + "; the recording so far is kept in " + file.Keep();
     };
+    const auto budget = StreamBudget(*seconds + kDeliverySlack);
+    CRequestWatch& watch = c.Watch();
+    watch.Arm(budget);
     try {
         CStreamRun run;
         run.AddInput(device, file.Path(), rate);
         run.Start();
         run.Wait(
-            *seconds + 5.0, [&] { return file.Size() >= bytes; }, "recording");
+            *seconds + kDeliverySlack, [&] { return file.Size() >= bytes; }, "recording");
         run.Stop(); // a failed recording write is a device error naming the file
     } catch (const CliError& error) {
         if (error.Code() != kExitDevice)
             throw;
-        throw DeviceError(keep(error.what()));
+        throw DeviceError(keep(watch.Expired() && !StopSignal() ? CRequestWatch::Why(budget) : error.what()));
     }
     if (StopSignal() != 0) {
         Diagnostic(keep("the recording was stopped"));
@@ -272,21 +332,43 @@ int RunLoopback(CliContext& c) {
     const StreamTarget target = ParseTarget(args.Word(2, "line:N"));
     if (target.kind != StreamTarget::Kind::Line)
         throw UsageError("a loopback needs a phone line: give line:N");
-    const double seconds = args.Real("for").value_or(1.0);
+    const auto wanted = RateOption(args);
+    const double seconds = Duration(args, wanted, true).value_or(1.0);
     PlaySource tone;
     tone.frequency = args.Number("sine").value_or(kLoopbackFrequency);
     tone.amplitude = args.Number("ampl").value_or(kLoopbackAmplitude);
     const FigureLimits limits = ReadFigureLimits(args, kLoopbackLimits);
     const auto board = c.Open(1);
     board->LineOut(target.line);
-    const uint32_t rate = ApplyCodecRate(board->Cfg(), RateOption(args));
+    const uint32_t rate = ApplyCodecRate(board->Cfg(), wanted);
     QTemporaryDir dir;
     if (!dir.isValid())
         throw DeviceError("cannot create a temporary folder for the recording");
+    const auto budget = StreamBudget(seconds);
+    CRequestWatch& watch = c.Watch();
+    watch.Arm(budget);
     CStreamRun run;
     const LoopbackLeg leg = AddLoopback(run, *board, target.line, rate, tone, dir.path().toStdString());
+    const auto began = std::chrono::steady_clock::now();
     run.Start();
     run.Wait(seconds, nullptr, "loopback");
+    // Both channels judged on the board's counts, read back fresh while they still run.
+    std::vector<Step> streams;
+    const std::string line = std::to_string(target.line);
+    const std::pair<std::string, bool> channels[] = {{"stream line " + line, true}, {"record line " + line, false}};
+    for (const auto& [name, output] : channels) {
+        Step step = MakeStep(name, Outcome::Error, "");
+        try {
+            const double since = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+            CDevice& device = output ? board->LineOut(target.line) : board->LineIn(target.line);
+            const StreamReading reading = ReadCounters(device, 100, since);
+            step = JudgeStream(name, output, rate, reading, run.Channel(leg.output).bytesWritten.load());
+        } catch (const std::exception& error) {
+            step.detail = error.what();
+        }
+        Unanswered(step, watch, budget);
+        streams.push_back(step);
+    }
     run.Stop();
     const LoopbackReport report = AnalyseLoopback(run, leg);
     const std::vector<Measurement> measurements = LoopbackMeasurements(report, limits);
@@ -298,11 +380,16 @@ int RunLoopback(CliContext& c) {
     record.Add("low", *frequency.low);
     record.Add("high", *frequency.high);
     std::vector<CRecord> figures;
-    bool passed = true;
+    std::vector<Step> steps = streams;
     for (const Measurement& m : measurements) {
         figures.push_back(MeasurementRecord(m));
+        steps.push_back(Judged("loopback line " + line + " " + m.figure, m.value, m.unit, m.low, m.high,
+                               m.FailureText(), m.figure == "frequency" ? 1 : kShownDecimals));
+        if (!report.analysed)
+            steps.back() =
+                MakeStep(steps.back().name, Outcome::Error,
+                         "the recording holds " + std::to_string(report.recorded) + " samples, too few to analyse");
         if (!m.Passed()) {
-            passed = false;
             Diagnostic("loopback line " + std::to_string(report.line) + " failed: " +
                        (&m == &frequency ? "measured " + QString::number(report.measured, 'f', 1).toStdString() +
                                                " Hz, played " + std::to_string(report.frequency) + " Hz (limits " +
@@ -312,6 +399,12 @@ int RunLoopback(CliContext& c) {
         }
     }
     record.Add("figures", figures);
+    for (const Step& s : streams)
+        if (s.outcome != Outcome::Pass)
+            Diagnostic(StepText(s));
+    const Tally tally = Count(steps, false);
+    const Verdict verdict = VerdictOf(tally);
+    AddVerdictFields(record, steps, tally);
     PrintRecord(record, c.Json());
-    return passed ? kExitPass : kExitFailed;
+    return ExitOf(verdict);
 }

@@ -57,10 +57,11 @@ const CommandEntry kCommands[] = {
      &RunCalibrate,
      {"lines", "max-voltage", "yes", "fixture", "no-wait"}},
     {"selftest",
-     "selftest [BOARD] [--for SECONDS] [--loopback] [--jobs N] [--junit FILE] [--expect-boards N] "
+     "selftest [BOARD] [--for SECONDS] [--loopback] [--jobs N] [--junit FILE] [--expect-boards N] [--strict] "
      "[--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB]",
      &RunSelfTest,
-     {"for", "loopback", "jobs", "junit", "expect-boards", "min-level", "max-level", "max-thdn", "max-noise"}},
+     {"for", "loopback", "jobs", "junit", "expect-boards", "min-level", "max-level", "max-thdn", "max-noise",
+      "strict"}},
     {"crosstalk",
      "crosstalk BOARD line:A line:B [--rate R] [--for SECONDS] [--sine HZ] [--ampl A] [--max-crosstalk DB]",
      &RunCrosstalk,
@@ -108,6 +109,14 @@ int main(int argc, char** argv) {
     // Qt Core only for the settings, the file names and JSON; no event loop is needed.
     QCoreApplication app(argc, argv);
     InstallStopSignals();
+    // A closed pipe or a file size limit makes the write fail instead of killing the program: the
+    // command then stops what it started and reports the failed write (exit 3).
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     std::vector<std::string> arguments(argv + 1, argv + argc);
     const CommandEntry* command = nullptr;
     bool json = false;
@@ -160,8 +169,11 @@ int main(int argc, char** argv) {
             throw DeviceError("cannot write to standard output");
         return signalled(code);
     } catch (const CliError& error) {
-        if (StopSignal())
+        if (StopSignal()) {
+            // What the stop left behind (a recording kept under its temporary name) is still said.
+            Diagnostic(error.what());
             return signalled(kExitFailed);
+        }
         Diagnostic(error.what());
         if (error.Code() == kExitUsage) {
             if (command)

@@ -69,6 +69,14 @@ TEST(AnalyseCommand, PrintsTheFiguresAndFailsOnlyOutsideTheLimits) {
     EXPECT_NEAR(figures["thdn"].toDouble(), -40.0, 0.2);
     EXPECT_LT(figures["noise"].toDouble(), -90.0);
     EXPECT_FALSE(figures.contains("passed"));
+    // One rounding for every figure, in JSON as in text: two decimals.
+    for (const char* key : {"frequency", "level", "thd", "thdn", "noise"}) {
+        const double value = figures[key].toDouble();
+        EXPECT_EQ(value, std::round(value * 100) / 100) << key << " " << value;
+    }
+    // A limit equal to the value shown passes: the comparison is on that value.
+    const QString level = QString::number(figures["level"].toDouble(), 'f', 2);
+    EXPECT_EQ(Analyse({"analyse", path, "--min-level", level, "--max-level", level}).code, 0) << level.toStdString();
 
     struct Case {
         QStringList limits;

@@ -15,6 +15,11 @@
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <random>
+
+#include <signal.h>
+
 namespace {
 
 struct Result {
@@ -99,6 +104,8 @@ TEST_F(CliProgram, SelfTestPassesOnEveryDemoBoardWithEveryLineLoopedBack) {
     }
 }
 
+// A request that fails or is answered short is a step that could not measure: an error (exit 3), never a
+// failure of the board.
 TEST_F(CliProgram, InjectedFaultFailsTheSelfTestAndNamesTheStep) {
     struct Case {
         QString fault;
@@ -114,13 +121,14 @@ TEST_F(CliProgram, InjectedFaultFailsTheSelfTestAndNamesTheStep) {
         SCOPED_TRACE(c.fault.toStdString());
         const Result run =
             Start({"--demo", "--json", "selftest", "0", "--for", "0.3"}, {{"VELTRIN_SIM_FAULTS", c.fault}});
-        EXPECT_EQ(run.code, 1) << run.err.toStdString();
-        EXPECT_TRUE(run.err.contains(c.step + " failed")) << run.err.toStdString();
+        EXPECT_EQ(run.code, 3) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains(c.step + " error")) << run.err.toStdString();
         const QJsonObject board = run.Json()["boards"][0].toObject();
         EXPECT_FALSE(board["passed"].toBool());
+        EXPECT_EQ(board["verdict"].toString(), "error");
         for (const QJsonValue& step : board["steps"].toArray()) {
             if (step["step"].toString() == c.step) {
-                EXPECT_EQ(step["result"].toString(), "fail");
+                EXPECT_EQ(step["result"].toString(), "error");
             }
         }
     }
@@ -321,11 +329,11 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
     const Case cases[] = {
         // A listed board that cannot be used keeps its number and fails every command on it.
         {"refuse:VSIM0", {"list"}, 3, "board 0 (VSIM0)"},
-        {"refuse:VSIM0", {"selftest", "--for", "0.2"}, 3, "board 0: open failed"},
+        {"refuse:VSIM0", {"selftest", "--for", "0.2"}, 3, "board 0: open error"},
         {"refuse:VSIM0", {"info", "0"}, 3, "board 0 (VSIM0)"},
         {"fail:VSIM0", {"selftest", "0"}, 3, "information request of VSIM0 failed"},
         {"fail:*", {"list"}, 3, "board 1 (VSIM1)"},
-        {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 1, "stream left failed"},
+        {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 3, "stream left error"},
         // Answers that are short or fail.
         {"short:" + cfg + Hex(req::kMemoryData) + ":2",
          {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3"},
@@ -336,8 +344,8 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
         // Exit 1 names the step and what was measured.
         {"fail:" + cfg + Hex(req::kWatchdogKick),
          {"watchdog", "0", "--interval", "100", "--for", "0.05"},
-         1,
-         "watchdog failed: "},
+         3,
+         "watchdog error: "},
         {"", {"loopback", "0", "line:1", "--for", "0.3"}, 1, "loopback line 1 failed: measured 1000.0 Hz"},
         {"", {"--expect-boards", "3", "list"}, 1, "2 found, 3 expected"},
         // Input checked before anything is sent.
@@ -524,9 +532,8 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     const QString junit = home.filePath("report.xml");
     const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
                              {{"VELTRIN_SIM_FAULTS", "fail:VSIM1\\VELTRIN_CFG:" + Hex(req::kWatchdogKick)}});
-    EXPECT_EQ(run.code, 1) << run.err.toStdString();
-    EXPECT_TRUE(run.err.contains("board 1: watchdog failed: 10 of 10 kicks refused (measured 10 kicks)"))
-        << run.err.toStdString();
+    EXPECT_EQ(run.code, 3) << run.err.toStdString();
+    EXPECT_TRUE(run.err.contains("board 1: watchdog error: 10 of 10 kicks refused")) << run.err.toStdString();
     // Every JSON step carries its measurement and limits.
     for (const QJsonValue& board : run.Json()["boards"].toArray())
         for (const QJsonValue& step : board["steps"].toArray())
@@ -547,8 +554,8 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
             ++cases;
             timed += xml.attributes().hasAttribute("time") ? 1 : 0;
             testcase = xml.attributes().value("classname").toString() + "/" + xml.attributes().value("name").toString();
-        } else if (xml.name() == u"failure") {
-            failures << testcase + ": " + xml.readElementText();
+        } else if (xml.name() == u"failure" || xml.name() == u"error") {
+            failures << testcase + ": " + xml.name().toString() + ": " + xml.readElementText();
         } else if (xml.name() == u"skipped") {
             skipped << testcase;
         }
@@ -560,9 +567,9 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     EXPECT_EQ(cases, steps) << "one test case per step per board";
     EXPECT_EQ(timed, cases);
     ASSERT_EQ(failures.size(), 1) << failures.join('\n').toStdString();
-    EXPECT_EQ(failures[0], "board 1 id 501/watchdog: measured 10 kicks (limits 0..0)");
+    EXPECT_EQ(failures[0], "board 1 id 501/watchdog: error: 10 of 10 kicks refused");
     EXPECT_EQ(skipped.size(), 4 * 4)
-        << "the loopbacks and their three figures of the two lines of both boards, which hear a tone of their own";
+        << "the loopbacks and their three figures of the two lines of both boards: no loopback fixture declared";
 }
 
 TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
@@ -683,4 +690,272 @@ TEST_F(CliProgram, HelpAfterACommandShowsItsUsage) {
     EXPECT_EQ(run.code, 0);
     EXPECT_TRUE(run.out.startsWith("usage: veltrin-cli selftest")) << run.out.toStdString();
     EXPECT_TRUE(run.out.contains("--junit")) << run.out.toStdString();
+}
+
+// The fault table: every request kind a testing command sends, answered failed, short or stale, or
+// hanging until it is cancelled, ends the run as an error (exit 3) naming a step, never as a pass nor
+// as the board's failure, and a hang ends within seconds of its deadline. The cells run side by side.
+TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
+    struct Kind {
+        const char* device;
+        uint32_t code;
+        QStringList arguments;
+        bool answered = true;  // the request has an answer that can come short
+        bool repeated = false; // asked more than once in the run, so an answer can repeat an earlier one
+    };
+    const QStringList selftest{"selftest", "0", "--for", "0.2", "--loopback"};
+    const QStringList loopback{"loopback", "0", "line:1", "--for", "0.2"};
+    const QStringList play{"play", "0", "line:1", "--sine", "440", "--for", "0.2"};
+    const QStringList record{"record", "0", "line:1", "--for", "0.2", "--out"};
+    const Kind kinds[] = {
+        {"VELTRIN_CFG", req::kMemoryStart, selftest, false},
+        {"VELTRIN_CFG", req::kMemoryData, selftest, true, true},
+        {"VELTRIN_CFG", req::kWatchdogStart, selftest, false},
+        {"VELTRIN_CFG", req::kWatchdogKick, selftest, false},
+        {"VELTRIN_CFG", req::kWatchdogStop, selftest, false},
+        {"PHONE_LINE1_IN_DEV", req::kGetLineState, selftest},
+        {"VELTRIN_CFG", req::kGetLeftRate, selftest},
+        {"VELTRIN_CFG", req::kGetCodecRate, selftest},
+        {"LINE_OUT_RIGHT", req::kStream, selftest, false},
+        {"LINE_OUT_LEFT", req::kGetCounters, selftest, true, true},
+        {"PHONE_LINE0_OUT_DEV", req::kGetCounters, selftest, true, true},
+        {"PHONE_LINE1_IN_DEV", req::kGetCounters, selftest, true, true},
+        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, loopback, true, true},
+        {"PHONE_LINE1_IN_DEV", req::kGetCounters, loopback, true, true},
+        {"VELTRIN_CFG", req::kGetCodecRate, loopback},
+        {"PHONE_LINE1_OUT_DEV", req::kGetCounters, play, true, true},
+        {"PHONE_LINE1_OUT_DEV", req::kStream, play, false},
+        {"VELTRIN_CFG", req::kGetCodecRate, record},
+        {"PHONE_LINE1_IN_DEV", req::kStream, record, false},
+    };
+    struct Cell {
+        QString rule;
+        QStringList arguments;
+        std::unique_ptr<QProcess> process;
+        QElapsedTimer timer;
+    };
+    std::vector<Cell> cells;
+    int n = 0;
+    for (const char* fault : {"fail", "short", "stale", "hang"}) {
+        for (const Kind& k : kinds) {
+            // A request without an answer cannot come short; the first answer to a code is always fresh.
+            if ((QString(fault) == "short" && !k.answered) || (QString(fault) == "stale" && !k.repeated))
+                continue;
+            QStringList arguments = QStringList{"--demo", "--json"} + k.arguments;
+            if (arguments.last() == "--out")
+                arguments << home.filePath(QString("rec%1.raw").arg(n++));
+            cells.push_back({QString("%1:VSIM0\\%2:%3").arg(fault, k.device, Hex(k.code)), arguments, nullptr, {}});
+        }
+    }
+    constexpr size_t kSideBySide = 12;
+    for (size_t first = 0; first < cells.size(); first += kSideBySide) {
+        const size_t end = std::min(cells.size(), first + kSideBySide);
+        for (size_t i = first; i < end; ++i) {
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.insert("HOME", home.path());
+            env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+            env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+            env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+            env.insert("VELTRIN_SIM_FAULTS", cells[i].rule);
+            env.insert("VELTRIN_SIM_INPUT", "loopback");
+            cells[i].process = std::make_unique<QProcess>();
+            cells[i].process->setProcessEnvironment(env);
+            cells[i].timer.start();
+            cells[i].process->start(PROGRAM, cells[i].arguments);
+        }
+        for (size_t i = first; i < end; ++i) {
+            Cell& cell = cells[i];
+            SCOPED_TRACE((cell.rule + " " + cell.arguments.join(' ')).toStdString());
+            if (!cell.process->waitForFinished(30000)) {
+                cell.process->kill();
+                cell.process->waitForFinished();
+                ADD_FAILURE() << "did not end";
+                continue;
+            }
+            const qint64 took = cell.timer.elapsed();
+            const QString err = QString::fromUtf8(cell.process->readAllStandardError());
+            const QJsonObject out = QJsonDocument::fromJson(cell.process->readAllStandardOutput()).object();
+            EXPECT_EQ(cell.process->exitStatus(), QProcess::NormalExit);
+            EXPECT_EQ(cell.process->exitCode(), 3) << err.toStdString();
+            EXPECT_FALSE(err.isEmpty());
+            EXPECT_FALSE(out["passed"].toBool(false));
+            EXPECT_LT(took, 15000) << "a hung request ends within seconds of its deadline";
+        }
+    }
+}
+
+// SIGTERM at seeded random moments of a self-test: the program ends within about a second with 143,
+// still writes its JSON report of what was measured, and every stream it started got its stop request.
+TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
+    const unsigned seed = std::random_device{}();
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> delay(150, 1300);
+    for (int round = 0; round < 5; ++round) {
+        const int wait = delay(random);
+        SCOPED_TRACE("seed " + std::to_string(seed) + ", SIGTERM after " + std::to_string(wait) + " ms");
+        const QString log = home.filePath("signal.log");
+        QFile::remove(log);
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+        env.insert("VELTRIN_SIM_LOG", log);
+        QProcess process;
+        process.setProcessEnvironment(env);
+        process.start(PROGRAM, {"--demo", "--json", "selftest", "--for", "0.6", "--jobs", "2"});
+        ASSERT_TRUE(process.waitForStarted());
+        QThread::msleep(static_cast<unsigned long>(wait));
+        QElapsedTimer sinceSignal;
+        sinceSignal.start();
+        process.terminate();
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_LT(sinceSignal.elapsed(), 1500) << "the signal is honoured within about a second";
+        ASSERT_EQ(process.exitStatus(), QProcess::NormalExit);
+        const QJsonObject report = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
+        if (process.exitCode() == 0)
+            continue; // it had finished before the signal came
+        EXPECT_EQ(process.exitCode(), 143);
+        EXPECT_EQ(report["command"].toString(), "selftest");
+        EXPECT_FALSE(report["boards"].toArray().isEmpty()) << "what was measured is reported";
+        // A signal that came before the last step ended leaves that step, and so the run, unpassed.
+        bool unfinished = false;
+        for (const QJsonValue& board : report["boards"].toArray())
+            for (const QJsonValue& step : board["steps"].toArray())
+                unfinished = unfinished || step["detail"].toString().contains("signal 15");
+        if (unfinished) {
+            EXPECT_FALSE(report["passed"].toBool(true));
+            EXPECT_EQ(report["signal"].toInt(), 15);
+        }
+        QFile file(log);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        QMap<QString, int> running;
+        for (const QByteArray& line : file.readAll().split('\n')) {
+            const QList<QByteArray> words = line.split(' ');
+            if (words.size() < 4 || words[2] != "0x222408")
+                continue;
+            running[QString::fromUtf8(words[1])] += words[3].startsWith("in=10:01") ? 1 : -1;
+        }
+        for (auto it = running.begin(); it != running.end(); ++it)
+            EXPECT_EQ(it.value(), 0) << it.key().toStdString() << " started without its stop";
+    }
+}
+
+// A healthy board under a process that stands still for 1.2 s mid-stream still passes: the data the
+// host lost is measured again, never blamed on the board.
+TEST_F(CliProgram, ProcessStallDoesNotFailAHealthyBoard) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", home.path());
+    env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+    env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+    env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(PROGRAM, {"--demo", "--json", "selftest", "--for", "1"});
+    ASSERT_TRUE(process.waitForStarted());
+    QThread::msleep(500); // the streams are running by now
+    ::kill(static_cast<pid_t>(process.processId()), SIGSTOP);
+    QThread::msleep(1200);
+    ::kill(static_cast<pid_t>(process.processId()), SIGCONT);
+    ASSERT_TRUE(process.waitForFinished(20000));
+    const QByteArray out = process.readAllStandardOutput();
+    EXPECT_EQ(process.exitCode(), 0) << out.toStdString() << process.readAllStandardError().toStdString();
+}
+
+// The fixture's output is diagnostics, a failing fixture leaves the board's maximum voltage as it was,
+// and a stop signal during the wait ends the fixture with everything it started.
+TEST_F(CliProgram, CalibrationFixtureIsContainedAndAFailureRestoresTheBoard) {
+    const QString log = home.filePath("calibrate.log");
+    QFile script(home.filePath("fixture.sh"));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QString("echo fixture-says-$1; [ \"$1\" != 13 ] || exit 4; [ \"$1\" != 14 ] || "
+                         "{ sleep 30 & echo $! > '%1'; wait; }\n")
+                     .arg(home.filePath("child.pid"))
+                     .toUtf8());
+    script.close();
+    const auto calibrate = [&](const char* volts) {
+        QStringList arguments{"--demo", "--json",        "calibrate", "1",         "--lines",
+                              "0",      "--max-voltage", volts,       "--fixture", "/bin/sh " + script.fileName()};
+        return arguments;
+    };
+    {
+        QFile::remove(log);
+        const Result run = Start(calibrate("13"), {{"VELTRIN_SIM_LOG", log}});
+        EXPECT_EQ(run.code, 3) << run.err.toStdString();
+        EXPECT_FALSE(run.out.contains("fixture-says")) << "the fixture's output is not in the JSON";
+        EXPECT_TRUE(run.err.contains("fixture-says-13")) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("back at 60 V")) << run.err.toStdString();
+        QFile requests(log);
+        ASSERT_TRUE(requests.open(QIODevice::ReadOnly));
+        const QByteArray logged = requests.readAll();
+        const qsizetype set = logged.indexOf("0x222468 in=2:0D00");
+        ASSERT_GE(set, 0);
+        EXPECT_GT(logged.indexOf("0x222468 in=2:3C00", set), set) << "60 V set again after the failed 13 V";
+    }
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("HOME", home.path());
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
+        QProcess process;
+        process.setProcessEnvironment(env);
+        const QStringList arguments = calibrate("14");
+        process.start(PROGRAM, arguments);
+        ASSERT_TRUE(process.waitForStarted());
+        QFile pid(home.filePath("child.pid"));
+        for (int waited = 0; waited < 10000 && pid.size() == 0; waited += 50)
+            QThread::msleep(50);
+        QElapsedTimer timer;
+        timer.start();
+        process.terminate();
+        ASSERT_TRUE(process.waitForFinished(10000));
+        EXPECT_LT(timer.elapsed(), 1500) << "SIGTERM honoured during the fixture's wait";
+        EXPECT_EQ(process.exitCode(), 143);
+        ASSERT_TRUE(pid.open(QIODevice::ReadOnly));
+        const pid_t child = static_cast<pid_t>(pid.readAll().trimmed().toInt());
+        ASSERT_GT(child, 0);
+        // Ended: gone, or a zombie its new parent has not reaped yet.
+        const auto running = [child] {
+            QFile stat(QString("/proc/%1/stat").arg(child));
+            if (!stat.open(QIODevice::ReadOnly))
+                return false;
+            const QByteArray text = stat.readAll();
+            const qsizetype close = text.lastIndexOf(')');
+            return close > 0 && text.size() > close + 2 && text[close + 2] != 'Z';
+        };
+        for (int waited = 0; waited < 1000 && running(); waited += 50)
+            QThread::msleep(50);
+        EXPECT_FALSE(running()) << "the fixture's own child was ended too";
+    }
+}
+
+// Every JSON report begins with "schema" and "command", carries a top-level verdict and says why it
+// did not pass.
+TEST_F(CliProgram, JsonReportsLeadWithSchemaAndCommandAndGiveTheirReason) {
+    struct Case {
+        QStringList arguments;
+        int code;
+        QString reasonKey;
+        QString reason; // contained in the reason's text; empty for a pass
+    };
+    const Case cases[] = {
+        {{"list", "--expect-boards", "3"}, 1, "reason", "2 found, 3 expected"},
+        {{"selftest", "0", "--for", "0.1", "--expect-boards", "3"}, 1, "reasons", "boards found failed"},
+        {{"selftest", "0", "--for", "0.1", "--strict"}, 1, "reasons", "skipped: no loopback fixture declared"},
+        {{"loopback", "0", "line:1", "--for", "0.2"}, 0, "reasons", ""},
+        {{"play", "0", "left", "--sine", "440", "--for", "0.2"}, 0, "detail", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result run = Start(QStringList{"--demo", "--json"} + c.arguments, {{"VELTRIN_SIM_INPUT", "loopback"}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        EXPECT_TRUE(run.out.startsWith("{\n    \"schema\": 1,\n    \"command\": \"" + c.arguments[0].toUtf8() + "\""))
+            << run.out.left(80).toStdString();
+        const QJsonObject report = run.Json().toObject();
+        EXPECT_EQ(report["passed"].toBool(), c.code == 0);
+        const QJsonValue why = report[c.reasonKey];
+        const QString text = why.isArray() ? QJsonDocument(why.toArray()).toJson() : why.toString();
+        EXPECT_TRUE(text.contains(c.reason)) << text.toStdString();
+    }
 }
