@@ -57,7 +57,8 @@ private:
     void Begin();
     void Commit();
     void Rollback();
-    void CheckIsStore();
+    // The store's schema version (0 for an empty one), or a StoreError when it is not a records store.
+    int CheckIsStore();
     int SchemaVersion();
     void Migrate(int target);
     QString Where(const RecordFilter& filter, QVariantList* values) const;
@@ -116,14 +117,14 @@ SqlRecordStore::SqlRecordStore(const StoreUrl& url, const StoreOpenOptions& opti
     if (!m_db.open())
         Fail(Kind::Unavailable, QStringLiteral("cannot open"), m_db.lastError());
     // Checked before anything is written: a file that is not a records store is left as it was.
-    CheckIsStore();
+    const int version = CheckIsStore();
     if (Postgres()) {
         Run(QStringLiteral("SET statement_timeout = %1").arg(kBusyTimeoutMs * 3));
     } else {
         Run(QStringLiteral("PRAGMA journal_mode = WAL"));
         Run(QStringLiteral("PRAGMA foreign_keys = ON"));
     }
-    if (SchemaVersion() != options.schema)
+    if (version != options.schema)
         Migrate(options.schema);
 }
 
@@ -136,6 +137,12 @@ SqlRecordStore::~SqlRecordStore() {
 QSqlQuery SqlRecordStore::Run(const QString& sql, const QVariantList& values) {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
+    // Statements without values run as they are: PostgreSQL prepares no BEGIN, SET or CREATE.
+    if (values.isEmpty()) {
+        if (!query.exec(sql))
+            Fail(StoreError::Kind::Unavailable, QStringLiteral("a query failed"), query.lastError());
+        return query;
+    }
     if (!query.prepare(sql))
         Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot prepare a query"), query.lastError());
     for (const QVariant& v : values)
@@ -157,7 +164,7 @@ void SqlRecordStore::Rollback() {
     query.exec(QStringLiteral("ROLLBACK")); // nothing to do when the transaction is gone already
 }
 
-void SqlRecordStore::CheckIsStore() {
+int SqlRecordStore::CheckIsStore() {
     const auto notAStore = [&](const QString& why) {
         throw StoreError(
             StoreError::Kind::Configuration,
@@ -188,13 +195,14 @@ void SqlRecordStore::CheckIsStore() {
                                  .arg(m_url.text)
                                  .arg(version)
                                  .arg(kRecordSchema));
-        return;
+        return version;
     }
     // A database shared with other data is fine as long as nothing of it looks like records; an SQLite file
     // with any table at all is somebody else's.
     if (Postgres() ? (names.contains(QStringLiteral("records")) || names.contains(QStringLiteral("record_steps")))
                    : !names.isEmpty())
         notAStore(QStringLiteral("it has tables of its own"));
+    return 0;
 }
 
 int SqlRecordStore::SchemaVersion() {
@@ -210,8 +218,7 @@ void SqlRecordStore::Migrate(int target) {
         if (Postgres())
             Run(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kSchemaLock});
         // Another process may have migrated it while this one waited for the lock.
-        CheckIsStore();
-        for (int version = SchemaVersion() + 1; version <= target; ++version) {
+        for (int version = CheckIsStore() + 1; version <= target; ++version) {
             for (const QString& statement : SchemaMigration(version))
                 Run(statement);
             Run(QStringLiteral("UPDATE record_meta SET value = ? WHERE name = 'schema'"), {QString::number(version)});
