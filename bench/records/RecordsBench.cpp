@@ -155,7 +155,7 @@ void QueryFigures(const QString& storeText, const QString& dir) {
 }
 
 void WritersFigure(const QString& storeText) {
-    OpenRecordStore(*ParseStoreUrl(storeText, nullptr));
+    const size_t before = OpenRecordStore(*ParseStoreUrl(storeText, nullptr))->List({}).size();
     QElapsedTimer t;
     t.start();
     std::vector<std::unique_ptr<QProcess>> writers;
@@ -176,8 +176,9 @@ void WritersFigure(const QString& storeText) {
     std::set<QString> ids;
     for (const TestRecord& r : all)
         ids.insert(r.runId);
-    std::printf("%s: 8 writers x 250 records in %.1f s: %zu present, %zu distinct, %d writers failed%s%s\n",
-                qPrintable(storeText), seconds, all.size(), ids.size(), failed,
+    std::printf("%s: 8 writers x 250 records in %.1f s: %zu new records present, %zu distinct, %d writers "
+                "failed%s%s\n",
+                qPrintable(storeText), seconds, all.size() - before, ids.size() - before, failed,
                 errors.contains("locked") ? ", \"database is locked\" seen: " : "",
                 errors.contains("locked") ? errors.constData() : "");
 }
