@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <set>
+#include <thread>
 
 using namespace records_test;
 
@@ -144,4 +145,37 @@ TEST(StoreProcessTest, NoRoomForTheSpoolEitherIsAnError) {
     EXPECT_EQ(full.exitCode(), 3);
     const QString said = QString::fromUtf8(full.readAllStandardError());
     EXPECT_TRUE(said.contains("spool")) << said.toStdString();
+}
+
+TEST(StoreProcessTest, BoardsTestedAtOnceKeepEveryRecordWithItsOwnAttempt) {
+    // As `--jobs` keeps records: several threads, one keeper; the same board's runs count up without a gap.
+    QTemporaryDir dir;
+    RecordSettings settings;
+    settings.store = *ParseStoreUrl("sqlite:" + dir.filePath("jobs.sqlite"), nullptr);
+    settings.defaultStore = false;
+    settings.spoolPath = dir.filePath("spool.sqlite");
+    CRecordKeeper keeper(settings);
+    const int threads = 4, each = 10;
+    std::vector<std::vector<int>> attempts(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t)
+        workers.emplace_back([&, t] {
+            std::mt19937 rng(static_cast<unsigned>(t));
+            for (int i = 0; i < each; ++i) {
+                TestRecord r = RandomRecord(rng, 3);
+                r.boardId = 200;
+                r.boardType = 0x310;
+                r.command = "selftest";
+                if (keeper.Keep(r).kind == KeepResult::Kind::Kept)
+                    attempts[size_t(t)].push_back(r.attempt);
+            }
+        });
+    for (std::thread& w : workers)
+        w.join();
+    std::set<int> all;
+    for (const auto& list : attempts)
+        all.insert(list.begin(), list.end());
+    EXPECT_EQ(all.size(), size_t(threads * each));
+    EXPECT_EQ(*all.begin(), 1);
+    EXPECT_EQ(*all.rbegin(), threads * each);
 }
