@@ -52,6 +52,8 @@ public:
 
 private:
     bool Postgres() const { return m_url.kind == StoreUrl::Kind::Postgres; }
+    // Opens the connection, checks the store and brings its schema to `options.schema`.
+    void Prepare(const StoreOpenOptions& options);
     [[noreturn]] void Fail(StoreError::Kind kind, const QString& what, const QSqlError& error) const;
     QSqlQuery Run(const QString& sql, const QVariantList& values = {});
     void Begin();
@@ -110,12 +112,27 @@ SqlRecordStore::SqlRecordStore(const StoreUrl& url, const StoreOpenOptions& opti
         m_db.setDatabaseName(m_url.path);
         m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeoutMs));
     }
-    if (!m_db.isValid())
+    if (!m_db.isValid()) {
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connection);
         throw StoreError(Kind::Unavailable,
                          QStringLiteral("records store %1: the %2 driver of Qt's SQL module is not installed")
                              .arg(m_url.text, Postgres() ? "PostgreSQL" : "SQLite"));
+    }
+    try {
+        Prepare(options);
+    } catch (...) {
+        // The destructor does not run for a store that failed to open: the connection goes here.
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(m_connection);
+        throw;
+    }
+}
+
+void SqlRecordStore::Prepare(const StoreOpenOptions& options) {
     if (!m_db.open())
-        Fail(Kind::Unavailable, QStringLiteral("cannot open"), m_db.lastError());
+        Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot open"), m_db.lastError());
     // Checked before anything is written: a file that is not a records store is left as it was.
     const int version = CheckIsStore();
     if (Postgres()) {

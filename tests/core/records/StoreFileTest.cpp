@@ -80,6 +80,8 @@ TEST(StoreFileTest, WhatIsNotARecordsStoreIsRefusedAndLeftAsItWas) {
             EXPECT_EQ(error.GetKind(), StoreError::Kind::Configuration) << row.name;
             EXPECT_NE(std::string(error.what()).find(row.says), std::string::npos) << error.what();
         }
+        // No connection is left open on a store that was refused.
+        EXPECT_TRUE(QSqlDatabase::connectionNames().isEmpty()) << row.name;
         EXPECT_EQ(ReadAll(path), before) << row.name;
         EXPECT_EQ(QFileInfo(path).lastModified(), modified) << row.name;
         EXPECT_FALSE(QFileInfo::exists(path + "-wal") && QFileInfo(path + "-wal").size() > 0) << row.name;
