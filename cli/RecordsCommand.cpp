@@ -167,7 +167,7 @@ int Export(CliContext& c, IRecordStore& store) {
     if (!file.open(QIODevice::WriteOnly))
         throw DeviceError("cannot create " + *out + ": " + file.errorString().toStdString());
     size_t records = 0, rows = 0;
-    bool written = format != "csv" || file.write(CsvHeader()) >= 0;
+    bool written = format != "csv" || file.write(CsvHeader()) == CsvHeader().size();
     store.ForEach(filter, [&](const TestRecord& r) {
         ++records;
         rows += format == "csv" ? std::max<size_t>(r.steps.size(), 1) : 1;
