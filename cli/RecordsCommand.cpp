@@ -8,6 +8,7 @@
 #include "RecordOptions.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QSaveFile>
 
@@ -161,21 +162,30 @@ int Export(CliContext& c, IRecordStore& store) {
     if (!out)
         throw UsageError("--out FILE is needed");
     const RecordFilter filter = FilterFromArgs(c.Args());
-    // Written under a temporary name and put in place once whole, so FILE is never half an export.
-    QSaveFile file(QFile::decodeName(out->c_str()));
-    file.setDirectWriteFallback(true);
-    if (!file.open(QIODevice::WriteOnly))
-        throw DeviceError("cannot create " + *out + ": " + file.errorString().toStdString());
+    // Written under a temporary name and put in place once whole, so FILE is never half an export; a device
+    // or pipe (/dev/stdout, a FIFO) cannot be replaced and is written in place.
+    const QString name = QFile::decodeName(out->c_str());
+    const QFileInfo info(name);
+    std::unique_ptr<QFileDevice> file;
+    if (info.exists() && !info.isFile())
+        file = std::make_unique<QFile>(name);
+    else
+        file = std::make_unique<QSaveFile>(name);
+    if (!file->open(QIODevice::WriteOnly))
+        throw DeviceError("cannot create " + *out + ": " + file->errorString().toStdString());
     size_t records = 0, rows = 0;
-    bool written = format != "csv" || file.write(CsvHeader()) == CsvHeader().size();
+    bool written = format != "csv" || file->write(CsvHeader()) == CsvHeader().size();
     store.ForEach(filter, [&](const TestRecord& r) {
         ++records;
         rows += format == "csv" ? std::max<size_t>(r.steps.size(), 1) : 1;
         const QByteArray bytes = format == "csv" ? CsvRows(r) : JsonLine(r);
-        written = written && file.write(bytes) == bytes.size();
+        written = written && file->write(bytes) == bytes.size();
     });
-    if (!written || !file.commit())
-        throw DeviceError("cannot write " + *out + ": " + file.errorString().toStdString());
+    auto* save = dynamic_cast<QSaveFile*>(file.get());
+    written =
+        written && file->flush() && (save ? save->commit() : (file->close(), file->error() == QFileDevice::NoError));
+    if (!written)
+        throw DeviceError("cannot write " + *out + ": " + file->errorString().toStdString());
     CRecord result;
     result.Add("file", QString::fromStdString(*out))
         .Add("format", QString::fromStdString(format))

@@ -149,6 +149,7 @@ TEST_F(RecordsProgram, MistakesAreUsageErrorsAndABadStoreIsLeftAlone) {
         {{"records", "show", NewRunId(), "--records", store}, 2, "no record"},
         {{"records", "export", "--format", "xml", "--out", Path("x"), "--records", store}, 2, "--format"},
         {{"records", "export", "--format", "csv", "--records", store}, 2, "--out"},
+        {{"records", "export", "--format", "csv", "--out", "/dev/full", "--records", store}, 3, "cannot write"},
         {{"records", "import", Path("broken.jsonl"), "--records", store}, 3, "line 2"},
         {{"records", "import", Path("missing.jsonl"), "--records", store}, 3, "cannot open"},
         {{"records", "list", "--records", Path("notes.txt")}, 3, "not a records store"},
