@@ -24,6 +24,7 @@ CRecordKeeper::CRecordKeeper(RecordSettings settings) : m_settings(std::move(set
     } catch (const StoreError& error) {
         if (error.GetKind() == StoreError::Kind::Configuration)
             throw;
+        m_storeAway = QString::fromStdString(error.what());
         // The store is away: records go to the spool, which must be usable now.
         try {
             OpenSpool();
@@ -57,29 +58,32 @@ KeepResult CRecordKeeper::Keep(TestRecord& record, std::chrono::milliseconds syn
     record.operatorName = m_settings.operatorName;
     record.mode = m_settings.mode;
     record.version = m_settings.version;
-    QString storeProblem;
-    try {
-        std::unique_ptr<IRecordStore> store = OpenStore();
-        if (SpoolHasRecords(m_settings.spoolPath) && m_settings.store.path != m_settings.spoolPath) {
-            const auto deadline = std::chrono::steady_clock::now() + syncBound;
-            std::unique_ptr<IRecordStore> spool = OpenSpool();
-            RecordFilter oldest;
-            oldest.oldestFirst = true;
-            oldest.limit = 64;
-            for (const TestRecord& spooled : spool->List(oldest)) {
-                if (std::chrono::steady_clock::now() >= deadline)
-                    break;
-                if (std::optional<TestRecord> whole = spool->Get(spooled.runId)) {
-                    store->Write(*whole, false);
-                    spool->Remove(spooled.runId);
+    // A store found away once in this run is not waited for again for every board: the spool takes them.
+    QString storeProblem = m_storeAway;
+    if (storeProblem.isEmpty())
+        try {
+            std::unique_ptr<IRecordStore> store = OpenStore();
+            if (SpoolHasRecords(m_settings.spoolPath) && m_settings.store.path != m_settings.spoolPath) {
+                const auto deadline = std::chrono::steady_clock::now() + syncBound;
+                std::unique_ptr<IRecordStore> spool = OpenSpool();
+                RecordFilter oldest;
+                oldest.oldestFirst = true;
+                oldest.limit = 64;
+                for (const TestRecord& spooled : spool->List(oldest)) {
+                    if (std::chrono::steady_clock::now() >= deadline)
+                        break;
+                    if (std::optional<TestRecord> whole = spool->Get(spooled.runId)) {
+                        store->Write(*whole, false);
+                        spool->Remove(spooled.runId);
+                    }
                 }
             }
+            store->Write(record, false);
+            return {KeepResult::Kind::Kept, {}};
+        } catch (const StoreError& error) {
+            storeProblem = QString::fromStdString(error.what());
+            m_storeAway = storeProblem;
         }
-        store->Write(record, false);
-        return {KeepResult::Kind::Kept, {}};
-    } catch (const StoreError& error) {
-        storeProblem = QString::fromStdString(error.what());
-    }
     try {
         OpenSpool()->Write(record, false);
         return {KeepResult::Kind::Spooled,

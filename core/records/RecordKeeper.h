@@ -44,7 +44,8 @@ public:
 
     // Fills in the run id (when empty), station, operator, mode and version, writes the record whole to
     // the store or else to the spool, and sets its attempt number. Before the write, what the spool
-    // holds is uploaded for at most `syncBound`. Safe to call from several threads.
+    // holds is uploaded for at most `syncBound`. Once the store has been found away in this keeper's life,
+    // later records go to the spool at once. Safe to call from several threads.
     KeepResult Keep(TestRecord& record, std::chrono::milliseconds syncBound = std::chrono::seconds(2));
 
     // Uploads the spool into the store within `bound` (oldest first); a record the store has already is
@@ -57,6 +58,7 @@ private:
 
     RecordSettings m_settings;
     std::mutex m_mutex;
+    QString m_storeAway; // why the store could not be used in this run; empty while it could
 };
 
 // The store a testing command writes to, opened and checked: the front ends' one way in.
