@@ -12,6 +12,9 @@ const std::set<std::string> kValued = {
     "interval",       "for",       "file",  "sine",           "ampl",         "rate",      "lines",
     "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",      "min-level", "max-level",
     "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk"};
+// Those of the test records (the records command and the testing commands).
+const std::set<std::string> kRecordValued = {"records", "station", "operator", "mode",    "board",
+                                             "command", "since",   "until",    "outcome", "limit"};
 const std::set<std::string> kFlags = {"json", "demo",    "yes",   "tone",    "pulse",   "watch", "loopback",
                                       "help", "version", "quiet", "verbose", "no-wait", "strict"};
 // The one-letter forms.
@@ -72,7 +75,7 @@ CliArgs CliArgs::Parse(const std::vector<std::string>& arguments) {
             throw UsageError("--" + name + " is given twice");
         if (kFlags.count(name) != 0 && !inlineValue) {
             args.m_flags.insert(name);
-        } else if (kValued.count(name) != 0) {
+        } else if (kValued.count(name) != 0 || kRecordValued.count(name) != 0) {
             if (!inlineValue && i + 1 >= arguments.size())
                 throw UsageError("--" + name + " needs a value");
             args.m_options[name] = inlineValue ? *inlineValue : arguments[++i];

@@ -6,6 +6,7 @@
 #include "CliCommands.h"
 #include "CliOutput.h"
 #include "CliSignals.h"
+#include "RecordsCommand.h"
 
 #include <QCoreApplication>
 
@@ -71,6 +72,7 @@ const CommandEntry kCommands[] = {
      "[--freq-tolerance PCT]]",
      &RunAnalyse,
      {"min-level", "max-level", "max-thdn", "max-noise", "freq", "freq-tolerance"}},
+    {"records", kRecordsUsage, &RunRecords, RecordsCommandOptions()},
 };
 
 const char* kGlobal =

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libfftw3-dev sox g++-mingw-w64-x86-64-posix clang-format dpkg-dev file lintian ccache)
+          libbenchmark-dev libfftw3-dev sox g++-mingw-w64-x86-64-posix clang-format dpkg-dev file lintian ccache
+          libqt6sql6-sqlite libqt6sql6-psql postgresql)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
