@@ -18,18 +18,18 @@
 
 namespace {
 
-void EnsureApplication() {
-    static int argc = 1;
-    static char name[] = "lines_core_tests";
-    static char* argv[] = {name, nullptr};
-    if (!QCoreApplication::instance())
-        new QCoreApplication(argc, argv); // lives to the end of the test program
-}
+// The event loop the ticks come from, for the length of one test.
+struct Application {
+    int argc = 1;
+    char name[17] = "lines_core_tests";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+};
 
 } // namespace
 
 TEST(PollTicks, LiveSubscribersAreCalledOnceATickInOrderWhileOthersComeAndGo) {
-    EnsureApplication();
+    Application application;
     const unsigned seed = std::random_device{}();
     SCOPED_TRACE(testing::Message() << "seed " << seed);
     std::mt19937 rng(seed);
@@ -44,7 +44,6 @@ TEST(PollTicks, LiveSubscribersAreCalledOnceATickInOrderWhileOthersComeAndGo) {
     int nextName = 1;
     int ticks = 0;
     bool inside = false;
-    std::vector<std::unique_ptr<CPollTicks>> ended; // removed during a tick: destroyed there, or kept for later
 
     std::function<void(int)> onTick;
     auto subscribe = [&] {
@@ -104,7 +103,7 @@ TEST(PollTicks, LiveSubscribersAreCalledOnceATickInOrderWhileOthersComeAndGo) {
 }
 
 TEST(PollTicks, SubscribersOfOnePeriodShareOneTickAndOtherPeriodsTickApart) {
-    EnsureApplication();
+    Application application;
     struct Case {
         int periodA;
         int periodB;
