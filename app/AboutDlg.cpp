@@ -3,15 +3,24 @@
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
+#include <QImage>
+#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
 
 QIcon ProgramIcon() {
     QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
-        icon.addFile(QStringLiteral(":/veltrin/icons/hicolor/%1x%1/apps/veltrin-test.png").arg(size),
-                     QSize(size, size));
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        // Read as what they are: a reader left to guess the format loads every image format plugin first
+        // (and the libraries behind them), which the start-up would wait for.
+        QImageReader reader(QStringLiteral(":/veltrin/icons/hicolor/%1x%1/apps/veltrin-test.png").arg(size),
+                            QByteArrayLiteral("png"));
+        reader.setAutoDetectImageFormat(false);
+        const QImage picture = reader.read();
+        if (!picture.isNull())
+            icon.addPixmap(QPixmap::fromImage(picture));
+    }
     return icon;
 }
 

@@ -10,6 +10,7 @@
 #include "LineSettingsFlow.h"
 #include "Mnemonics.h"
 #include "PageFactories.h"
+#include "PollTicks.h"
 #include "Prompts.h"
 
 #include <QCheckBox>
@@ -18,7 +19,6 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -116,15 +116,13 @@ bool CPhoneLinePage::OnInitDialog() {
             c.dial->setEnabled(false);
         }
     }
-    m_timer = new QTimer(this);
-    m_timer->setObjectName(QStringLiteral("pollTimer"));
-    m_timer->setTimerType(Qt::PreciseTimer);
-    connect(m_timer, &QTimer::timeout, this, &CPhoneLinePage::OnTimer);
-    m_timer->start(1);
+    m_ticks = std::make_unique<CPollTicks>(std::chrono::milliseconds(1), [this] { OnTimer(); });
     return true;
 }
 
-bool CPhoneLinePage::Polling() const { return m_timer && m_timer->isActive(); }
+CPhoneLinePage::~CPhoneLinePage() = default;
+
+bool CPhoneLinePage::Polling() const { return m_ticks != nullptr; }
 
 void CPhoneLinePage::OnTimer() {
     for (size_t line = 0; line < 8; ++line) {

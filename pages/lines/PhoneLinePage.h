@@ -1,5 +1,5 @@
 // The phone line page: hook state, rings, voltage, caller number and control input of up to eight lines,
-// polled every millisecond, with hook, commutation, settings and dialling per line.
+// polled every millisecond on a fixed grid, with hook, commutation, settings and dialling per line.
 #pragma once
 
 #include "LineDisplay.h"
@@ -8,19 +8,21 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 class CDevice;
 class CHookView;
+class CPollTicks;
 class QCheckBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
-class QTimer;
 
 class CPhoneLinePage : public CPageDlg {
     Q_OBJECT
 public:
     CPhoneLinePage(const PageContext& context, QWidget* parent);
+    ~CPhoneLinePage() override;
 
     bool OnInitDialog() override;
 
@@ -56,5 +58,5 @@ private:
     int32_t m_boardIndex;
     std::array<LineControls, 8> m_controls{};
     std::array<LineDisplay, 8> m_display{};
-    QTimer* m_timer = nullptr;
+    std::unique_ptr<CPollTicks> m_ticks; // the 1 ms polling, from OnInitDialog on
 };
