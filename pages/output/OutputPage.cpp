@@ -6,7 +6,6 @@
 #include "PageFactories.h"
 #include "Prompts.h"
 #include "Settings.h"
-#include "StreamPageSteps.h"
 #include "StreamRequests.h"
 #include "StreamTexts.h"
 #include "StreamWidgets.h"
