@@ -10,8 +10,16 @@
 #include <algorithm>
 #include <cstdio>
 
+CDeliveryPoint::CDeliveryPoint(std::function<void()> deliver, QObject* parent)
+    : QObject(parent), m_deliver(std::move(deliver)) {}
+
+void CDeliveryPoint::Deliver() { m_deliver(); }
+
 CPageStreamSink::CPageStreamSink(QObject* context, ShowFn show, ReportFn report)
-    : m_context(context), m_show(std::move(show)), m_report(std::move(report)) {}
+    : m_point(new CDeliveryPoint([this] { Deliver(); }, context)), m_show(std::move(show)),
+      m_report(std::move(report)) {}
+
+CPageStreamSink::~CPageStreamSink() { delete m_point; }
 
 void CPageStreamSink::ShowFigures(std::span<const ChannelFigures> figures) {
     std::lock_guard lock(m_mutex);
@@ -35,8 +43,7 @@ void CPageStreamSink::PostLocked() {
     if (m_posted || m_disconnected)
         return;
     m_posted = true;
-    QMetaObject::invokeMethod(
-        m_context, [this] { Deliver(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(m_point, "Deliver", Qt::QueuedConnection);
 }
 
 void CPageStreamSink::Deliver() {

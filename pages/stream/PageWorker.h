@@ -1,5 +1,5 @@
 // CPageWorker: a streaming page's worker with its sink, made when the page first needs it and ended in
-// bounded steps when the page goes away. Both streaming pages hold one for their two channels.
+// bounded steps when the page goes away. The streaming page base holds one for its two channels.
 #pragma once
 
 #include "PageStreamSink.h"

@@ -5,6 +5,7 @@
 
 #include "StreamWorker.h"
 
+#include <QObject>
 #include <QString>
 
 #include <chrono>
@@ -16,7 +17,19 @@
 #include <vector>
 
 class CDevice;
-class QObject;
+
+// Where the worker's deliveries land on the user-interface thread: a child of the page, so a delivery
+// still queued when the page goes away is dropped with it. The worker posts to it by name, so the queued
+// call carries nothing the worker wrote but the call itself.
+class CDeliveryPoint : public QObject {
+    Q_OBJECT
+public:
+    CDeliveryPoint(std::function<void()> deliver, QObject* parent);
+    Q_INVOKABLE void Deliver();
+
+private:
+    std::function<void()> m_deliver;
+};
 
 class CPageStreamSink : public IStreamSink {
 public:
@@ -25,6 +38,10 @@ public:
 
     // `context` lives on the user-interface thread; deliveries run there while it exists.
     CPageStreamSink(QObject* context, ShowFn show, ReportFn report);
+    // On the user-interface thread, while the page stands; a sink left behind is never freed.
+    ~CPageStreamSink() override;
+    CPageStreamSink(const CPageStreamSink&) = delete;
+    CPageStreamSink& operator=(const CPageStreamSink&) = delete;
 
     // Keeps the latest figures of every channel (older ones are dropped) and posts a delivery.
     void ShowFigures(std::span<const ChannelFigures> figures) override;
@@ -37,7 +54,7 @@ private:
     void PostLocked();
     void Deliver();
 
-    QObject* m_context;
+    CDeliveryPoint* m_point; // owned by the page, which outlives every post (see Disconnect)
     ShowFn m_show;
     ReportFn m_report;
     std::mutex m_mutex;
