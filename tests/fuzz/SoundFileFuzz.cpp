@@ -30,9 +30,10 @@ void Require(bool condition) {
 
 uint32_t Le32(const uint8_t* b) { return b[0] | b[1] << 8 | b[2] << 16 | static_cast<uint32_t>(b[3]) << 24; }
 
-// What the bytes say: a file of 106 bytes or more opens; it is TRN when it starts with the first 20
-// characters of the tag (rate at 102, data at 106), otherwise raw (rate in the first 4 bytes, data at
-// 4); a rate beyond the signed 32-bit range is refused.
+// What the bytes say: a file opens when it holds at least a 4-byte rate. It is TRN when it starts with the
+// first 20 characters of the tag, and then needs its whole 106-byte header (rate at 102, data at 106);
+// otherwise it is raw (rate in the first 4 bytes, data at 4). A rate beyond the signed 32-bit range is
+// refused.
 struct Expected {
     bool opens = false;
     int64_t dataStart = 0;
@@ -41,9 +42,11 @@ struct Expected {
 
 Expected FromBytes(const uint8_t* data, size_t size) {
     Expected e;
-    if (size < 106)
+    if (size < 4)
         return e;
-    const bool trn = std::memcmp(data, "KVRautoidentification", 20) == 0;
+    const bool trn = size >= 20 && std::memcmp(data, "KVRautoidentification", 20) == 0;
+    if (trn && size < 106)
+        return e;
     e.dataStart = trn ? 106 : 4;
     e.rate = Le32(data + (trn ? 102 : 0));
     e.opens = e.rate <= 0x7FFFFFFFu;
