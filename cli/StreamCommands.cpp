@@ -405,6 +405,7 @@ int RunLoopback(CliContext& c) {
     const Tally tally = Count(steps, false);
     const Verdict verdict = VerdictOf(tally);
     AddVerdictFields(record, steps, tally);
+    c.ReportSteps(steps);
     PrintRecord(record, c.Json());
     return ExitOf(verdict);
 }

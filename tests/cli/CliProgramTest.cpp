@@ -38,6 +38,7 @@ struct CliProgram : ::testing::Test {
     Result Start(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data");     // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system"); // not this machine's driver library setting
         env.insert("TMPDIR", home.path());
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev"); // no kernel boards here
@@ -406,6 +407,7 @@ TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
     const auto toFull = [this](const QStringList& arguments) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
@@ -622,6 +624,7 @@ TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     const QString log = home.filePath("requests.log");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
     env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
     env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
     env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
@@ -753,6 +756,7 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
         for (size_t i = first; i < end; ++i) {
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("HOME", home.path());
+            env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
             env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
             env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
             env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
@@ -797,6 +801,7 @@ TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
         QFile::remove(log);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
@@ -846,6 +851,7 @@ TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
 TEST_F(CliProgram, ProcessStallDoesNotFailAHealthyBoard) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
     env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
     env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
     env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
@@ -895,6 +901,7 @@ TEST_F(CliProgram, CalibrationFixtureIsContainedAndAFailureRestoresTheBoard) {
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
@@ -957,5 +964,80 @@ TEST_F(CliProgram, JsonReportsLeadWithSchemaAndCommandAndGiveTheirReason) {
         const QJsonValue why = report[c.reasonKey];
         const QString text = why.isArray() ? QJsonDocument(why.toArray()).toJson() : why.toString();
         EXPECT_TRUE(text.contains(c.reason)) << text.toStdString();
+    }
+}
+
+// Every testing command keeps one record per board that `records show` gives back exactly as the
+// command's JSON reported it, with its outcome and attempt number; a store that is not one ends the run
+// before any request reaches a board.
+TEST_F(CliProgram, EveryTestingCommandKeepsItsStepsAsReported) {
+    const QString store = home.filePath("store.sqlite");
+    const QMap<QString, QString> loop = {{"VELTRIN_SIM_INPUT", "loopback"}};
+    struct Case {
+        QStringList arguments;
+        int code;
+        const char* outcome;
+        bool boards;     // the steps lie under boards[0] (selftest)
+        int attempt = 1; // of its first run here: the command's runs on that board before, plus one
+    };
+    const Case cases[] = {
+        {{"selftest", "0", "--loopback", "--for", "0.2"}, 0, "pass", true},
+        {{"loopback", "0", "line:1", "--for", "0.3"}, 0, "pass", false},
+        {{"loopback", "0", "line:0", "--for", "0.3", "--min-level", "-3"}, 1, "fail", false, 3},
+        {{"crosstalk", "0", "line:0", "line:1", "--for", "0.3"}, 0, "pass", false},
+        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "60", "--yes", "--no-wait"}, 0, "pass", false},
+        {{"watchdog", "0", "--interval", "300", "--for", "0.1"}, 0, "pass", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        for (int attempt = c.attempt; attempt <= c.attempt + 1; ++attempt) {
+            const Result run = Start(
+                QStringList{"--demo", "--json"} + c.arguments + QStringList{"--records", "sqlite:" + store}, loop);
+            ASSERT_EQ(run.code, c.code) << run.err.toStdString();
+            const QJsonObject reported = run.Json().toObject();
+            const QJsonArray steps =
+                c.boards ? reported["boards"].toArray()[0].toObject()["steps"].toArray() : reported["steps"].toArray();
+            ASSERT_FALSE(steps.isEmpty()) << run.out.toStdString();
+            const Result list =
+                Start({"records", "list", "--json", "--records", store, "--command", c.arguments[0], "--limit", "1"});
+            ASSERT_EQ(list.code, 0) << list.err.toStdString();
+            const QString id = list.Json().toObject()["records"].toArray()[0].toObject()["run"].toString();
+            const Result show = Start({"records", "show", id, "--json", "--records", store});
+            ASSERT_EQ(show.code, 0) << show.err.toStdString();
+            const QJsonObject record = show.Json().toObject()["record"].toObject();
+            EXPECT_EQ(record["outcome"].toString(), c.outcome);
+            EXPECT_EQ(record["attempt"].toInt(), attempt);
+            EXPECT_EQ(record["command"].toString(), c.arguments[0]);
+            EXPECT_EQ(record["board"].toObject()["number"].toInt(), c.arguments[1].toInt());
+            EXPECT_LE(record["started"].toString(), record["ended"].toString());
+            const QJsonArray kept = record["steps"].toArray();
+            ASSERT_EQ(kept.size(), steps.size());
+            for (qsizetype i = 0; i < steps.size(); ++i) {
+                const QJsonObject shown = steps[i].toObject();
+                const QJsonObject back = kept[i].toObject();
+                EXPECT_EQ(back["name"], shown["step"]);
+                for (const char* key : {"result", "value", "unit", "low", "high", "seconds", "detail"})
+                    EXPECT_EQ(back[key], shown[key]) << key << " of " << shown["step"].toString().toStdString();
+            }
+        }
+    }
+
+    // A file that is not a records store: exit 3 naming it, nothing sent to any board, the file untouched.
+    const QString notes = home.filePath("notes.txt");
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a store\n");
+    file.close();
+    const QString log = home.filePath("requests.log");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result run =
+            Start(QStringList{"--demo"} + c.arguments + QStringList{"--records", notes}, {{"VELTRIN_SIM_LOG", log}});
+        EXPECT_EQ(run.code, 3) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("not a records store")) << run.err.toStdString();
+        EXPECT_EQ(QFileInfo(log).size(), 0) << "a request reached a board";
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("not a store\n"));
+        file.close();
     }
 }
