@@ -1045,3 +1045,49 @@ TEST_F(CliProgram, EveryTestingCommandKeepsItsStepsAsReported) {
         file.close();
     }
 }
+
+// A command that fails never touches the file it was to write: its temporary file beside it is gone,
+// unless it is a recording kept on purpose (named on standard error, whole samples).
+TEST_F(CliProgram, FailedCommandsLeaveTheirTargetsAndNoStrayTemporaryFiles) {
+    const QString folder = home.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString target = folder + "/target";
+    struct Case {
+        QString faults;
+        QStringList arguments; // the target follows
+        int code;
+    };
+    const QString cfg = "VSIM0\\VELTRIN_CFG:" + Hex(req::kMemoryData);
+    const Case cases[] = {
+        {"fail:" + cfg, {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--out"}, 3},
+        {"short:" + cfg, {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--out"}, 3},
+        {"refuse:VSIM0\\PHONE_LINE1_IN_DEV", {"record", "0", "line:1", "--for", "0.2", "--out"}, 3},
+        {"hang:VSIM0\\PHONE_LINE1_IN_DEV:" + Hex(req::kStream), {"record", "0", "line:1", "--for", "0.2", "--out"}, 3},
+        {"refuse:VSIM0", {"selftest", "0", "--for", "0.2", "--junit"}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.faults + " " + c.arguments.join(' ')).toStdString());
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old\n");
+        old.close();
+        const Result run = Start(QStringList{"--demo"} + c.arguments + QStringList{target},
+                                 {{"VELTRIN_SIM_FAULTS", c.faults}, {"VELTRIN_SIM_INPUT", "loopback"}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        const bool report = c.arguments.contains("--junit"); // a failed run still writes its report
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        if (report)
+            EXPECT_TRUE(old.readAll().startsWith("<?xml"));
+        else
+            EXPECT_EQ(old.readAll(), QByteArray("old\n"));
+        old.close();
+        for (const QFileInfo& left : QDir(folder).entryInfoList(QDir::Files)) {
+            if (left.fileName() == "target")
+                continue;
+            EXPECT_TRUE(c.arguments.first() == "record" && run.err.contains(left.filePath()))
+                << "stray " << left.fileName().toStdString();
+            EXPECT_EQ(left.size() >= 4 ? (left.size() - 4) % 2 : 0, 0) << left.fileName().toStdString();
+            QFile::remove(left.filePath());
+        }
+    }
+}
