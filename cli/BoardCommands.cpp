@@ -12,6 +12,7 @@
 #include "Fixture.h"
 #include "MemoryBlocks.h"
 #include "RequestCodes.h"
+#include "SelfTestReport.h"
 #include "StreamRequests.h"
 
 #include <QProcess>
@@ -365,8 +366,20 @@ int RunWatchdog(CliContext& c) {
     r.Add("stopped", stopped);
     // The board has no request that reports expiries.
     r.Add("expiries", QJsonValue(QJsonValue::Null), QStringLiteral("not reported by the board"));
+    // One step: the kicks the board took, at least one, none refused.
+    Step step = Judged("watchdog", static_cast<double>(kicks), "kicks", 1.0, std::nullopt,
+                       std::to_string(kicks) + " kicks in " + QString::number(seconds).toStdString() + " s, " +
+                           std::to_string(refused) + " refused",
+                       0);
+    if (refused != 0 || !stopped) {
+        step.outcome = Outcome::Error;
+        if (!stopped)
+            step.detail = "the board refused to stop the watchdog after " + std::to_string(kicks) + " kicks";
+    }
+    c.ReportSteps({step});
+    r.Add("steps", std::vector<CRecord>{StepRecord(step)});
     if (!stopped) // before any result, so that the error is the one thing written
-        throw DeviceError("the board refused to stop the watchdog after " + std::to_string(kicks) + " kicks");
+        throw DeviceError(step.detail);
     PrintRecord(r, c.Json());
     if (refused == 0 && kicks == 0) {
         Diagnostic("watchdog failed: 0 kicks in " + QString::number(seconds).toStdString() + " s (at least 1 needed)");
@@ -477,6 +490,11 @@ int RunCalibrate(CliContext& c) {
     CRecord r;
     r.Add("maxVoltage", static_cast<double>(volts));
     r.Add("calibrated", QJsonValue(calibrated), lineTexts.join(QLatin1Char(',')));
+    const Step step = MakeStep("calibration", Outcome::Pass,
+                               "lines " + lineTexts.join(QLatin1Char(',')).toStdString() + " calibrated to " +
+                                   std::to_string(volts) + " V");
+    c.ReportSteps({step});
+    r.Add("steps", std::vector<CRecord>{StepRecord(step)});
     PrintRecord(r, c.Json());
     return kExitPass;
 }

@@ -20,7 +20,15 @@ std::string LibraryPathBytes(const QString& path) { return QFile::encodeName(pat
 
 // Fills in what the board tells about itself, or why it does not.
 void QueryBoard(CDevice& cfg, FoundBoard* board) {
-    QueryRaw<kPrepareBoardSize>(cfg, req::kPrepareBoard);
+    // The board is prepared before it is asked anything; one that is not is no board to use.
+    const auto prepared = QueryRaw<kPrepareBoardSize>(cfg, req::kPrepareBoard);
+    if (prepared.ok != 1 || prepared.returned != kPrepareBoardSize) {
+        board->error = "the board preparation request of " + board->record.devicePath +
+                       (prepared.ok != 1 ? " failed"
+                                         : " was answered with " + std::to_string(prepared.returned) + " of " +
+                                               std::to_string(kPrepareBoardSize) + " bytes");
+        return;
+    }
     const auto info = QueryRaw<BoardInformation::kSize>(cfg, req::kGetBoardInfo);
     const auto decoded = info.ok == 1 ? BoardInformation::Decode(info.bytes.data(), info.returned) : std::nullopt;
     if (!decoded || info.returned != BoardInformation::kSize) {

@@ -3,12 +3,14 @@
 #pragma once
 
 #include "AudioAnalyser.h"
+#include "BoardRecords.h"
 #include "CliArgs.h"
 #include "CliBoards.h"
 #include "StepDeadline.h"
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 class CliContext {
@@ -31,9 +33,19 @@ public:
     CRequestWatch& Watch() { return *m_watch; }
     static constexpr std::chrono::milliseconds kDefaultBudget{5000};
 
+    // A testing command keeps a record of every board it tests: the store is opened before the boards
+    // are first looked for, and the board Open gives starts its record.
+    void KeepRecords(std::string command, std::vector<std::string> arguments);
+    // The records of this run; null when the command keeps none.
+    CBoardRecords* Records() { return m_records.get(); }
+    // The steps of the board Open gave, as its record will hold them.
+    void ReportSteps(const std::vector<Step>& steps);
+
 private:
     CliArgs m_args;
     LibraryChoice m_choice;
+    std::unique_ptr<CBoardRecords> m_records;
+    std::optional<size_t> m_openRecord;
     std::unique_ptr<CBoardSet> m_boards;
     std::unique_ptr<OpenBoard> m_board;
     std::unique_ptr<CRequestWatch> m_watch; // after the board, so that it ends first

@@ -2,7 +2,19 @@
 #include "CliCommands.h"
 #include "CliOutput.h"
 
+void CliContext::KeepRecords(std::string command, std::vector<std::string> arguments) {
+    m_records = std::make_unique<CBoardRecords>(std::move(command), std::move(arguments));
+}
+
+void CliContext::ReportSteps(const std::vector<Step>& steps) {
+    if (m_records && m_openRecord)
+        m_records->SetSteps(*m_openRecord, steps);
+}
+
 CBoardSet& CliContext::Boards() {
+    // A store that cannot be used ends the run before any board is asked anything.
+    if (m_records && !m_boards)
+        m_records->Open(m_args);
     if (!m_boards)
         m_boards = std::make_unique<CBoardSet>(m_choice);
     return *m_boards;
@@ -23,9 +35,11 @@ bool CliContext::ExpectedBoardsFound() {
 OpenBoard* CliContext::Open(size_t index) {
     CBoardSet& set = Boards();
     const FoundBoard& board = set.Board(m_args.Word(index, "BOARD"));
+    const size_t number = set.Number(m_args.Words()[index]);
     if (Verbose())
-        Diagnostic("board " + std::to_string(set.Number(m_args.Words()[index])) + ": " + board.record.name + " at " +
-                   board.record.devicePath);
+        Diagnostic("board " + std::to_string(number) + ": " + board.record.name + " at " + board.record.devicePath);
+    if (m_records && m_records->Keeping())
+        m_openRecord = m_records->Begin(number, board);
     m_watch.reset();
     m_board = OpenBoardDevices(set, board);
     m_watch = std::make_unique<CRequestWatch>(BoardDevices(*m_board));

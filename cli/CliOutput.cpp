@@ -205,9 +205,10 @@ void WriteFileReplacing(const std::string& path, const QByteArray& bytes) {
         throw DeviceError("cannot write " + path + ": " + file.errorString().toStdString());
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
                         QFileDevice::ReadOther);
-    QFile::remove(name);
-    if (!file.rename(name))
-        throw DeviceError("cannot rename the finished file to " + path + ": " + file.errorString().toStdString());
+    // rename(2) replaces the old file in one step: FILE is the old whole file or the new one, never
+    // missing, and a failed rename leaves the old one as it was (the temporary file goes away).
+    if (std::rename(QFile::encodeName(file.fileName()).constData(), QFile::encodeName(name).constData()) != 0)
+        throw DeviceError("cannot rename the finished file to " + path + ": " + std::strerror(errno));
     file.setAutoRemove(false);
 }
 

@@ -5,7 +5,10 @@
 #include "CliOutput.h"
 #include "CliSignals.h"
 #include "Device.h"
+#include "StreamPass.h"
 #include "StreamRequests.h"
+
+#include <QString>
 
 #include <cstdio>
 #include <thread>
@@ -123,9 +126,10 @@ void CStreamRun::Wait(double seconds, const std::function<bool()>& done, const s
                 return;
             for (size_t i = 0; i < state.legs.size(); ++i) {
                 const StreamChannel& c = *state.legs[i].channel;
-                if (now - state.progressAt[i] > kStallLimit && state.ended[i] == 0)
+                const auto bound = StallBound(state.legs[i].rate);
+                if (now - state.progressAt[i] > bound && state.ended[i] == 0)
                     throw DeviceError("stream channel " + std::to_string(i) + " made no progress for " +
-                                      std::to_string(kStallLimit.count()) +
+                                      QString::number(std::chrono::duration<double>(bound).count()).toStdString() +
                                       " s: its byte count did not move or could not be read");
                 if (c.direction == StreamDirection::Output &&
                     c.source.load(std::memory_order_relaxed) == StreamChannel::kSourceFile) {
@@ -172,6 +176,10 @@ void CStreamRun::Stop() {
             if (leg.channel->direction != direction)
                 continue;
             const RunStatus status = leg.run->Stop();
+            if (!status.notice.empty()) {
+                leg.notice = status.notice;
+                Diagnostic("stream channel " + std::to_string(&leg - state.legs.data()) + ": " + status.notice);
+            }
             if (status.step == RunStatus::Step::StopRequest && error.empty())
                 error = "cannot stop a stream";
             else if (status.step == RunStatus::Step::Recording && error.empty())
@@ -200,6 +208,13 @@ bool CStreamRun::Ended(int index) const {
     std::lock_guard lock(m_state->mutex);
     const auto& ended = m_state->ended;
     return index < static_cast<int>(ended.size()) && ended[static_cast<size_t>(index)] != 0;
+}
+
+std::string CStreamRun::Notice(int index) const {
+    std::lock_guard lock(m_state->mutex);
+    const auto& legs = m_state->legs;
+    return index >= 0 && index < static_cast<int>(legs.size()) ? legs[static_cast<size_t>(index)].notice
+                                                               : std::string();
 }
 
 void CStreamRun::State::ShowFigures(std::span<const ChannelFigures> shown) {

@@ -34,8 +34,8 @@ uint32_t ApplyCodecRate(CDevice& cfg, std::optional<uint32_t> wanted);
 
 class CStreamRun {
 public:
-    // A running stream whose counters do not move (or cannot be read) for this long is a device error.
-    static constexpr std::chrono::seconds kStallLimit{2};
+    // A running stream whose counters do not move (or cannot be read) for its rate's StallBound (2 s,
+    // longer at low rates, where an input's samples gather slowly) is a device error.
 
     CStreamRun();
     ~CStreamRun();
@@ -52,8 +52,8 @@ public:
     void Start();
     // Waits until `seconds` have passed (no limit when 0) or `done` says so, showing progress as `what`.
     // Returns early, too, once every file output has played to its end, a recording or playback has
-    // failed (Stop reports it) or a stop signal came. A stream that makes no progress for kStallLimit is a
-    // device error.
+    // failed (Stop reports it) or a stop signal came. A stream that makes no progress for its rate's
+    // StallBound is a device error.
     void Wait(double seconds, const std::function<bool()>& done, const std::string& what);
     // Stops the channels (inputs first, so a recording never outlasts what its line played; each input
     // drained into its recording), ends the worker and closes the recordings whole. A refused stop or a
@@ -64,6 +64,9 @@ public:
     ChannelFigures Figures(int index) const;
     // The file output played to its end, every byte of the file accepted by the device.
     bool Ended(int index) const;
+    // What the channel's Stop had to say that is no failure (a recording that ended in half a sample);
+    // empty when nothing. Stop says it on standard error as well.
+    std::string Notice(int index) const;
 
 private:
     struct Leg {
@@ -71,6 +74,7 @@ private:
         std::unique_ptr<CChannelRun> run;
         std::string path; // input: the recording
         uint32_t rate = 0;
+        std::string notice; // from Stop
     };
     // What the worker touches; left behind with it when a driver never answers.
     struct State final : IStreamSink {

@@ -5,6 +5,7 @@
 #include "CliStreams.h"
 #include "LineFigures.h"
 #include "Loopback.h"
+#include "SelfTestReport.h"
 #include "ToneAnalysis.h"
 
 #include <QTemporaryDir>
@@ -81,11 +82,13 @@ int RunCrosstalk(CliContext& c) {
         run.Stop();
         reference = AnalyseLoopback(run, leg);
     }
-    if (!reference.toneFound)
-        throw CliError(kExitFailed, "crosstalk failed: line " + std::to_string(from.line) + " does not hear its own " +
-                                        std::to_string(tone.frequency) + " Hz tone (measured " +
-                                        Db(reference.measured).toStdString() +
-                                        " Hz), so there is no level to compare with");
+    if (!reference.toneFound) {
+        const std::string why = "line " + std::to_string(from.line) + " does not hear its own " +
+                                std::to_string(tone.frequency) + " Hz tone (measured " +
+                                Db(reference.measured).toStdString() + " Hz), so there is no level to compare with";
+        c.ReportSteps({MakeStep("crosstalk reference line " + std::to_string(from.line), Outcome::Fail, why)});
+        throw CliError(kExitFailed, "crosstalk failed: " + why);
+    }
     const double referenceDb = ToneLevel(reference.figures);
 
     // Then the same tone on A while B's input records.
@@ -121,6 +124,15 @@ int RunCrosstalk(CliContext& c) {
     r.Add("low", QJsonValue(), QStringLiteral("-"));
     r.Add("high", limit ? QJsonValue(*limit) : QJsonValue(), limit ? QString::number(*limit) : QStringLiteral("-"));
     r.Add("passed", m.Passed());
+    // The one step as every testing command reports its steps (and as the board's record keeps it).
+    const Step step =
+        Judged("crosstalk line " + std::to_string(from.line) + " to line " + std::to_string(to.line), m.value, "dB",
+               std::nullopt, limit,
+               m.Passed() ? "line " + std::to_string(to.line) + " hears the tone at " + Db(m.value).toStdString() +
+                                " dB relative to line " + std::to_string(from.line)
+                          : m.FailureText());
+    r.Add("steps", std::vector<CRecord>{StepRecord(step)});
+    c.ReportSteps({step});
     PrintRecord(r, c.Json());
     if (!m.Passed())
         Diagnostic("crosstalk line " + std::to_string(from.line) + " to line " + std::to_string(to.line) +

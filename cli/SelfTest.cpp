@@ -249,8 +249,12 @@ private:
         if (!judged.empty())
             for (Step& s : judged)
                 s.seconds += prepareSeconds / static_cast<double>(judged.size());
-        for (Step& s : judged)
-            steps.push_back(std::move(s));
+        for (size_t i = 0; i < judged.size(); ++i) {
+            // What a recording's end had to say belongs to its step.
+            if (const std::string notice = run.Notice(channels[i].index); !notice.empty())
+                judged[i].detail += (judged[i].detail.empty() ? "" : "; ") + notice;
+            steps.push_back(std::move(judged[i]));
+        }
         for (const LoopbackLeg& leg : legs)
             for (Step& s : LoopbackSteps(run, leg))
                 steps.push_back(std::move(s));

@@ -29,6 +29,8 @@ struct BoardSlot {
     BoardResult result;
     bool started = false;
     bool done = false;
+    int64_t startedMs = 0; // UTC, for the board's record
+    int64_t endedMs = 0;
 };
 
 void TestBoard(const CBoardSet& set, size_t number, const SelfTestPlan& plan, BoardSlot& slot) {
@@ -37,6 +39,7 @@ void TestBoard(const CBoardSet& set, size_t number, const SelfTestPlan& plan, Bo
         slot.result.number = number;
         slot.result.found = set.Boards()[number];
         slot.started = true;
+        slot.startedMs = NowUtcMs();
     }
     const auto add = [&slot](Step step) {
         const std::lock_guard lock(slot.mutex);
@@ -63,6 +66,7 @@ void TestBoard(const CBoardSet& set, size_t number, const SelfTestPlan& plan, Bo
     }
     const std::lock_guard lock(slot.mutex);
     slot.done = true;
+    slot.endedMs = NowUtcMs();
 }
 
 // The longest a board's whole run may take: its steps' deadlines and some time to give up on them.
@@ -176,6 +180,12 @@ int RunSelfTest(CliContext& c) {
                 "unfinished", Outcome::Error,
                 signal ? "stopped by signal " + std::to_string(signal) + " before the board's steps ended"
                        : "the board did not end its steps within " + std::to_string(bound.count() / 1000) + " s"));
+        // Every board that was tested keeps its record, its outcome from its own steps.
+        if (running[i]->started && c.Records() && c.Records()->Keeping()) {
+            const size_t place = c.Records()->Begin(r.number, r.found);
+            c.Records()->SetSteps(place, r.steps, ExitOf(VerdictOf(r.Counted(report.strict))));
+            c.Records()->SetTimes(place, running[i]->startedMs, running[i]->done ? running[i]->endedMs : NowUtcMs());
+        }
         report.boards.push_back(std::move(r));
     }
     const Tally tally = report.Counted();
@@ -237,6 +247,8 @@ int RunSelfTest(CliContext& c) {
             Diagnostic(writeError);
         if (signal)
             Diagnostic("stopped by signal " + std::to_string(signal));
+        if (c.Records())
+            c.Records()->Finish(code);
         std::fflush(stdout);
         std::fflush(stderr);
         std::_Exit(code);

@@ -18,6 +18,7 @@
 
 #include <QTemporaryDir>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -287,16 +288,20 @@ int RunRecord(CliContext& c) {
         file.Trim(file.Size());
         return why + "; the recording so far is kept in " + file.Keep();
     };
-    const auto budget = StreamBudget(*seconds + kDeliverySlack);
+    // At a low rate the input's samples reach the host in larger, rarer pieces: the slack grows with them.
+    const double slack = std::max(kDeliverySlack, std::chrono::duration<double>(StallBound(rate)).count());
+    const auto budget = StreamBudget(*seconds + slack);
     CRequestWatch& watch = c.Watch();
     watch.Arm(budget);
+    std::string notice;
     try {
         CStreamRun run;
-        run.AddInput(device, file.Path(), rate);
+        const int index = run.AddInput(device, file.Path(), rate);
         run.Start();
         run.Wait(
-            *seconds + kDeliverySlack, [&] { return file.Size() >= bytes; }, "recording");
+            *seconds + slack, [&] { return file.Size() >= bytes; }, "recording");
         run.Stop(); // a failed recording write is a device error naming the file
+        notice = run.Notice(index);
     } catch (const CliError& error) {
         if (error.Code() != kExitDevice)
             throw;
@@ -322,6 +327,8 @@ int RunRecord(CliContext& c) {
     r.Add("file", QString::fromLocal8Bit(out->c_str()));
     r.Add("rate", static_cast<double>(rate));
     r.Add("samples", static_cast<double>(samples));
+    if (!notice.empty())
+        r.Add("notice", QString::fromStdString(notice));
     PrintRecord(r, c.Json());
     return kExitPass;
 }
@@ -370,6 +377,9 @@ int RunLoopback(CliContext& c) {
         streams.push_back(step);
     }
     run.Stop();
+    // What the recording's end had to say belongs to the recording's step.
+    if (const std::string notice = run.Notice(leg.input); !notice.empty())
+        streams.back().detail += (streams.back().detail.empty() ? "" : "; ") + notice;
     const LoopbackReport report = AnalyseLoopback(run, leg);
     const std::vector<Measurement> measurements = LoopbackMeasurements(report, limits);
     // The frequency as every step reports a measurement (value, unit and limits), then every figure.
@@ -405,6 +415,7 @@ int RunLoopback(CliContext& c) {
     const Tally tally = Count(steps, false);
     const Verdict verdict = VerdictOf(tally);
     AddVerdictFields(record, steps, tally);
+    c.ReportSteps(steps);
     PrintRecord(record, c.Json());
     return ExitOf(verdict);
 }

@@ -6,6 +6,7 @@
 #include "CliCommands.h"
 #include "CliOutput.h"
 #include "CliSignals.h"
+#include "RecordOptions.h"
 #include "RecordsCommand.h"
 
 #include <QCoreApplication>
@@ -75,6 +76,19 @@ const CommandEntry kCommands[] = {
     {"records", kRecordsUsage, &RunRecords, RecordsCommandOptions()},
 };
 
+// The commands that test a board, each keeping a record of every board it tested.
+bool TestingCommand(const CommandEntry& c) {
+    static const std::set<std::string> testing = {"selftest", "loopback", "crosstalk", "calibrate", "watchdog"};
+    return testing.count(c.name) != 0;
+}
+
+std::set<std::string> OptionsOf(const CommandEntry& c) {
+    std::set<std::string> options = c.options;
+    if (TestingCommand(c))
+        options.insert(RecordOptionNames().begin(), RecordOptionNames().end());
+    return options;
+}
+
 const char* kGlobal =
     "usage: veltrin-cli [--driver-library PATH | --demo] [--json] [-q | -v] COMMAND ... [-h | --help]";
 
@@ -96,9 +110,9 @@ void PrintHelp() {
 
 void PrintCommandHelp(const CommandEntry& c) {
     std::printf("usage: veltrin-cli %s\n", c.usage);
-    if (!c.options.empty()) {
+    if (const std::set<std::string> options = OptionsOf(c); !options.empty()) {
         std::printf("options:");
-        for (const std::string& o : c.options)
+        for (const std::string& o : options)
             std::printf(" --%s", o.c_str());
         std::printf("\n");
     }
@@ -132,66 +146,83 @@ int main(int argc, char** argv) {
         }
         return code;
     };
-    try {
-        for (const std::string& a : arguments)
-            json = json || a == "--json";
-        CliArgs args = CliArgs::Parse(arguments);
-        if (!args.Words().empty())
-            for (const CommandEntry& c : kCommands)
-                if (args.Words().front() == c.name)
-                    command = &c;
-        if (command)
-            SetJsonCommand(command->name);
-        if (args.Has("help")) {
+    std::unique_ptr<CliContext> context;
+    const int code = [&]() -> int {
+        try {
+            for (const std::string& a : arguments)
+                json = json || a == "--json";
+            CliArgs args = CliArgs::Parse(arguments);
+            if (!args.Words().empty())
+                for (const CommandEntry& c : kCommands)
+                    if (args.Words().front() == c.name)
+                        command = &c;
             if (command)
-                PrintCommandHelp(*command);
-            else
-                PrintHelp();
-            return kExitPass;
-        }
-        if (args.Has("version")) {
-            std::printf("veltrin-cli %s\n", VELTRIN_VERSION);
-            return kExitPass;
-        }
-        if (args.Words().empty())
-            throw UsageError("no command given (--help lists them)");
-        if (!command)
-            throw UsageError("unknown command \"" + args.Words().front() + "\"");
-        args.ExpectOptions(command->options);
-        if (args.Has("driver-library") && args.Has("demo"))
-            throw UsageError("--driver-library and --demo exclude each other");
-        if (args.Has("quiet") && args.Has("verbose"))
-            throw UsageError("-q and -v exclude each other");
-        SetQuiet(args.Has("quiet"));
-        LibraryChoice choice{args.Value("driver-library").value_or(""), args.Has("demo")};
-        CliContext context(std::move(args), std::move(choice));
-        const int code = command->run(context);
-        // Whatever is still buffered must reach standard output too.
-        if (std::fflush(stdout) != 0 || std::ferror(stdout))
-            throw DeviceError("cannot write to standard output");
-        return signalled(code);
-    } catch (const CliError& error) {
-        if (StopSignal()) {
-            // What the stop left behind (a recording kept under its temporary name) is still said.
+                SetJsonCommand(command->name);
+            if (args.Has("help")) {
+                if (command)
+                    PrintCommandHelp(*command);
+                else
+                    PrintHelp();
+                return kExitPass;
+            }
+            if (args.Has("version")) {
+                std::printf("veltrin-cli %s\n", VELTRIN_VERSION);
+                return kExitPass;
+            }
+            if (args.Words().empty())
+                throw UsageError("no command given (--help lists them)");
+            if (!command)
+                throw UsageError("unknown command \"" + args.Words().front() + "\"");
+            args.ExpectOptions(OptionsOf(*command));
+            if (args.Has("driver-library") && args.Has("demo"))
+                throw UsageError("--driver-library and --demo exclude each other");
+            if (args.Has("quiet") && args.Has("verbose"))
+                throw UsageError("-q and -v exclude each other");
+            SetQuiet(args.Has("quiet"));
+            if (TestingCommand(*command))
+                RecordSettingsFromArgs(args); // a bad store URL or mode is a usage error, found first
+            LibraryChoice choice{args.Value("driver-library").value_or(""), args.Has("demo")};
+            context = std::make_unique<CliContext>(std::move(args), std::move(choice));
+            if (TestingCommand(*command))
+                context->KeepRecords(command->name, arguments);
+            const int result = command->run(*context);
+            // Whatever is still buffered must reach standard output too.
+            if (std::fflush(stdout) != 0 || std::ferror(stdout))
+                throw DeviceError("cannot write to standard output");
+            return signalled(result);
+        } catch (const CliError& error) {
+            if (StopSignal()) {
+                // What the stop left behind (a recording kept under its temporary name) is still said.
+                Diagnostic(error.what());
+                return signalled(kExitFailed);
+            }
             Diagnostic(error.what());
-            return signalled(kExitFailed);
+            if (error.Code() == kExitUsage) {
+                if (command)
+                    std::fprintf(stderr, "usage: veltrin-cli %s\n", command->usage);
+                else
+                    std::fprintf(stderr, "%s\n", kGlobal);
+            }
+            if (json)
+                PrintJsonError(error.what(), error.Code());
+            return error.Code();
+        } catch (const std::exception& error) {
+            if (StopSignal())
+                return signalled(kExitFailed);
+            Diagnostic(error.what());
+            if (json)
+                PrintJsonError(error.what(), kExitDevice);
+            return kExitDevice;
         }
-        Diagnostic(error.what());
-        if (error.Code() == kExitUsage) {
-            if (command)
-                std::fprintf(stderr, "usage: veltrin-cli %s\n", command->usage);
-            else
-                std::fprintf(stderr, "%s\n", kGlobal);
+    }();
+    // Every tested board's record, its outcome from the run's exit code (a stopped run's too).
+    if (context && context->Records()) {
+        try {
+            return context->Records()->Finish(code);
+        } catch (const std::exception& error) {
+            Diagnostic(std::string("the records of this run are not kept: ") + error.what());
+            return StopSignal() ? code : kExitDevice;
         }
-        if (json)
-            PrintJsonError(error.what(), error.Code());
-        return error.Code();
-    } catch (const std::exception& error) {
-        if (StopSignal())
-            return signalled(kExitFailed);
-        Diagnostic(error.what());
-        if (json)
-            PrintJsonError(error.what(), kExitDevice);
-        return kExitDevice;
     }
+    return code;
 }

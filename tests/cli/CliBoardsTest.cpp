@@ -29,10 +29,10 @@ TEST(CliBoards, AbsentNamesAreSkippedWhileBusyAndSilentBoardsKeepTheirNumbers) {
             int index;
             const char* error;
         } expected[] = {
-            {"\\\\.\\VELTRIN0", 0, "the board information request of \\\\.\\VELTRIN0 failed"},
+            {"\\\\.\\VELTRIN0", 0, "the board preparation request of \\\\.\\VELTRIN0 failed"},
             {"\\\\.\\VELTRIN2", 2, "the configuration device of \\\\.\\VELTRIN2 is busy (another program holds it)"},
-            {"\\\\.\\VELTRIN5", 5, "the board information request of \\\\.\\VELTRIN5 failed"},
-            {"\\\\.\\433_1", 1, "the board information request of \\\\.\\433_1 failed"},
+            {"\\\\.\\VELTRIN5", 5, "the board preparation request of \\\\.\\VELTRIN5 failed"},
+            {"\\\\.\\433_1", 1, "the board preparation request of \\\\.\\433_1 failed"},
         };
         for (size_t n = 0; n < boards.size(); ++n) {
             EXPECT_EQ(boards[n].record.devicePath, expected[n].path);

@@ -38,6 +38,7 @@ struct CliProgram : ::testing::Test {
     Result Start(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data");     // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system"); // not this machine's driver library setting
         env.insert("TMPDIR", home.path());
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev"); // no kernel boards here
@@ -331,7 +332,7 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
         {"refuse:VSIM0", {"list"}, 3, "board 0 (VSIM0)"},
         {"refuse:VSIM0", {"selftest", "--for", "0.2"}, 3, "board 0: open error"},
         {"refuse:VSIM0", {"info", "0"}, 3, "board 0 (VSIM0)"},
-        {"fail:VSIM0", {"selftest", "0"}, 3, "information request of VSIM0 failed"},
+        {"fail:VSIM0", {"selftest", "0"}, 3, "preparation request of VSIM0 failed"},
         {"fail:*", {"list"}, 3, "board 1 (VSIM1)"},
         {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 3, "stream left error"},
         // Answers that are short or fail.
@@ -396,7 +397,7 @@ TEST_F(CliProgram, BoardsAreNamedByIdAndKeepTheirNumbers) {
     silent.close();
     const Result list = Start({"--demo", "--json", "list"});
     EXPECT_EQ(list.code, 3);
-    EXPECT_TRUE(list.err.contains("board 0 (\\\\.\\VELTRIN2): the board information request"))
+    EXPECT_TRUE(list.err.contains("board 0 (\\\\.\\VELTRIN2): the board preparation request"))
         << list.err.toStdString();
     EXPECT_EQ(list.Json()["boards"][1]["id"].toInt(), 200) << list.out.toStdString();
     EXPECT_EQ(Start({"--demo", "info", "id:200"}).code, 0);
@@ -406,6 +407,7 @@ TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
     const auto toFull = [this](const QStringList& arguments) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
@@ -622,6 +624,7 @@ TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     const QString log = home.filePath("requests.log");
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
     env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
     env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
     env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
@@ -702,12 +705,15 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
         QStringList arguments;
         bool answered = true;  // the request has an answer that can come short
         bool repeated = false; // asked more than once in the run, so an answer can repeat an earlier one
+        bool watched = true;   // a hung answer is cancelled (the boards' enumeration has no deadline)
     };
     const QStringList selftest{"selftest", "0", "--for", "0.2", "--loopback"};
     const QStringList loopback{"loopback", "0", "line:1", "--for", "0.2"};
     const QStringList play{"play", "0", "line:1", "--sine", "440", "--for", "0.2"};
     const QStringList record{"record", "0", "line:1", "--for", "0.2", "--out"};
     const Kind kinds[] = {
+        {"VELTRIN_CFG", req::kPrepareBoard, selftest, true, false, false},
+        {"VELTRIN_CFG", req::kPrepareBoard, loopback, true, false, false},
         {"VELTRIN_CFG", req::kMemoryStart, selftest, false},
         {"VELTRIN_CFG", req::kMemoryData, selftest, true, true},
         {"VELTRIN_CFG", req::kWatchdogStart, selftest, false},
@@ -739,7 +745,8 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
     for (const char* fault : {"fail", "short", "stale", "hang"}) {
         for (const Kind& k : kinds) {
             // A request without an answer cannot come short; the first answer to a code is always fresh.
-            if ((QString(fault) == "short" && !k.answered) || (QString(fault) == "stale" && !k.repeated))
+            if ((QString(fault) == "short" && !k.answered) || (QString(fault) == "stale" && !k.repeated) ||
+                (QString(fault) == "hang" && !k.watched))
                 continue;
             QStringList arguments = QStringList{"--demo", "--json"} + k.arguments;
             if (arguments.last() == "--out")
@@ -753,6 +760,7 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
         for (size_t i = first; i < end; ++i) {
             QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
             env.insert("HOME", home.path());
+            env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
             env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
             env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
             env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
@@ -797,6 +805,7 @@ TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
         QFile::remove(log);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
@@ -846,6 +855,7 @@ TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
 TEST_F(CliProgram, ProcessStallDoesNotFailAHealthyBoard) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("HOME", home.path());
+    env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
     env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
     env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
     env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
@@ -895,6 +905,7 @@ TEST_F(CliProgram, CalibrationFixtureIsContainedAndAFailureRestoresTheBoard) {
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
+        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
         env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
         env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
@@ -957,5 +968,126 @@ TEST_F(CliProgram, JsonReportsLeadWithSchemaAndCommandAndGiveTheirReason) {
         const QJsonValue why = report[c.reasonKey];
         const QString text = why.isArray() ? QJsonDocument(why.toArray()).toJson() : why.toString();
         EXPECT_TRUE(text.contains(c.reason)) << text.toStdString();
+    }
+}
+
+// Every testing command keeps one record per board that `records show` gives back exactly as the
+// command's JSON reported it, with its outcome and attempt number; a store that is not one ends the run
+// before any request reaches a board.
+TEST_F(CliProgram, EveryTestingCommandKeepsItsStepsAsReported) {
+    const QString store = home.filePath("store.sqlite");
+    const QMap<QString, QString> loop = {{"VELTRIN_SIM_INPUT", "loopback"}};
+    struct Case {
+        QStringList arguments;
+        int code;
+        const char* outcome;
+        bool boards;     // the steps lie under boards[0] (selftest)
+        int attempt = 1; // of its first run here: the command's runs on that board before, plus one
+    };
+    const Case cases[] = {
+        {{"selftest", "0", "--loopback", "--for", "0.2"}, 0, "pass", true},
+        {{"loopback", "0", "line:1", "--for", "0.3"}, 0, "pass", false},
+        {{"loopback", "0", "line:0", "--for", "0.3", "--min-level", "-3"}, 1, "fail", false, 3},
+        {{"crosstalk", "0", "line:0", "line:1", "--for", "0.3"}, 0, "pass", false},
+        {{"calibrate", "1", "--lines", "0,1", "--max-voltage", "60", "--yes", "--no-wait"}, 0, "pass", false},
+        {{"watchdog", "0", "--interval", "300", "--for", "0.1"}, 0, "pass", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        for (int attempt = c.attempt; attempt <= c.attempt + 1; ++attempt) {
+            const Result run = Start(
+                QStringList{"--demo", "--json"} + c.arguments + QStringList{"--records", "sqlite:" + store}, loop);
+            ASSERT_EQ(run.code, c.code) << run.err.toStdString();
+            const QJsonObject reported = run.Json().toObject();
+            const QJsonArray steps =
+                c.boards ? reported["boards"].toArray()[0].toObject()["steps"].toArray() : reported["steps"].toArray();
+            ASSERT_FALSE(steps.isEmpty()) << run.out.toStdString();
+            const Result list =
+                Start({"records", "list", "--json", "--records", store, "--command", c.arguments[0], "--limit", "1"});
+            ASSERT_EQ(list.code, 0) << list.err.toStdString();
+            const QString id = list.Json().toObject()["records"].toArray()[0].toObject()["run"].toString();
+            const Result show = Start({"records", "show", id, "--json", "--records", store});
+            ASSERT_EQ(show.code, 0) << show.err.toStdString();
+            const QJsonObject record = show.Json().toObject()["record"].toObject();
+            EXPECT_EQ(record["outcome"].toString(), c.outcome);
+            EXPECT_EQ(record["attempt"].toInt(), attempt);
+            EXPECT_EQ(record["command"].toString(), c.arguments[0]);
+            EXPECT_EQ(record["board"].toObject()["number"].toInt(), c.arguments[1].toInt());
+            EXPECT_LE(record["started"].toString(), record["ended"].toString());
+            const QJsonArray kept = record["steps"].toArray();
+            ASSERT_EQ(kept.size(), steps.size());
+            for (qsizetype i = 0; i < steps.size(); ++i) {
+                const QJsonObject shown = steps[i].toObject();
+                const QJsonObject back = kept[i].toObject();
+                EXPECT_EQ(back["name"], shown["step"]);
+                for (const char* key : {"result", "value", "unit", "low", "high", "seconds", "detail"})
+                    EXPECT_EQ(back[key], shown[key]) << key << " of " << shown["step"].toString().toStdString();
+            }
+        }
+    }
+
+    // A file that is not a records store: exit 3 naming it, nothing sent to any board, the file untouched.
+    const QString notes = home.filePath("notes.txt");
+    QFile file(notes);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("not a store\n");
+    file.close();
+    const QString log = home.filePath("requests.log");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(' ').toStdString());
+        const Result run =
+            Start(QStringList{"--demo"} + c.arguments + QStringList{"--records", notes}, {{"VELTRIN_SIM_LOG", log}});
+        EXPECT_EQ(run.code, 3) << run.err.toStdString();
+        EXPECT_TRUE(run.err.contains("not a records store")) << run.err.toStdString();
+        EXPECT_EQ(QFileInfo(log).size(), 0) << "a request reached a board";
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(file.readAll(), QByteArray("not a store\n"));
+        file.close();
+    }
+}
+
+// A command that fails never touches the file it was to write: its temporary file beside it is gone,
+// unless it is a recording kept on purpose (named on standard error, whole samples).
+TEST_F(CliProgram, FailedCommandsLeaveTheirTargetsAndNoStrayTemporaryFiles) {
+    const QString folder = home.filePath("out");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString target = folder + "/target";
+    struct Case {
+        QString faults;
+        QStringList arguments; // the target follows
+        int code;
+    };
+    const QString cfg = "VSIM0\\VELTRIN_CFG:" + Hex(req::kMemoryData);
+    const Case cases[] = {
+        {"fail:" + cfg, {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--out"}, 3},
+        {"short:" + cfg, {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--out"}, 3},
+        {"refuse:VSIM0\\PHONE_LINE1_IN_DEV", {"record", "0", "line:1", "--for", "0.2", "--out"}, 3},
+        {"hang:VSIM0\\PHONE_LINE1_IN_DEV:" + Hex(req::kStream), {"record", "0", "line:1", "--for", "0.2", "--out"}, 3},
+        {"refuse:VSIM0", {"selftest", "0", "--for", "0.2", "--junit"}, 3},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.faults + " " + c.arguments.join(' ')).toStdString());
+        QFile old(target);
+        ASSERT_TRUE(old.open(QIODevice::WriteOnly));
+        old.write("old\n");
+        old.close();
+        const Result run = Start(QStringList{"--demo"} + c.arguments + QStringList{target},
+                                 {{"VELTRIN_SIM_FAULTS", c.faults}, {"VELTRIN_SIM_INPUT", "loopback"}});
+        EXPECT_EQ(run.code, c.code) << run.err.toStdString();
+        const bool report = c.arguments.contains("--junit"); // a failed run still writes its report
+        ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+        if (report)
+            EXPECT_TRUE(old.readAll().startsWith("<?xml"));
+        else
+            EXPECT_EQ(old.readAll(), QByteArray("old\n"));
+        old.close();
+        for (const QFileInfo& left : QDir(folder).entryInfoList(QDir::Files)) {
+            if (left.fileName() == "target")
+                continue;
+            EXPECT_TRUE(c.arguments.first() == "record" && run.err.contains(left.filePath()))
+                << "stray " << left.fileName().toStdString();
+            EXPECT_EQ(left.size() >= 4 ? (left.size() - 4) % 2 : 0, 0) << left.fileName().toStdString();
+            QFile::remove(left.filePath());
+        }
     }
 }
