@@ -24,8 +24,8 @@ public:
         if (m_fd >= 0) {
             const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(period).count();
             const timespec step{static_cast<time_t>(ns / 1000000000), static_cast<long>(ns % 1000000000)};
-            const itimerspec period{step, step};
-            if (timerfd_settime(m_fd, 0, &period, nullptr) == 0) {
+            const itimerspec every{step, step};
+            if (timerfd_settime(m_fd, 0, &every, nullptr) == 0) {
                 m_notifier = std::make_unique<QSocketNotifier>(m_fd, QSocketNotifier::Read);
                 QObject::connect(m_notifier.get(), &QSocketNotifier::activated, [this] { OnExpired(); });
                 return;
