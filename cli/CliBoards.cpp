@@ -10,6 +10,7 @@
 #include "OpenFailure.h"
 #include "PhysicalDevice.h"
 #include "RequestCodes.h"
+#include "StepDeadline.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,8 +19,12 @@ namespace {
 
 std::string LibraryPathBytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
+// How long a board may take to answer the requests that list it: a board hung in one of them is listed
+// with that error instead of holding up every command.
+constexpr std::chrono::milliseconds kListBudget{5000};
+
 // Fills in what the board tells about itself, or why it does not.
-void QueryBoard(CDevice& cfg, FoundBoard* board) {
+void AskBoard(CDevice& cfg, FoundBoard* board, bool confirm) {
     // The board is prepared before it is asked anything; one that is not is no board to use.
     const auto prepared = QueryRaw<kPrepareBoardSize>(cfg, req::kPrepareBoard);
     if (prepared.ok != 1 || prepared.returned != kPrepareBoardSize) {
@@ -42,6 +47,19 @@ void QueryBoard(CDevice& cfg, FoundBoard* board) {
     board->record.type = decoded->type;
     board->record.boardId = decoded->boardId;
     board->record.channels = decoded->channels;
+    if (confirm && !QueryRaw<kConfirmBoardSize>(cfg, req::kConfirmBoard).ok)
+        board->error = "the board " + board->record.devicePath + " does not confirm its information";
+}
+
+// The same under a deadline: a request hung past it (or a stop signal) is cancelled, and the board is
+// listed with why.
+void QueryBoard(CDevice& cfg, FoundBoard* board, bool confirm) {
+    CRequestWatch watch({&cfg});
+    watch.Arm(kListBudget);
+    AskBoard(cfg, board, confirm);
+    watch.Disarm();
+    if (watch.Expired())
+        board->error = "the board " + board->record.devicePath + " gave " + CRequestWatch::Why(kListBudget);
 }
 
 } // namespace
@@ -66,9 +84,7 @@ std::vector<FoundBoard> ListKernelBoards() {
                 boards.push_back(board);
                 continue;
             }
-            QueryBoard(*cfg, &board);
-            if (board.error.empty() && !QueryRaw<kConfirmBoardSize>(*cfg, req::kConfirmBoard).ok)
-                board.error = "the board " + board.record.devicePath + " does not confirm its information";
+            QueryBoard(*cfg, &board, true);
             boards.push_back(board);
         }
     }
@@ -106,7 +122,7 @@ std::vector<FoundBoard> ListLibraryBoards(CDriverLibrary& library) {
             boards.push_back(board);
             continue;
         }
-        QueryBoard(*cfg, &board);
+        QueryBoard(*cfg, &board, false);
         boards.push_back(board);
     }
     return boards;
