@@ -36,7 +36,7 @@ build_and_test build ""
 
 # ---- Test records against a real PostgreSQL server too: the same store tests in a throwaway cluster
 # that pg_virtualenv makes and removes (it sets PGHOST, PGPORT, PGUSER, PGPASSWORD and PGDATABASE).
-echo "== Records on PostgreSQL"
+stage "Records on PostgreSQL"
 pg_virtualenv sh -c 'VELTRIN_TEST_PG_URL="postgresql://$PGUSER@$PGHOST:$PGPORT/$PGDATABASE" \
     build/bin/records_core_tests --gtest_brief=1'
 
