@@ -35,13 +35,20 @@ struct Result {
 struct CliProgram : ::testing::Test {
     QTemporaryDir home;
 
-    Result Start(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
+    // The program's surroundings inside the test's home: never the user's own test records, not this
+    // machine's driver library setting, no kernel boards.
+    QProcessEnvironment HomeEnvironment() const {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", home.path());
-        env.insert("XDG_DATA_HOME", home.path() + "/data");     // never the user's own test records
-        env.insert("XDG_CONFIG_DIRS", home.path() + "/system"); // not this machine's driver library setting
+        env.insert("XDG_DATA_HOME", home.path() + "/data");
+        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
+        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        return env;
+    }
+
+    Result Start(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
+        QProcessEnvironment env = HomeEnvironment();
         env.insert("TMPDIR", home.path());
-        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev"); // no kernel boards here
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
         for (auto it = extra.begin(); it != extra.end(); ++it)
             env.insert(it.key(), it.value());
@@ -405,11 +412,7 @@ TEST_F(CliProgram, BoardsAreNamedByIdAndKeepTheirNumbers) {
 
 TEST_F(CliProgram, FailedWritesOfStandardOutputAndFilesExitWithThree) {
     const auto toFull = [this](const QStringList& arguments) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
-        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
-        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        QProcessEnvironment env = HomeEnvironment();
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
         QProcess process;
         process.setProcessEnvironment(env);
@@ -622,11 +625,7 @@ TEST_F(CliProgram, RecordingIsRenamedWhenCompleteAndDevicesAreWrittenInPlace) {
 TEST_F(CliProgram, SigtermDuringARecordingStopsTheInputAndKeepsWholeSamples) {
     const QString file = home.filePath("rec.raw");
     const QString log = home.filePath("requests.log");
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
-    env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
-    env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+    QProcessEnvironment env = HomeEnvironment();
     env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
     env.insert("VELTRIN_SIM_LOG", log);
     QProcess process;
@@ -756,11 +755,7 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
     for (size_t first = 0; first < cells.size(); first += kSideBySide) {
         const size_t end = std::min(cells.size(), first + kSideBySide);
         for (size_t i = first; i < end; ++i) {
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert("HOME", home.path());
-            env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
-            env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
-            env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+            QProcessEnvironment env = HomeEnvironment();
             env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
             env.insert("VELTRIN_SIM_FAULTS", cells[i].rule);
             env.insert("VELTRIN_SIM_INPUT", "loopback");
@@ -801,11 +796,7 @@ TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
         SCOPED_TRACE("seed " + std::to_string(seed) + ", SIGTERM after " + std::to_string(wait) + " ms");
         const QString log = home.filePath("signal.log");
         QFile::remove(log);
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
-        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
-        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        QProcessEnvironment env = HomeEnvironment();
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
         env.insert("VELTRIN_SIM_LOG", log);
         QProcess process;
@@ -851,11 +842,7 @@ TEST_F(CliProgram, StopSignalAtAnyMomentIsReportedAndStopsEveryStream) {
 // A healthy board under a process that stands still for 1.2 s mid-stream still passes: the data the
 // host lost is measured again, never blamed on the board.
 TEST_F(CliProgram, ProcessStallDoesNotFailAHealthyBoard) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("HOME", home.path());
-    env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
-    env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
-    env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+    QProcessEnvironment env = HomeEnvironment();
     env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2");
     QProcess process;
     process.setProcessEnvironment(env);
@@ -901,11 +888,7 @@ TEST_F(CliProgram, CalibrationFixtureIsContainedAndAFailureRestoresTheBoard) {
         EXPECT_GT(logged.indexOf("0x222468 in=2:3C00", set), set) << "60 V set again after the failed 13 V";
     }
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("HOME", home.path());
-        env.insert("XDG_DATA_HOME", home.path() + "/data"); // never the user's own test records
-        env.insert("XDG_CONFIG_DIRS", home.path() + "/system");
-        env.insert("VELTRIN_DEVICE_ROOT", home.path() + "/dev");
+        QProcessEnvironment env = HomeEnvironment();
         env.insert("VELTRIN_SIM_BOARDS", "0x310:200:2,0x330D:501:2");
         QProcess process;
         process.setProcessEnvironment(env);
