@@ -4,7 +4,7 @@ set -euo pipefail
 
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev qt6-base-dev libgl-dev libgtest-dev libgmock-dev
           libbenchmark-dev libfftw3-dev sox g++-mingw-w64-x86-64-posix clang-format dpkg-dev file lintian ccache
-          libqt6sql6-sqlite libqt6sql6-psql postgresql)
+          libqt6sql6-sqlite libqt6sql6-psql postgresql qt6-svg-dev libsndfile1-dev chromium)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
