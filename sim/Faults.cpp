@@ -28,7 +28,35 @@ bool ParseCode(const std::string& text, uint32_t* code) {
     return true;
 }
 
+// The glitch's fields after KIND:DEVICE: how often in ms (at least 1) and which edit.
+bool ParseGlitch(const std::vector<std::string>& fields, const std::string& entry, FaultRule* rule,
+                 std::string* error) {
+    if (fields.size() > 4) {
+        *error = "too many fields in fault \"" + entry + "\"";
+        return false;
+    }
+    if (fields.size() > 2 && (!ParseCode(fields[2], &rule->everyMs) || rule->everyMs == 0)) {
+        *error = "bad interval \"" + fields[2] + "\" in fault \"" + entry + "\" (milliseconds, at least 1)";
+        return false;
+    }
+    if (fields.size() > 3) {
+        if (fields[3] == "drop")
+            rule->glitch = GlitchKind::Drop;
+        else if (fields[3] == "repeat")
+            rule->glitch = GlitchKind::Repeat;
+        else if (fields[3] == "shift")
+            rule->glitch = GlitchKind::Shift;
+        else {
+            *error = "bad glitch \"" + fields[3] + "\" in fault \"" + entry + "\" (drop, repeat or shift)";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
+
+bool FaultRule::Matches(const std::string& fullName) const { return DeviceMatches(device, fullName); }
 
 void Faults::Add(FaultRule rule) {
     std::lock_guard lock(m_mutex);
@@ -101,11 +129,19 @@ bool Faults::Parse(const std::string& text, std::vector<FaultRule>* rules, std::
             rule.kind = FaultRule::Kind::Hang;
         else if (kind == "stale")
             rule.kind = FaultRule::Kind::Stale;
+        else if (kind == "glitch")
+            rule.kind = FaultRule::Kind::Glitch;
         else {
-            *error = "unknown fault kind \"" + kind + "\" (fail, short, over, refuse, vanish, hang, stale)";
+            *error = "unknown fault kind \"" + kind + "\" (fail, short, over, refuse, vanish, hang, stale, glitch)";
             return false;
         }
         rule.device = fields[1];
+        if (rule.kind == FaultRule::Kind::Glitch) {
+            if (!ParseGlitch(fields, entry, &rule, error))
+                return false;
+            rules->push_back(rule);
+            continue;
+        }
         const bool counted = rule.kind == FaultRule::Kind::Short || rule.kind == FaultRule::Kind::Over;
         const size_t maxFields = counted ? 4 : rule.kind == FaultRule::Kind::Refuse ? 2 : 3;
         if (fields.size() > maxFields) {

@@ -38,8 +38,12 @@ std::unique_ptr<Simulator> Simulator::FromEnvironment() {
         std::vector<FaultRule> rules;
         std::string error;
         if (Faults::Parse(text, &rules, &error)) {
-            for (auto& rule : rules)
-                simulator->FaultInjection().Add(rule);
+            for (auto& rule : rules) {
+                if (rule.kind == FaultRule::Kind::Glitch)
+                    simulator->AddGlitch(rule);
+                else
+                    simulator->FaultInjection().Add(rule);
+            }
         } else {
             std::fprintf(stderr, "veltrin-sim: VELTRIN_SIM_FAULTS: %s; no faults injected\n", error.c_str());
         }
@@ -69,6 +73,13 @@ std::unique_ptr<Simulator> Simulator::FromEnvironment() {
     if (const char* text = std::getenv("VELTRIN_SIM_CAPTURE"); text && *text)
         simulator->SetCaptureDirectory(text);
     return simulator;
+}
+
+void Simulator::AddGlitch(const FaultRule& rule) {
+    for (size_t b = 0; b < m_boards.size(); ++b) {
+        auto lock = m_boards[b]->Lock();
+        m_boards[b]->Streams().AddGlitch(rule, m_bases[b]);
+    }
 }
 
 void Simulator::SetCaptureDirectory(const std::string& directory) {

@@ -53,6 +53,8 @@ public:
     Board& BoardAt(size_t index) { return *m_boards.at(index); }
     size_t BoardCount() const { return m_boards.size(); }
     sim::Faults& FaultInjection() { return m_faults; }
+    // A glitch rule acts on what line inputs deliver, so the boards' stream models carry it out.
+    void AddGlitch(const FaultRule& rule);
     // Number of handles currently open (all devices of all boards).
     size_t OpenCount() const;
     // Number of requests a hang fault is holding right now.

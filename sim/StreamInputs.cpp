@@ -1,5 +1,6 @@
 // The stream model's input signals: the tone, the sequence and the loopback a line input captures, with
-// the impairments (noise, second harmonic, crosstalk) and the loss of what nobody read in time.
+// the impairments (noise, second harmonic, crosstalk), the glitch fault and the loss of what nobody read
+// in time.
 #include "StreamModel.h"
 
 #include "StreamParts.h"
@@ -93,11 +94,21 @@ void StreamModel::AdvanceInput(size_t index, uint64_t due) {
     }
     int16_t peak = 0;
     const double gain = Gain(c, false);
+    const uint32_t rate = RateOf(index);
     for (uint64_t j = skip; j < due; ++j) {
-        const int16_t sample = InputSample(index, c.produced + j, due, j, gain);
-        c.ring[(c.head + c.count) % kRingSamples] = sample;
-        ++c.count;
-        peak = std::max(peak, Magnitude(sample));
+        const int16_t made = InputSample(index, c.produced + j, due, j, gain);
+        // A glitch fault may deliver none, one or more samples for the one made; a repeated block that
+        // overfills the buffer loses the oldest, as above.
+        for (const int16_t sample : c.glitch.Pass(made, rate)) {
+            if (c.count == kRingSamples) {
+                c.head = (c.head + 1) % kRingSamples;
+                --c.count;
+                c.stats.lostInputBytes += 2;
+            }
+            c.ring[(c.head + c.count) % kRingSamples] = sample;
+            ++c.count;
+            peak = std::max(peak, Magnitude(sample));
+        }
     }
     c.produced += due;
     c.bytes += 2u * due;
@@ -109,6 +120,12 @@ void StreamModel::SetImpairments(const Impairments& impairments) {
     m_noiseRms = impairments.noiseDbfs ? FromDb(*impairments.noiseDbfs) * 32768.0 / std::numbers::sqrt2 : 0.0;
     m_harmonic = impairments.harmonicDb ? FromDb(*impairments.harmonicDb) : 0.0;
     m_crosstalk = impairments.crosstalkDb ? FromDb(*impairments.crosstalkDb) : 0.0;
+}
+
+void StreamModel::AddGlitch(const FaultRule& rule, const std::string& base) {
+    for (size_t i = kFirstInput; i < kFirstLineOutput; ++i)
+        if (rule.Matches(base + "\\" + m_channels[i].leaf))
+            m_channels[i].glitch.Set(rule.everyMs, rule.glitch, 0x611C0000u + i); // a fixed seed per line
 }
 
 } // namespace sim

@@ -176,6 +176,7 @@ Handled StreamModel::Command(Channel& c, ControlRequest& request, Duration now) 
         c.since = now;
         c.accounted = 0;
         c.produced = 0;
+        c.glitch.Restart();
         c.bytes = 0;
         c.level = 0;
         // An output started before anything was written is silent until its first data; only running

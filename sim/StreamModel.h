@@ -4,6 +4,7 @@
 
 #include "BoardState.h"
 #include "Clock.h"
+#include "Faults.h"
 #include "Impairments.h"
 #include "Request.h"
 
@@ -56,6 +57,8 @@ public:
     void SetInputSignal(InputSignal signal) { m_signal = signal; }
     InputSignal Signal() const { return m_signal; }
     void SetImpairments(const Impairments& impairments);
+    // A glitch fault on the inputs of this board (base name `base`) the rule's device matches.
+    void AddGlitch(const FaultRule& rule, const std::string& base);
     // Appends every accepted output byte to DIR/<base>-<leaf>.raw; an empty directory turns it off.
     void SetCapture(const std::string& directory, const std::string& base);
     StreamStats Stats(const DeviceAddress& device) const;
@@ -96,7 +99,8 @@ private:
         std::vector<int16_t> played;
         double playedAmplitude = 0.0; // of a sine with the played samples' RMS
 
-        NoiseSource noise; // inputs: the noise impairment, seeded per line
+        NoiseSource noise;  // inputs: the noise impairment, seeded per line
+        InputGlitch glitch; // inputs: the glitch fault, off unless set
 
         std::unique_ptr<std::FILE, FileCloser> capture;
         bool captureFailed = false;
