@@ -7,6 +7,7 @@
 #include "CliArgs.h"
 #include "CliBoards.h"
 #include "StepDeadline.h"
+#include "ToneAnalysis.h"
 
 #include <chrono>
 #include <memory>
@@ -90,7 +91,8 @@ struct LoopbackReport {
     double rmsDb = -120.0;  // measured level
     int peak = 0;
     size_t recorded = 0;    // samples in the recording
-    bool unbroken = false;  // the played samples arrived as one exact run
+    bool unbroken = false;  // the tone came through without a glitch (continuity judged, none found)
+    Continuity continuity;  // the recording's tone judged for dropped, doubled or shifted blocks
     bool toneFound = false; // the measured frequency is the played one (within 1 %)
     bool analysed = false;  // enough samples came for the analysis figures
     AudioFigures figures;   // of the recording's tone, from the middle of it

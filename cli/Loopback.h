@@ -5,6 +5,7 @@
 #include "CliCommands.h"
 #include "CliStreams.h"
 #include "LineFigures.h"
+#include "TestStep.h"
 
 #include <string>
 
@@ -20,7 +21,7 @@ struct LoopbackLeg {
 // Adds the line's input (recording into `dir`) and then its output to the run.
 LoopbackLeg AddLoopback(CStreamRun& run, const OpenBoard& board, int line, uint32_t rate, const PlaySource& tone,
                         const std::string& dir);
-// After the run has stopped: the recording measured and compared with what the output was given.
+// After the run has stopped: the recording's tone measured and judged for glitches.
 LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg);
 CRecord LoopbackRecord(const LoopbackReport& report);
 // The played frequency's band (1 %, at least 2 Hz either side).
@@ -28,3 +29,7 @@ double FrequencyTolerance(uint32_t frequency);
 // The loopback's frequency, level, THD+N and noise with their limits.
 std::vector<Measurement> LoopbackMeasurements(const LoopbackReport& report, const FigureLimits& limits);
 CRecord MeasurementRecord(const Measurement& m);
+// The tone's continuity as step `name`: the glitches counted (none allowed) with the first times named; a
+// recording with no tone to judge by fails (the played tone did not come back) or is an error (too
+// short), never a pass.
+Step ContinuityStep(const std::string& name, const LoopbackReport& report);

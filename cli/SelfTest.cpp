@@ -263,7 +263,7 @@ private:
 
     std::vector<Step> LoopbackSteps(CStreamRun& run, const LoopbackLeg& leg) {
         const std::string name = "loopback line " + std::to_string(leg.line);
-        const char* figures[] = {"level", "THD+N", "noise"};
+        const char* figures[] = {"level", "THD+N", "noise", "continuity"};
         std::vector<Step> steps;
         if (!m_plan.loopbackFixture) {
             // Said before anything was measured: no figure is reported, so none passes by default.
@@ -288,7 +288,7 @@ private:
         const std::string heard = std::to_string(static_cast<int>(std::lround(r.measured))) + " Hz at " +
                                   QString::number(r.rmsDb, 'f', 1).toStdString() + " dB";
         Step tone = Judged(name, f.value, "Hz", f.low, f.high,
-                           r.toneFound ? heard + (r.unbroken ? ", one unbroken run" : ", not sample-exact")
+                           r.toneFound ? heard + (r.unbroken ? ", one unbroken run" : "")
                                        : "the played " + std::to_string(leg.tone.frequency) +
                                              " Hz tone did not come back (heard " + heard + ")",
                            1);
@@ -296,6 +296,7 @@ private:
         steps.push_back(tone);
         for (auto m = ms.begin() + 1; m != ms.end(); ++m)
             steps.push_back(Judged(name + " " + m->figure, m->value, m->unit, m->low, m->high, m->FailureText()));
+        steps.push_back(ContinuityStep(name + " continuity", r));
         return steps;
     }
 

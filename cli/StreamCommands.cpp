@@ -9,7 +9,6 @@
 #include "OutputPath.h"
 #include "RecordingFile.h"
 #include "SelfTestReport.h"
-#include "SineGenerator.h"
 #include "SoundFile.h"
 #include "StepDeadline.h"
 #include "StreamJudge.h"
@@ -104,7 +103,7 @@ LoopbackLeg AddLoopback(CStreamRun& run, const OpenBoard& board, int line, uint3
     return leg;
 }
 
-LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg) {
+LoopbackReport AnalyseLoopback(CStreamRun& /*run*/, const LoopbackLeg& leg) {
     LoopbackReport report;
     report.line = leg.line;
     report.rate = leg.rate;
@@ -123,14 +122,11 @@ LoopbackReport AnalyseLoopback(CStreamRun& run, const LoopbackLeg& leg) {
     }
     const double tolerance = FrequencyTolerance(leg.tone.frequency);
     report.toneFound = report.measured > 0 && std::abs(report.measured - leg.tone.frequency) <= tolerance;
-    // The generator is deterministic: made again, it gives exactly what the output was given.
-    const uint64_t written = run.Channel(leg.output).bytesWritten.load() / 2;
-    std::vector<int16_t> played(static_cast<size_t>(written));
-    SineGenerator sine;
-    if (!played.empty() && sine.Init(leg.rate, leg.tone.amplitude, leg.tone.frequency)) {
-        sine.Generate(static_cast<int32_t>(played.size()), played.data());
-        report.unbroken = FindPlayedRun(recorded, played).unbroken;
-    }
+    // Continuity is judged at the frequency measured, so a board whose converters run off the nominal
+    // rate is judged on the tone it delivers.
+    if (report.toneFound)
+        report.continuity = JudgeContinuity(recorded, leg.rate, report.measured);
+    report.unbroken = report.continuity.judged && report.continuity.glitches.empty();
     return report;
 }
 
@@ -164,6 +160,20 @@ CRecord MeasurementRecord(const Measurement& m) {
     return record;
 }
 
+Step ContinuityStep(const std::string& name, const LoopbackReport& r) {
+    if (!r.analysed)
+        return MakeStep(name, Outcome::Error,
+                        "the recording holds " + std::to_string(r.recorded) + " samples, too few to analyse");
+    if (!r.toneFound)
+        return MakeStep(name, Outcome::Fail,
+                        "no tone to judge by: the played " + std::to_string(r.frequency) +
+                            " Hz tone did not come back");
+    if (!r.continuity.judged)
+        return MakeStep(name, Outcome::Error, ContinuityText(r.continuity));
+    return Judged(name, static_cast<double>(r.continuity.glitches.size()), "glitches", 0, 0,
+                  ContinuityText(r.continuity), 0);
+}
+
 CRecord LoopbackRecord(const LoopbackReport& r) {
     CRecord record;
     record.Add("line", QJsonValue(r.line), QString::number(r.line));
@@ -174,6 +184,20 @@ CRecord LoopbackRecord(const LoopbackReport& r) {
     record.Add("peak", static_cast<double>(r.peak));
     record.Add("samples", static_cast<double>(r.recorded));
     record.Add("unbroken", r.unbroken);
+    // The glitches' count and times in seconds; null when continuity could not be judged.
+    QJsonArray times;
+    QStringList shown;
+    for (const double t : r.continuity.glitches) {
+        times.append(std::round(t * 1000) / 1000);
+        shown << QString::number(t, 'f', 3);
+    }
+    const bool judged = r.continuity.judged;
+    record.Add("glitches", judged ? QJsonValue(static_cast<double>(r.continuity.glitches.size())) : QJsonValue(),
+               judged ? QString::number(r.continuity.glitches.size()) : QStringLiteral("-"));
+    record.Add("glitchTimes", judged ? QJsonValue(times) : QJsonValue(),
+               !judged           ? QStringLiteral("-")
+               : shown.isEmpty() ? QStringLiteral("none")
+                                 : shown.join(' '));
     record.Add("toneFound", r.toneFound);
     return record;
 }
@@ -409,6 +433,12 @@ int RunLoopback(CliContext& c) {
         }
     }
     record.Add("figures", figures);
+    const Step continuity = ContinuityStep("loopback line " + line + " continuity", report);
+    steps.push_back(continuity);
+    if (continuity.outcome == Outcome::Fail)
+        Diagnostic("loopback line " + line + " failed: " + continuity.detail);
+    else if (continuity.outcome != Outcome::Pass)
+        Diagnostic(StepText(continuity));
     for (const Step& s : streams)
         if (s.outcome != Outcome::Pass)
             Diagnostic(StepText(s));

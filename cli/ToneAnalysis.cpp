@@ -1,9 +1,14 @@
-// Tone measurement by interpolated zero crossings and RMS level; exact comparison of runs.
+// Tone measurement by interpolated zero crossings and RMS level; continuity by the glitch detector;
+// exact comparison of runs.
 #include "ToneAnalysis.h"
+
+#include "GlitchDetector.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 
 ToneMeasurement MeasureTone(std::span<const int16_t> samples, uint32_t rate) {
     ToneMeasurement m;
@@ -62,6 +67,45 @@ RunMatch FindPlayedRun(std::span<const int16_t> recorded, std::span<const int16_
     result.matched = n;
     result.unbroken = n == span;
     return result;
+}
+
+Continuity JudgeContinuity(std::span<const int16_t> recorded, uint32_t rate, double toneHz) {
+    Continuity c;
+    try {
+        CGlitchDetector detector(rate, toneHz);
+        detector.Feed(recorded);
+        const GlitchReport report = detector.Finish();
+        c.judged = report.analysed;
+        c.reason = report.reason;
+        c.glitches = report.times;
+        c.seconds = rate > 0 ? static_cast<double>(report.judgedTo - report.judgedFrom) / rate : 0.0;
+    } catch (const std::invalid_argument& error) {
+        c.reason = error.what();
+    }
+    return c;
+}
+
+std::string ContinuityText(const Continuity& continuity, size_t shown) {
+    if (!continuity.judged)
+        return continuity.reason;
+    const auto seconds = [](double s, int decimals = 3) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.*f s", decimals, s);
+        return std::string(text);
+    };
+    const size_t count = continuity.glitches.size();
+    if (count == 0)
+        return "no glitch in " + seconds(continuity.seconds, 2) + " of tone";
+    std::string text = count == 1 ? "1 glitch, at " : std::to_string(count) + " glitches, at ";
+    const size_t named = std::min(count, shown);
+    for (size_t i = 0; i < named; ++i) {
+        if (i > 0)
+            text += i + 1 == named && named == count ? " and " : ", ";
+        text += seconds(continuity.glitches[i]);
+    }
+    if (named < count)
+        text += " and " + std::to_string(count - named) + " more";
+    return text;
 }
 
 std::vector<int16_t> RawSamples(const std::vector<uint8_t>& bytes) {
