@@ -24,7 +24,11 @@ constexpr double kResidualFactor = 6.0;
 constexpr double kLeast = 0.01;
 // A tone's amplitude under this (about 0.3 of a 16-bit step) is no tone.
 constexpr double kNoTone = 1e-5;
-// Flagged segments this close together are one glitch (a block shifted in place breaks the tone twice).
+// Flagged segments at most this many apart are one break (a break spoils the segment it falls in and the
+// step to the next).
+constexpr size_t kBreakGap = 2;
+// A break this soon after another that puts the tone's phase back to what it was before the other is
+// the other's end: a block shifted in place breaks the tone twice. Any other break is a glitch of its own.
 constexpr double kJoinSeconds = 0.05;
 
 double Median(std::vector<double> values) {
@@ -123,18 +127,37 @@ GlitchReport CGlitchDetector::Finish() const {
     const double stepLimit = std::max(kStepFactor * Median(steps), kLeast * reference);
     const double residualLimit = std::max(kResidualFactor * Median(residuals), kLeast * reference);
 
-    const auto join = static_cast<size_t>(std::ceil(kJoinSeconds * m_rate / static_cast<double>(m_segment.size())));
-    bool open = false;
-    size_t lastFlagged = 0;
+    // Breaks: runs of flagged segments.
+    struct Break {
+        size_t from;
+        size_t to;
+    };
+    std::vector<Break> breaks;
     for (size_t k = first; k <= last; ++k) {
         const bool flagged = m_segments[k].residual > residualLimit || amplitude[k] < reference / 2 ||
                              (k > first && steps[k - 1 - first] > stepLimit);
         if (!flagged)
             continue;
-        if (!open || k > lastFlagged + join)
-            report.times.push_back(static_cast<double>(k * m_segment.size()) / m_rate);
-        open = true;
-        lastFlagged = k;
+        if (breaks.empty() || k > breaks.back().to + kBreakGap)
+            breaks.push_back({k, k});
+        else
+            breaks.back().to = k;
+    }
+    // The tone's phasor at segment k with the steady turn taken out, so phasors far apart compare.
+    const auto steady = [&](size_t k) { return p[k] * std::pow(std::conj(turn), static_cast<double>(k - first)); };
+    const auto before = [&](const Break& b) { return steady(b.from > first ? b.from - 1 : b.from); };
+    const auto after = [&](const Break& b) { return steady(b.to < last ? b.to + 1 : b.to); };
+    const auto join = static_cast<size_t>(std::ceil(kJoinSeconds * m_rate / static_cast<double>(m_segment.size())));
+    const Break* open = nullptr;
+    for (const Break& b : breaks) {
+        const bool closes = open && b.from <= open->to + join && std::abs(after(*open) - before(*open)) > stepLimit &&
+                            std::abs(after(b) - before(*open)) <= stepLimit;
+        if (closes) {
+            open = nullptr;
+            continue;
+        }
+        report.times.push_back(static_cast<double>(b.from * m_segment.size()) / m_rate);
+        open = &b;
     }
     return report;
 }

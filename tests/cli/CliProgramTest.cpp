@@ -573,8 +573,8 @@ TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     EXPECT_EQ(timed, cases);
     ASSERT_EQ(failures.size(), 1) << failures.join('\n').toStdString();
     EXPECT_EQ(failures[0], "board 1 id 501/watchdog: error: 10 of 10 kicks refused");
-    EXPECT_EQ(skipped.size(), 4 * 4)
-        << "the loopbacks and their three figures of the two lines of both boards: no loopback fixture declared";
+    EXPECT_EQ(skipped.size(), 4 * 5) << "the loopbacks, their three figures and their continuity of the two lines of "
+                                        "both boards: no loopback fixture declared";
 }
 
 TEST_F(CliProgram, ParallelSelfTestTakesLittleMoreThanOneBoard) {
@@ -1071,4 +1071,69 @@ TEST_F(CliProgram, FailedCommandsLeaveTheirTargetsAndNoStrayTemporaryFiles) {
             QFile::remove(left.filePath());
         }
     }
+}
+
+// A line input that drops, repeats or shifts blocks fails the loopback's continuity and names the first
+// glitches' times, through noise, distortion and any level; the same loopback without the fault passes it.
+TEST_F(CliProgram, LoopbackContinuityFailsOnEveryKindOfGlitchAndPassesWithoutOne) {
+    struct Case {
+        QString fault;
+        QString impair;
+        QString ampl;
+        bool glitched;
+    };
+    const Case cases[] = {
+        {"", "", "8000", false},
+        {"", "noise:-60,harmonic:-40", "2000", false},
+        {"glitch:PHONE_LINE1_IN_DEV:100", "", "8000", true},
+        {"glitch:*:100:repeat", "noise:-60", "20000", true},
+        {"glitch:VSIM0:100:shift", "noise:-55,harmonic:-35", "3000", true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE((c.fault + " " + c.impair + " " + c.ampl).toStdString());
+        const Result run = Start(
+            {"--demo", "--json", "loopback", "0", "line:1", "--for", "0.5", "--ampl", c.ampl},
+            {{"VELTRIN_SIM_INPUT", "loopback"}, {"VELTRIN_SIM_FAULTS", c.fault}, {"VELTRIN_SIM_IMPAIR", c.impair}});
+        const QJsonObject report = run.Json().toObject();
+        QJsonObject continuity;
+        for (const QJsonValue& step : report["steps"].toArray())
+            if (step["step"].toString() == "loopback line 1 continuity")
+                continuity = step.toObject();
+        ASSERT_FALSE(continuity.isEmpty()) << run.out.toStdString();
+        EXPECT_EQ(report["unbroken"].toBool(), !c.glitched);
+        const QJsonArray times = report["glitchTimes"].toArray();
+        EXPECT_EQ(report["glitches"].toInt(), times.size());
+        EXPECT_EQ(continuity["value"].toInt(), times.size());
+        EXPECT_EQ(continuity["result"].toString(), c.glitched ? "fail" : "pass");
+        if (!c.glitched) {
+            EXPECT_TRUE(times.isEmpty());
+            EXPECT_TRUE(continuity["detail"].toString().startsWith("no glitch in "))
+                << continuity["detail"].toString().toStdString();
+            continue;
+        }
+        EXPECT_EQ(run.code, 1) << run.err.toStdString();
+        // A glitch every 50 to 150 ms in the half second and more of tone judged.
+        EXPECT_GE(times.size(), 3);
+        for (qsizetype i = 1; i < times.size(); ++i)
+            EXPECT_GT(times[i].toDouble(), times[i - 1].toDouble() + 0.04) << "one glitch is counted once";
+        const QString first = QString::number(times[0].toDouble(), 'f', 3) + " s";
+        EXPECT_TRUE(
+            run.err.contains("loopback line 1 failed: " + QString::number(times.size()) + " glitches, at " + first))
+            << run.err.toStdString();
+    }
+}
+
+TEST_F(CliProgram, SelfTestFailsTheContinuityOfAGlitchingLineOnly) {
+    const Result run =
+        Start({"--demo", "--json", "selftest", "1", "--loopback", "--for", "0.5"},
+              {{"VELTRIN_SIM_INPUT", "loopback"}, {"VELTRIN_SIM_FAULTS", "glitch:PHONE_LINE0_IN_DEV:120:repeat"}});
+    EXPECT_EQ(run.code, 1) << run.err.toStdString();
+    QMap<QString, QJsonObject> steps;
+    for (const QJsonValue& step : run.Json()["boards"][0]["steps"].toArray())
+        steps[step["step"].toString()] = step.toObject();
+    EXPECT_EQ(steps["loopback line 0 continuity"]["result"].toString(), "fail");
+    EXPECT_TRUE(steps["loopback line 0 continuity"]["detail"].toString().contains(" glitches, at "));
+    EXPECT_EQ(steps["loopback line 1 continuity"]["result"].toString(), "pass");
+    EXPECT_FALSE(steps["loopback line 0"]["detail"].toString().contains("unbroken"));
+    EXPECT_TRUE(steps["loopback line 1"]["detail"].toString().contains("one unbroken run"));
 }
