@@ -102,6 +102,76 @@ TEST(GlitchDetector, FindsDropsDoublesAndShiftsThroughGainNoiseAndDistortion) {
     }
 }
 
+// Random channels (rate, tone, level, noise, distortion) with one to four random edits each, of random
+// length and place: every edit is found near where it is, and nothing else. Edits whose phase jump is
+// within 0.2 rad of a whole number of periods are drawn again: no tone can tell those.
+TEST(GlitchDetector, FindsRandomEditsAtRandomPlacesUnderRandomGainAndNoise) {
+    const unsigned seed = std::random_device{}();
+    SCOPED_TRACE(testing::Message() << "seed " << seed);
+    std::mt19937 random(seed);
+    const auto uniform = [&](double low, double high) {
+        return std::uniform_real_distribution<double>(low, high)(random);
+    };
+    const uint32_t rates[] = {8000, 16000, 44100, 48000};
+    for (int scenario = 0; scenario < 120; ++scenario) {
+        const uint32_t rate = rates[random() % 4];
+        const double hz = uniform(300.0, std::min(4000.0, 0.4 * rate));
+        const double amplitude = std::pow(10.0, uniform(-40.0, -1.0) / 20); // of full scale
+        const double noise = amplitude / std::sqrt(2.0) * std::pow(10.0, -uniform(30.0, 80.0) / 20);
+        const double second = amplitude * std::pow(10.0, uniform(-60.0, -30.0) / 20);
+        SCOPED_TRACE(testing::Message() << "scenario " << scenario << ": " << rate << " Hz rate, " << hz << " Hz at "
+                                        << amplitude << ", noise " << noise);
+        // Source positions of the recording's samples, edits 0.15 s apart or more.
+        const auto length = static_cast<size_t>(1.5 * rate);
+        const int edits = 1 + static_cast<int>(random() % 4);
+        std::vector<size_t> source;
+        std::vector<double> breaks; // recording seconds, silence of 0.1 s before the tone
+        const size_t lead = rate / 10;
+        size_t n = 0;
+        for (int e = 0; e < edits; ++e) {
+            const size_t at = n + static_cast<size_t>(uniform(0.15, 0.3) * rate);
+            while (n < at)
+                source.push_back(n++);
+            const auto kind = static_cast<Edit>(random() % 3);
+            size_t block = 0;
+            size_t jump = 0;
+            do {
+                block = 8 + random() % (rate / 50); // up to 20 ms
+                jump = kind == Edit::Shift ? 1 + random() % block : block;
+            } while (std::abs(std::remainder(static_cast<double>(jump) * hz / rate, 1.0)) <
+                     0.2 / (2 * std::numbers::pi));
+            // A doubled block breaks the tone where its second copy begins.
+            breaks.push_back(static_cast<double>(lead + source.size() + (kind == Edit::Double ? block : 0)) / rate);
+            if (kind == Edit::Drop) {
+                n += block;
+            } else if (kind == Edit::Double) {
+                for (size_t i = 0; i < 2 * block; ++i)
+                    source.push_back(n + i % block);
+                n += block;
+            } else {
+                for (size_t i = 0; i < block; ++i)
+                    source.push_back(n + i - std::min(jump, n + i));
+                n += block;
+            }
+        }
+        while (source.size() < length)
+            source.push_back(n++);
+        std::normal_distribution<double> normal(0.0, noise);
+        std::vector<int16_t> recording(lead, 0);
+        for (const size_t k : source) {
+            const double phase = 2 * std::numbers::pi * std::fmod(hz * static_cast<double>(k) / rate, 1.0);
+            const double x = amplitude * std::sin(phase) + second * std::sin(2 * phase + 0.4) + normal(random);
+            recording.push_back(static_cast<int16_t>(std::lround(std::clamp(x, -1.0, 0.99996) * 32768)));
+        }
+        recording.insert(recording.end(), lead, 0);
+        const GlitchReport report = Detect({rate, hz, 1.0, -400, -400}, recording);
+        ASSERT_TRUE(report.analysed) << report.reason;
+        ASSERT_EQ(report.times.size(), breaks.size());
+        for (size_t i = 0; i < breaks.size(); ++i)
+            EXPECT_NEAR(report.times[i], breaks[i], 0.012) << "edit " << i;
+    }
+}
+
 TEST(GlitchDetector, LongCleanRunsShowNoGlitch) {
     const struct {
         Channel channel;
