@@ -22,6 +22,8 @@ constexpr double kMarginSeconds = 0.02;
 constexpr double kStepFactor = 8.0;
 constexpr double kResidualFactor = 6.0;
 constexpr double kLeast = 0.01;
+// The tone's RMS must stand this far above the median residual (12 dB).
+constexpr double kToneOverResidual = 4.0;
 // A tone's amplitude under this (about 0.3 of a 16-bit step) is no tone.
 constexpr double kNoTone = 1e-5;
 // Flagged segments at most this many apart are one break (a break spoils the segment it falls in and the
@@ -108,6 +110,15 @@ GlitchReport CGlitchDetector::Finish() const {
     }
     first += margin;
     last -= margin;
+    // What the fit leaves must lie well under the tone, or there is no steady tone of that frequency to
+    // judge by (noise, another frequency, a tone drowned in noise): its phase would wander by itself.
+    std::vector<double> left;
+    for (size_t k = first; k <= last; ++k)
+        left.push_back(m_segments[k].residual);
+    if (reference / std::numbers::sqrt2 < kToneOverResidual * Median(left)) {
+        report.reason = "no steady tone at the frequency judged";
+        return report;
+    }
     report.analysed = true;
     report.judgedFrom = first * m_segment.size();
     report.judgedTo = (last + 1) * m_segment.size();

@@ -189,6 +189,37 @@ TEST(GlitchDetector, LongCleanRunsShowNoGlitch) {
     }
 }
 
+// A recording without a steady tone of the frequency judged is not judged at all: never a clean pass.
+TEST(GlitchDetector, NoiseDcOrAnotherToneIsNotJudged) {
+    const struct {
+        const char* name;
+        double hz;        // of what the recording holds; 0 for none
+        double noiseDbfs; // -400 for none
+        double dc;        // of full scale
+    } cases[] = {
+        {"noise", 0, -20, 0},
+        {"DC", 0, -400, 0.3},
+        {"another tone", 1000, -80, 0},
+        {"a tone drowned in noise", 1500, -5, 0},
+    };
+    std::mt19937 random(5);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::normal_distribution<double> normal(0.0, c.noiseDbfs > -300 ? std::pow(10.0, c.noiseDbfs / 20) : 0.0);
+        std::vector<int16_t> recording;
+        for (int n = 0; n < 16000; ++n) {
+            const double x = c.dc + (c.hz > 0 ? 0.5 * std::sin(2 * std::numbers::pi * c.hz * n / 16000) : 0.0) +
+                             (c.noiseDbfs > -300 ? normal(random) : 0.0);
+            recording.push_back(static_cast<int16_t>(std::lround(std::clamp(x, -1.0, 0.99996) * 32768)));
+        }
+        CGlitchDetector detector(16000, 1500);
+        detector.Feed(recording);
+        const GlitchReport report = detector.Finish();
+        EXPECT_FALSE(report.analysed);
+        EXPECT_FALSE(report.reason.empty());
+    }
+}
+
 TEST(GlitchDetector, SilenceOrTooShortIsNotJudged) {
     CGlitchDetector silent(8000, 1020);
     silent.Feed(std::vector<int16_t>(8000, 0));
