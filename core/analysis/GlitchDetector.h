@@ -1,6 +1,8 @@
 // Finds where a recorded tone was broken (a block of samples dropped, doubled or shifted on its way)
 // through gain, noise and distortion: the tone is fitted segment by segment at its known frequency, and
 // a break shows as a burst in what the fit leaves, or as a jump of the tone's phase between segments.
+// Blind by nature to a block of a whole number of the tone's periods (the tone goes on as if whole) and
+// to a jump under the line's own noise or within 0.01 rad of a whole period.
 #pragma once
 
 #include <cstddef>
@@ -12,7 +14,7 @@
 struct GlitchReport {
     bool analysed = false; // false: no tone to judge by (reason says why)
     std::string reason;
-    std::vector<double> times; // seconds from the recording's start, one per glitch
+    std::vector<double> times; // seconds from the recording's start, one per glitch (where its segment begins)
     uint64_t judgedFrom = 0;   // the samples judged: the tone's run without its start and end
     uint64_t judgedTo = 0;
 };

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 namespace {
 
@@ -66,4 +67,44 @@ TEST(ToneAnalysis, PlayedRunIsFoundAndJudgedUnbrokenOnlyWhenExact) {
         EXPECT_EQ(match.start, c.start);
         EXPECT_EQ(match.unbroken, c.unbroken);
     }
+}
+
+// Continuity holds through gain and noise, where no sample is the played one, and names the glitches.
+TEST(ToneAnalysis, ContinuityIsJudgedThroughGainAndNoiseAndNamesTheGlitches) {
+    const auto played = Sine(16000, 8000, 1500, 16000);
+    const auto through = [&](std::vector<size_t> drops) {
+        std::mt19937 random(3);
+        std::normal_distribution<double> noise(0.0, 8.0);
+        std::vector<int16_t> recorded(1600, 0);
+        for (size_t n = 0; n < played.size(); ++n) {
+            if (!drops.empty() && n == drops.front()) {
+                drops.erase(drops.begin());
+                n += 5; // six samples lost
+                continue;
+            }
+            recorded.push_back(static_cast<int16_t>(std::lround(0.7 * played[n] + noise(random))));
+        }
+        return recorded;
+    };
+    const struct {
+        const char* what;
+        std::vector<int16_t> recorded;
+        double hz;
+        bool judged;
+        const char* text;
+    } cases[] = {
+        {"clean", through({}), 1500, true, "no glitch in 0.96 s of tone"},
+        {"one glitch", through({2000}), 1500, true, "1 glitch, at 0.224 s"},
+        {"five glitches", through({2000, 4000, 6000, 8000, 10000}), 1500, true,
+         "5 glitches, at 0.224 s, 0.348 s, 0.472 s and 2 more"},
+        {"another tone", Sine(16000, 8000, 1000, 16000), 1500, false, "no tone"},
+        {"a tone beyond half the rate", through({}), 9000, false, "the tone must lie between 0 Hz and half the rate"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Continuity continuity = JudgeContinuity(c.recorded, 16000, c.hz);
+        EXPECT_EQ(continuity.judged, c.judged);
+        EXPECT_EQ(ContinuityText(continuity), c.text);
+    }
+    EXPECT_FALSE(FindPlayedRun(through({}), played).unbroken) << "no sample is the played one";
 }
