@@ -97,6 +97,7 @@ private:
         double playedAmplitude = 0.0; // of a sine with the played samples' RMS
 
         NoiseSource noise; // inputs: the noise impairment, seeded per line
+        LineShaper shaper; // inputs: the band filter and compressor
 
         std::unique_ptr<std::FILE, FileCloser> capture;
         bool captureFailed = false;
