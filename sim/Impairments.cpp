@@ -133,19 +133,6 @@ double LineShaper::Next(double x, uint32_t rate) {
     return x * std::pow(10.0, CompressionDb(*m_compress, level) / 20.0);
 }
 
-double LineShaper::ResponseDb(const Impairments::Band& band, double hz, uint32_t rate) {
-    const double nyquist = rate / 2.0;
-    const double warped = std::tan(std::numbers::pi * hz / rate);
-    double power = 1.0;
-    if (band.lowHz > 0.0 && band.lowHz < nyquist) {
-        const double r = std::pow(warped / std::tan(std::numbers::pi * band.lowHz / rate), 4);
-        power *= r / (1.0 + r);
-    }
-    if (band.highHz < nyquist)
-        power /= 1.0 + std::pow(warped / std::tan(std::numbers::pi * band.highHz / rate), 4);
-    return 10.0 * std::log10(power);
-}
-
 double LineShaper::CompressionDb(double point, double levelDbfs) {
     return levelDbfs > point ? -(levelDbfs - point) / 2.0 : 0.0;
 }

@@ -41,9 +41,6 @@ public:
     void Set(const Impairments& impairments);
     // What the line passes on of `x` (in sample units) at `rate`; x itself when neither is set.
     double Next(double x, uint32_t rate);
-    // The filter's gain at `hz` as its formula gives it, in dB: tan(pi f / rate) against tan(pi edge /
-    // rate), the bilinear transform's warping of the analogue Butterworth's (f / edge)^4 terms.
-    static double ResponseDb(const Impairments::Band& band, double hz, uint32_t rate);
     // The compressor's gain in dB for a steady input at `levelDbfs`.
     static double CompressionDb(double point, double levelDbfs);
 
