@@ -93,19 +93,42 @@ std::vector<int16_t> PlanSamples(const ChannelPlan& plan) {
 
 std::optional<size_t> FindPlanStart(std::span<const int16_t> recorded, const ChannelPlan& plan) {
     const PlanSegment& reference = plan.segments.front();
+    const PlanSegment& last = plan.segments.back();
+    // What the output still held from before may play first, so the reference may come as late as the
+    // silence after the plan is long (a device buffer's worth), and some more.
+    const size_t trailing = plan.length - (last.start + last.count);
     const size_t end =
-        std::min(recorded.size(), reference.start + reference.count + Samples(kLatencySeconds, plan.rate));
-    int peak = 0;
-    for (size_t i = 0; i < end; ++i)
-        peak = std::max(peak, std::abs(static_cast<int>(recorded[i])));
-    // Below this the input heard nothing that could be the reference (a 16-bit input's quietest tone
-    // the measurement could still read is far louder).
-    constexpr int kQuietest = 64;
-    if (peak < kQuietest)
+        std::min(recorded.size(), reference.start + reference.count + trailing + Samples(kLatencySeconds, plan.rate));
+    // The reference's own component over a sliding 10 ms window (mixed down to 0 Hz and summed), so
+    // that nothing but a 1020 Hz tone marks the start: a window's sum rises to half its full value when
+    // the tone has filled half of it.
+    const size_t window = Samples(0.01, plan.rate);
+    if (end <= window)
         return std::nullopt;
-    for (size_t i = 0; i < end; ++i)
-        if (4 * std::abs(static_cast<int>(recorded[i])) >= peak)
-            return i >= reference.start ? i - reference.start : 0;
+    std::vector<double> cosines(end + 1, 0.0), sines(end + 1, 0.0);
+    const double step = 2.0 * std::numbers::pi * kReferenceHz / plan.rate;
+    for (size_t i = 0; i < end; ++i) {
+        cosines[i + 1] = cosines[i] + recorded[i] * std::cos(step * static_cast<double>(i));
+        sines[i + 1] = sines[i] + recorded[i] * std::sin(step * static_cast<double>(i));
+    }
+    const auto power = [&](size_t i) { // of the window ending before sample i
+        const double c = cosines[i] - cosines[i - window];
+        const double s = sines[i] - sines[i - window];
+        return c * c + s * s;
+    };
+    double peak = 0.0;
+    for (size_t i = window; i <= end; ++i)
+        peak = std::max(peak, power(i));
+    // A tone of amplitude A sums to A * window / 2; below 64 the input heard no reference (the quietest
+    // tone the measurement could still read is far louder).
+    constexpr double kQuietest = 64.0;
+    if (peak < std::pow(kQuietest * static_cast<double>(window) / 2.0, 2))
+        return std::nullopt;
+    for (size_t i = window; i <= end; ++i)
+        if (4.0 * power(i) >= peak) {
+            const size_t onset = i - window / 2;
+            return onset >= reference.start ? onset - reference.start : 0;
+        }
     return std::nullopt;
 }
 

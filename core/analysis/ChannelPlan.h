@@ -54,9 +54,9 @@ ChannelPlan MakeChannelPlan(uint32_t rate, CompandingLaw law, size_t trailingSam
 // The played signal, full scale 32768 (+3 dBm0 stays below clipping for both laws).
 std::vector<int16_t> PlanSamples(const ChannelPlan& plan);
 
-// Where the played signal's first sample lies in a recording, found by the reference tone's onset:
-// the first sample reaching a quarter of the loudest within the first second after it could have begun.
-// Nothing when the recording holds no tone there.
+// Where the played signal's first sample lies in a recording, found by the reference tone's onset: where
+// the 1020 Hz component first reaches half its largest amplitude (other tones, such as what the output
+// still held from an earlier run, do not count). Nothing when the recording holds no reference.
 std::optional<size_t> FindPlanStart(std::span<const int16_t> recorded, const ChannelPlan& plan);
 
 // What came back of one step. Levels in dBm0 of the input's own full scale.
