@@ -106,7 +106,7 @@ TEST(ChannelCommand, LossAndGainFollowTheLinesFilterAndCompressor) {
         }
         EXPECT_EQ(loss, 19) << "200 Hz to 3800 Hz at 8 kHz";
         EXPECT_EQ(gain, 9) << "-55 dBm0 to +3 dBm0";
-        EXPECT_EQ(failed, c.failed);
+        EXPECT_EQ(failed.join(", ").toStdString(), c.failed.join(", ").toStdString());
         for (const QString& f : c.failed)
             EXPECT_TRUE(run.err.contains(f + " failed")) << run.err.toStdString();
     }
