@@ -63,13 +63,13 @@ TEST(ChannelCommand, LossAndGainFollowTheLinesFilterAndCompressor) {
     };
     const Case cases[] = {
         {150, 3600, std::nullopt, 0, {}},
-        // 3 dB down at 300 Hz and 1.1 dB at 404 Hz; +3 dBm0 and 0 dBm0 (-0.14 and -3.14 dBFS) are compressed below -10
-        // dBm0.
+        // 3 dB down at 300 Hz and 1.1 dB at 404 Hz; 0 and +3 dBm0 (-3.14 and -0.14 dBFS) lie above -8 dBFS.
         {300,
          3400,
          -8.0,
          1,
-         {"channel line 1 loss 300 Hz", "channel line 1 gain 0 dBm0", "channel line 1 gain 3 dBm0"}},
+         {"channel line 1 loss 300 Hz", "channel line 1 loss 404 Hz", "channel line 1 gain 0 dBm0",
+          "channel line 1 gain 3 dBm0"}},
     };
     QTemporaryDir home;
     for (const Case& c : cases) {
