@@ -97,6 +97,12 @@ TEST(ChannelPlan, FrequenciesAvoidSubMultiplesAndReachTheBandsTop) {
             EXPECT_NE(std::fmod(static_cast<double>(c.rate), hz), 0.0) << hz;
         }
     }
+    // The command line's short names of the laws.
+    CompandingLaw law = CompandingLaw::ALaw;
+    EXPECT_TRUE(ParseCompandingLaw("mu", law));
+    EXPECT_EQ(law, CompandingLaw::MuLaw);
+    EXPECT_TRUE(ParseCompandingLaw("a", law));
+    EXPECT_EQ(law, CompandingLaw::ALaw);
     // A recording of silence has no reference to align on; one that stops early is refused.
     const ChannelPlan plan = MakeChannelPlan(8000, CompandingLaw::ALaw, 0);
     EXPECT_FALSE(FindPlanStart(std::vector<int16_t>(plan.length, 3), plan));
