@@ -8,15 +8,15 @@
 namespace {
 
 const std::set<std::string> kValued = {
-    "driver-library", "memory",    "start", "count",          "out",          "in",        "format",
-    "interval",       "for",       "file",  "sine",           "ampl",         "rate",      "lines",
-    "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",      "min-level", "max-level",
-    "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk"};
+    "driver-library", "memory",    "start", "count",          "out",           "in",        "format",
+    "interval",       "for",       "file",  "sine",           "ampl",          "rate",      "lines",
+    "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",       "min-level", "max-level",
+    "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk", "law",       "masks"};
 // Those of the test records (the records command and the testing commands).
 const std::set<std::string> kRecordValued = {"records", "station", "operator", "mode",    "board",
                                              "command", "since",   "until",    "outcome", "limit"};
-const std::set<std::string> kFlags = {"json", "demo",    "yes",   "tone",    "pulse",   "watch", "loopback",
-                                      "help", "version", "quiet", "verbose", "no-wait", "strict"};
+const std::set<std::string> kFlags = {"json", "demo",    "yes",   "tone",    "pulse",   "watch",  "loopback",
+                                      "help", "version", "quiet", "verbose", "no-wait", "strict", "channel"};
 // The one-letter forms.
 const std::map<std::string, std::string> kShort = {{"-h", "help"}, {"-q", "quiet"}, {"-v", "verbose"}};
 

@@ -67,6 +67,7 @@ int RunRecord(CliContext& c);
 int RunLoopback(CliContext& c);
 int RunSelfTest(CliContext& c);
 int RunCrosstalk(CliContext& c);
+int RunChannel(CliContext& c);
 
 // --rate, when given, within the rates any command accepts (a usage error otherwise).
 std::optional<uint32_t> RateOption(const CliArgs& args);

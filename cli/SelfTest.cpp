@@ -52,6 +52,9 @@ public:
         for (int line = 0; line < m_board.Lines(); ++line)
             Check("line " + std::to_string(line), kRequestBudget, [this, line] { return LineStateStep(line); });
         Streams();
+        if (m_plan.channel)
+            for (int line = 0; line < m_board.Lines(); ++line)
+                Channel(line);
     }
 
 private:
@@ -344,6 +347,35 @@ private:
                 }
         for (Step& s : steps)
             m_out(std::move(s));
+    }
+
+    // The line's telephone channel suite, its steps as they came, under one deadline.
+    void Channel(int line) {
+        const std::string name = "channel line " + std::to_string(line);
+        if (!m_plan.loopbackFixture) {
+            m_out(MakeStep(name, Outcome::Skip, NoFixture()));
+            return;
+        }
+        const auto budget = ChannelSuiteBudget();
+        std::vector<Step> steps;
+        if (m_watch.Expired()) {
+            steps.push_back(Error("not run: the board stopped answering"));
+        } else {
+            m_watch.Arm(budget);
+            try {
+                steps = RunChannelSuite(m_board, line, *m_plan.channel);
+            } catch (const std::exception& error) {
+                steps.push_back(Error(error.what()));
+            }
+            m_watch.Disarm();
+            if (m_watch.Expired())
+                steps = {Error(Unanswered(budget))};
+        }
+        for (Step& s : steps) {
+            if (s.name.empty())
+                s.name = name;
+            m_out(std::move(s));
+        }
     }
 
     const OpenBoard& m_board;

@@ -72,7 +72,8 @@ void TestBoard(const CBoardSet& set, size_t number, const SelfTestPlan& plan, Bo
 // The longest a board's whole run may take: its steps' deadlines and some time to give up on them.
 std::chrono::milliseconds BoardBound(const SelfTestPlan& plan, int lines) {
     return std::chrono::milliseconds(static_cast<long long>(plan.seconds * 1000)) +
-           std::chrono::milliseconds(2000 * (lines + 8));
+           std::chrono::milliseconds(2000 * (lines + 8)) +
+           (plan.channel ? lines * ChannelSuiteBudget() : std::chrono::milliseconds(0));
 }
 
 } // namespace
@@ -84,6 +85,10 @@ int RunSelfTest(CliContext& c) {
     plan.seconds = Duration(args, std::nullopt, true).value_or(1.0);
     plan.loopbackFixture = args.Has("loopback");
     plan.limits = ReadFigureLimits(args, kLoopbackLimits);
+    if (args.Has("channel"))
+        plan.channel = ReadChannelOptions(args);
+    else if (args.Has("law") || args.Has("masks"))
+        throw UsageError("--law and --masks go with --channel");
     const uint32_t jobs = args.Number("jobs").value_or(1);
     if (jobs == 0)
         throw UsageError("--jobs must be 1 or more");

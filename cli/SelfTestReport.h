@@ -2,6 +2,7 @@
 // they are reported in (text, JSON, a JUnit XML file).
 #pragma once
 
+#include "ChannelSuite.h"
 #include "CliBoards.h"
 #include "CliOutput.h"
 #include "LineFigures.h"
@@ -26,6 +27,7 @@ struct SelfTestPlan {
     double seconds = 1.0;
     bool loopbackFixture = false; // every line's input hears its output
     FigureLimits limits;
+    std::optional<ChannelOptions> channel; // every line measured as a telephone channel too
 };
 
 class CStallWatch;

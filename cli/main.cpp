@@ -60,14 +60,18 @@ const CommandEntry kCommands[] = {
      {"lines", "max-voltage", "yes", "fixture", "no-wait"}},
     {"selftest",
      "selftest [BOARD] [--for SECONDS] [--loopback] [--jobs N] [--junit FILE] [--expect-boards N] [--strict] "
-     "[--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB]",
+     "[--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] [--channel [--law a|mu] [--masks FILE]]",
      &RunSelfTest,
-     {"for", "loopback", "jobs", "junit", "expect-boards", "min-level", "max-level", "max-thdn", "max-noise",
-      "strict"}},
+     {"for", "loopback", "jobs", "junit", "expect-boards", "min-level", "max-level", "max-thdn", "max-noise", "strict",
+      "channel", "law", "masks"}},
     {"crosstalk",
      "crosstalk BOARD line:A line:B [--rate R] [--for SECONDS] [--sine HZ] [--ampl A] [--max-crosstalk DB]",
      &RunCrosstalk,
      {"rate", "for", "sine", "ampl", "max-crosstalk"}},
+    {"channel",
+     "channel BOARD line:N [--rate R] [--law a|mu] [--masks FILE] [--junit FILE]",
+     &RunChannel,
+     {"rate", "law", "masks", "junit"}},
     {"analyse",
      "analyse FILE [--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] [--freq HZ "
      "[--freq-tolerance PCT]]",
@@ -78,7 +82,8 @@ const CommandEntry kCommands[] = {
 
 // The commands that test a board, each keeping a record of every board it tested.
 bool TestingCommand(const CommandEntry& c) {
-    static const std::set<std::string> testing = {"selftest", "loopback", "crosstalk", "calibrate", "watchdog"};
+    static const std::set<std::string> testing = {"selftest",  "loopback", "crosstalk",
+                                                  "calibrate", "watchdog", "channel"};
     return testing.count(c.name) != 0;
 }
 

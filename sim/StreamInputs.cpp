@@ -1,6 +1,6 @@
 // The stream model's input signals: the tone, the sequence and the loopback a line input captures, with
-// the impairments (noise, second harmonic, crosstalk), the glitch fault and the loss of what nobody read
-// in time.
+// the impairments (noise, second harmonic, crosstalk, band filter, compressor), the glitch fault and the
+// loss of what nobody read in time.
 #include "StreamModel.h"
 
 #include "StreamParts.h"
@@ -68,6 +68,8 @@ int16_t StreamModel::InputSample(size_t index, uint64_t k, uint64_t due, uint64_
                 heard += m_crosstalk * *played;
         }
     }
+    // The line's filter and compressor run on every sample, muted or not, so their state stays whole.
+    heard = m_channels[index].shaper.Next(heard, RateOf(index));
     if (gain == 0.0)
         return 0;
     double sample = heard * gain;
@@ -120,6 +122,8 @@ void StreamModel::SetImpairments(const Impairments& impairments) {
     m_noiseRms = impairments.noiseDbfs ? FromDb(*impairments.noiseDbfs) * 32768.0 / std::numbers::sqrt2 : 0.0;
     m_harmonic = impairments.harmonicDb ? FromDb(*impairments.harmonicDb) : 0.0;
     m_crosstalk = impairments.crosstalkDb ? FromDb(*impairments.crosstalkDb) : 0.0;
+    for (Channel& c : m_channels)
+        c.shaper.Set(impairments);
 }
 
 void StreamModel::AddGlitch(const FaultRule& rule, const std::string& base) {

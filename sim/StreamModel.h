@@ -101,6 +101,7 @@ private:
 
         NoiseSource noise;  // inputs: the noise impairment, seeded per line
         InputGlitch glitch; // inputs: the glitch fault, off unless set
+        LineShaper shaper;  // inputs: the band filter and compressor
 
         std::unique_ptr<std::FILE, FileCloser> capture;
         bool captureFailed = false;

@@ -32,7 +32,7 @@ bool ParseCompandingLaw(std::string_view text, CompandingLaw& law) {
         law = CompandingLaw::ALaw;
         return true;
     }
-    if (lower == "mu-law" || lower == "ulaw" || lower == "u-law" || lower == "u" || lower == "mulaw") {
+    if (lower == "mu-law" || lower == "mu" || lower == "ulaw" || lower == "u-law" || lower == "u" || lower == "mulaw") {
         law = CompandingLaw::MuLaw;
         return true;
     }

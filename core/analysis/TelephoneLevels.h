@@ -14,7 +14,7 @@ enum class CompandingLaw { ALaw, MuLaw };
 double FullScaleDbm0(CompandingLaw law);
 inline double Dbm0FromDbfs(double dbfs, CompandingLaw law) { return dbfs + FullScaleDbm0(law); }
 inline double DbfsFromDbm0(double dbm0, CompandingLaw law) { return dbm0 - FullScaleDbm0(law); }
-// "a-law"/"alaw"/"A" and "mu-law"/"ulaw"/"u" (any case); false for anything else.
+// "a-law"/"alaw"/"a" and "mu-law"/"mu"/"ulaw"/"u" (any case); false for anything else.
 bool ParseCompandingLaw(std::string_view text, CompandingLaw& law);
 
 struct WeightingPoint {

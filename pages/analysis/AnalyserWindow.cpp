@@ -2,6 +2,8 @@
 #include "AnalyserWindow.h"
 
 #include "AnalyserPlots.h"
+#include "ChannelPlan.h"
+#include "ResponseView.h"
 #include "StreamChannel.h"
 #include "StreamWidgets.h"
 
@@ -23,6 +25,9 @@ CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWi
 
     m_waveform = Named(new CWaveformView(this), QStringLiteral("analyserWaveform"), QStringLiteral("Waveform"));
     m_spectrum = Named(new CSpectrumView(this), QStringLiteral("analyserSpectrum"), QStringLiteral("Spectrum"));
+    // Every tone heard adds its point, so a sweep played on the line's output draws the line's response.
+    m_response = new CResponseView(this);
+    m_response->setObjectName(QStringLiteral("analyserResponse"));
     const QString none = QStringLiteral("-");
     m_frequency = FigureText(none, QStringLiteral("analyserFrequency"), QStringLiteral("Frequency"),
                              QStringLiteral("00000.0 Hz"), this);
@@ -52,8 +57,9 @@ CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWi
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_waveform, 2);
     layout->addWidget(m_spectrum, 3);
+    layout->addWidget(m_response, 2);
     layout->addLayout(bottom);
-    resize(640, 520);
+    resize(640, 660);
 
     m_timer.setInterval(kRefreshMs);
     connect(&m_timer, &QTimer::timeout, this, &CAnalyserWindow::Refresh);
@@ -98,4 +104,6 @@ void CAnalyserWindow::Refresh() {
     m_thdn->setText(f.tone ? number(f.thdnDb, "dB") : QStringLiteral("-"));
     m_noise->setText(number(f.noiseDb, "dBFS"));
     m_spectrum->SetSpectrum(m_analyser.SpectrumDb(), rate);
+    if (f.tone)
+        m_response->AddReading(f.frequency, FundamentalLevelDb(f));
 }

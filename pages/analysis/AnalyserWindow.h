@@ -1,5 +1,6 @@
 // CAnalyserWindow: a codec line input's live analysis, from the samples the streaming engine reads (its
-// tap): the waveform, the spectrum and the figures frequency, level, THD+N and noise.
+// tap): the waveform, the spectrum, the response (loss against frequency of the tones heard) and the
+// figures frequency, level, THD+N and noise.
 #pragma once
 
 #include "AudioAnalyser.h"
@@ -12,6 +13,7 @@
 #include <vector>
 
 class CSampleTap;
+class CResponseView;
 class CSpectrumView;
 class CWaveformView;
 class QLabel;
@@ -46,6 +48,7 @@ private:
     QTimer m_timer;
     CWaveformView* m_waveform = nullptr;
     CSpectrumView* m_spectrum = nullptr;
+    CResponseView* m_response = nullptr;
     QLabel* m_frequency = nullptr;
     QLabel* m_level = nullptr;
     QLabel* m_thdn = nullptr;

@@ -136,6 +136,10 @@ TEST(AnalyserWindow, ShowsTheSimulatedToneLiveAndKeepsItsFiguresAfterTheStop) {
         shown << label->text();
     }
     EXPECT_TRUE(shown[1].endsWith(QLatin1String(" dBFS"))) << shown[1].toStdString();
+    // The simulator's 1 kHz tone is one tone of the response, not its 1020 Hz reference.
+    auto* response = window->findChild<QWidget*>(QStringLiteral("analyserResponse"));
+    ASSERT_NE(response, nullptr);
+    EXPECT_EQ(response->accessibleName(), QStringLiteral("Response: 1 tones, no 1020 Hz reference yet"));
 
     page.Stop(CCodecPage::kInput);
     QTest::qWait(3 * CAnalyserWindow::kRefreshMs);

@@ -1,0 +1,118 @@
+// Gathering and drawing the response curve over its mask.
+#include "ResponseView.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr double kLowHz = 100.0;
+constexpr double kHighHz = 24000.0;
+constexpr double kTopDb = -5.0; // gain drawn up, loss down
+constexpr double kBottomDb = 25.0;
+
+QRectF PlotArea(const QWidget& widget) { return QRectF(widget.rect()).adjusted(40, 8, -8, -20); }
+
+} // namespace
+
+CResponseView::CResponseView(QWidget* parent) : QWidget(parent) {
+    setMinimumSize(360, 140);
+    SetMask(RecommendedMasks().front());
+}
+
+void CResponseView::AddReading(double hz, double levelDb) {
+    if (!(hz > 0.0) || !std::isfinite(levelDb))
+        return;
+    const long key = std::lround(hz);
+    for (long k = key - 1; k <= key + 1; ++k)
+        m_levels.erase(k);
+    m_levels[key] = levelDb;
+    Changed();
+}
+
+void CResponseView::Clear() {
+    m_levels.clear();
+    Changed();
+}
+
+void CResponseView::SetMask(const ChannelMask& mask) {
+    m_mask = mask;
+    Changed();
+}
+
+std::optional<std::vector<CurvePoint>> CResponseView::Curve() const {
+    std::vector<ReceivedLevel> levels;
+    for (const auto& [hz, db] : m_levels)
+        levels.push_back({static_cast<double>(hz), db});
+    return RelativeLoss(levels, 1020.0);
+}
+
+QString CResponseView::Summary() const {
+    const auto curve = Curve();
+    if (!curve)
+        return QStringLiteral("Response: %1 tones, no 1020 Hz reference yet").arg(m_levels.size());
+    const auto [least, most] = std::minmax_element(curve->begin(), curve->end(),
+                                                   [](const CurvePoint& a, const CurvePoint& b) { return a.y < b.y; });
+    const CheckedCurve checked = CheckCurve(m_mask, *curve);
+    const auto outside = std::count_if(checked.points.begin(), checked.points.end(),
+                                       [](const CheckedPoint& p) { return p.verdict == MaskVerdict::Outside; });
+    return QStringLiteral("Response: %1 points, %2 to %3 dB loss, %4 outside the mask")
+        .arg(curve->size())
+        .arg(least->y, 0, 'f', 1)
+        .arg(most->y, 0, 'f', 1)
+        .arg(outside);
+}
+
+void CResponseView::Changed() {
+    setAccessibleName(Summary());
+    update();
+}
+
+void CResponseView::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    const QRectF area = PlotArea(*this);
+    painter.fillRect(area, QColor(16, 20, 24));
+    painter.setPen(QColor(90, 90, 90));
+    painter.drawRect(area);
+    const auto x = [&](double hz) {
+        const double t = std::log(std::clamp(hz, kLowHz, kHighHz) / kLowHz) / std::log(kHighHz / kLowHz);
+        return area.left() + t * area.width();
+    };
+    const auto y = [&](double db) {
+        return area.top() + (std::clamp(db, kTopDb, kBottomDb) - kTopDb) / (kBottomDb - kTopDb) * area.height();
+    };
+    painter.setPen(QColor(70, 70, 70));
+    painter.drawLine(QPointF(area.left(), y(0.0)), QPointF(area.right(), y(0.0)));
+    for (const double hz : {300.0, 1000.0, 3400.0, 10000.0}) {
+        painter.drawLine(QPointF(x(hz), area.top()), QPointF(x(hz), area.bottom()));
+        painter.drawText(QPointF(x(hz) - 12, area.bottom() + 14), QString::number(hz, 'f', 0));
+    }
+    painter.drawText(QPointF(2, y(0.0) + 4), QStringLiteral("0 dB"));
+    painter.drawText(QPointF(2, y(20.0) + 4), QStringLiteral("20"));
+    // The mask's limits: each segment's low and high as a line over its range.
+    painter.setPen(QPen(QColor(220, 80, 60), 1.5));
+    for (const MaskSegment& s : m_mask.segments)
+        for (const auto& limit : {s.low, s.high})
+            if (limit)
+                painter.drawLine(QPointF(x(s.from), y(*limit)), QPointF(x(s.to), y(*limit)));
+    const auto curve = Curve();
+    if (!curve)
+        return;
+    QPainterPath path;
+    for (const CurvePoint& p : *curve) {
+        const QPointF at(x(p.x), y(p.y));
+        if (path.elementCount() == 0)
+            path.moveTo(at);
+        else
+            path.lineTo(at);
+    }
+    painter.setPen(QPen(QColor(90, 200, 120), 1.5));
+    painter.drawPath(path);
+    for (const CheckedPoint& p : CheckCurve(m_mask, *curve).points) {
+        painter.setBrush(p.verdict == MaskVerdict::Outside ? QColor(220, 80, 60) : QColor(90, 200, 120));
+        painter.drawEllipse(QPointF(x(p.point.x), y(p.point.y)), 3, 3);
+    }
+}
