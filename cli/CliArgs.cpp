@@ -8,10 +8,10 @@
 namespace {
 
 const std::set<std::string> kValued = {
-    "driver-library", "memory",    "start", "count",          "out",          "in",        "format",
-    "interval",       "for",       "file",  "sine",           "ampl",         "rate",      "lines",
-    "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",      "min-level", "max-level",
-    "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk"};
+    "driver-library", "memory",    "start", "count",          "out",           "in",        "format",
+    "interval",       "for",       "file",  "sine",           "ampl",          "rate",      "lines",
+    "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",       "min-level", "max-level",
+    "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk", "channel"};
 // Those of the test records (the records command and the testing commands).
 const std::set<std::string> kRecordValued = {"records", "station", "operator", "mode",    "board",
                                              "command", "since",   "until",    "outcome", "limit"};
