@@ -50,12 +50,21 @@ std::vector<int16_t> ChooseBlock(CSoundFile& file, const std::string& path, bool
         const uint64_t count = std::min<uint64_t>(locator.Fed(), kMaxBlock);
         range = SampleRange{(locator.Fed() - count) / 2, count};
     }
-    CRangeCollector collector(*range);
-    ReadThrough(file, path, [&](std::span<const int16_t> samples) { collector.Feed(samples); });
-    if (!collector.Complete())
-        throw DeviceError(path + " changed while it was read");
-    const auto samples = collector.Samples();
-    return {samples.begin(), samples.end()};
+    // The second pass reads the block alone: straight to its first sample.
+    std::vector<int16_t> block(static_cast<size_t>(range->count));
+    if (!file.SeekSample(range->first))
+        throw DeviceError("cannot read " + path);
+    size_t filled = 0;
+    while (filled < block.size()) {
+        const auto want = static_cast<int32_t>(std::min<size_t>(block.size() - filled, kReadBlock));
+        const int32_t read = file.ReadSamples(want, block.data() + filled);
+        if (read < 0)
+            throw DeviceError("cannot read " + path);
+        if (read == 0)
+            throw DeviceError(path + " changed while it was read");
+        filled += static_cast<size_t>(read);
+    }
+    return block;
 }
 
 QString Fixed(double value, int decimals, const char* unit) {

@@ -336,6 +336,24 @@ bool CSoundFile::Rewind() {
     return true;
 }
 
+bool CSoundFile::SeekSample(uint64_t sample) {
+    std::lock_guard lock(m_mutex);
+    const int64_t whole = (m_dataEnd - m_dataStart) / 2;
+    const int64_t to =
+        static_cast<int64_t>(std::min<uint64_t>(sample, static_cast<uint64_t>(std::max<int64_t>(whole, 0))));
+    if (m_wav) {
+        if (!m_wav->SeekFrame(to))
+            return false;
+        m_position = 2 * to;
+        return true;
+    }
+    const int64_t offset = m_dataStart + 2 * to;
+    if (m_handle < 0 || Seek(m_handle, offset) != offset)
+        return false;
+    m_position = offset;
+    return true;
+}
+
 bool CSoundFile::Close() {
     std::lock_guard lock(m_mutex);
     if (m_handle < 0 && !m_wav)

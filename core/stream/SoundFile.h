@@ -45,6 +45,8 @@ public:
     // Reads up to count samples: the number read, 0 at the end of the data (or with no file), -1 on a read error.
     int32_t ReadSamples(int32_t count, int16_t* buffer);
     bool Rewind();
+    // Moves to sample `sample` of the data (at most its end), as if that many had been read.
+    bool SeekSample(uint64_t sample);
     bool Close();
 
     bool IsOpen() const;

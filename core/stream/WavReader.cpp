@@ -89,7 +89,12 @@ std::unique_ptr<CWavReader> CWavReader::Open(int fd, SoundChannel channel, std::
     reader->m_channels = info.channels;
     reader->m_channel = channel == SoundChannel::Right && info.channels == 2 ? 1 : 0;
     reader->m_frames = info.frames;
-    reader->m_buffer.resize(static_cast<size_t>(kFramesPerCall) * static_cast<size_t>(info.channels));
+    reader->m_shorts = (info.format & SF_FORMAT_SUBMASK) == SF_FORMAT_PCM_16;
+    const size_t values = static_cast<size_t>(kFramesPerCall) * static_cast<size_t>(info.channels);
+    if (reader->m_shorts)
+        reader->m_shortBuffer.resize(values);
+    else
+        reader->m_buffer.resize(values);
     return reader;
 }
 
@@ -104,11 +109,14 @@ int32_t CWavReader::Read(int32_t count, int16_t* out) {
     int32_t done = 0;
     while (done < count) {
         const sf_count_t want = std::min(count - done, kFramesPerCall);
-        const sf_count_t got = sf_readf_double(m_file, m_buffer.data(), want);
+        const sf_count_t got = m_shorts ? sf_readf_short(m_file, m_shortBuffer.data(), want)
+                                        : sf_readf_double(m_file, m_buffer.data(), want);
         if (got < 0 || (got == 0 && sf_error(m_file) != SF_ERR_NO_ERROR))
             return done > 0 ? done : -1;
-        for (sf_count_t i = 0; i < got; ++i)
-            out[done + i] = ToSample(m_buffer[static_cast<size_t>(i * m_channels + m_channel)]);
+        for (sf_count_t i = 0; i < got; ++i) {
+            const auto at = static_cast<size_t>(i * m_channels + m_channel);
+            out[done + i] = m_shorts ? m_shortBuffer[at] : ToSample(m_buffer[at]);
+        }
         done += static_cast<int32_t>(got);
         m_position += got;
         if (got < want)
@@ -117,9 +125,12 @@ int32_t CWavReader::Read(int32_t count, int16_t* out) {
     return done;
 }
 
-bool CWavReader::Rewind() {
-    if (sf_seek(m_file, 0, SEEK_SET) != 0)
+bool CWavReader::Rewind() { return SeekFrame(0); }
+
+bool CWavReader::SeekFrame(int64_t frame) {
+    frame = std::clamp<int64_t>(frame, 0, m_frames);
+    if (sf_seek(m_file, frame, SEEK_SET) != frame)
         return false;
-    m_position = 0;
+    m_position = frame;
     return true;
 }

@@ -29,6 +29,8 @@ public:
     // the end, -1 on a read error.
     int32_t Read(int32_t count, int16_t* out);
     bool Rewind();
+    // Moves to sample `frame` of the channel (at most the end).
+    bool SeekFrame(int64_t frame);
 
 private:
     CWavReader() = default;
@@ -39,7 +41,10 @@ private:
     int m_channel = 0;
     int64_t m_frames = 0;
     int64_t m_position = 0;
-    std::vector<double> m_buffer; // whole frames as libsndfile gives them, full scale 1.0
+    // 16-bit files are read as they are; the other encodings as doubles, full scale 1.0. Whole frames.
+    bool m_shorts = false;
+    std::vector<int16_t> m_shortBuffer;
+    std::vector<double> m_buffer;
 };
 
 // True when the first bytes of a file (at least 12) mark a RIFF WAVE file, whatever follows.
