@@ -196,8 +196,8 @@ bool CSoundFile::OpenForReading(const std::string& path, SoundChannel channel) {
             return refuse("cannot read it from its start");
         std::string why;
         auto wav = CWavReader::Open(fd, channel, why); // takes the descriptor either way
-        if (!wav || wav->Rate() > static_cast<uint32_t>(std::numeric_limits<int32_t>::max())) {
-            m_error = wav ? "a sample rate beyond any board's" : why;
+        if (!wav) {
+            m_error = why;
             return false;
         }
         m_wav = std::move(wav);

@@ -8,12 +8,6 @@
 #include <cmath>
 #include <cstring>
 
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
-
 namespace {
 
 // Frames converted per libsndfile call: bounds the buffer whatever count the caller asks for.
@@ -45,14 +39,6 @@ int16_t ToSample(double x) {
     return static_cast<int16_t>(std::min(scaled, 32767.0));
 }
 
-void CloseDescriptor(int fd) {
-#ifdef _WIN32
-    _close(fd);
-#else
-    ::close(fd);
-#endif
-}
-
 } // namespace
 
 bool LooksLikeWav(const unsigned char* head, int64_t count) {
@@ -67,8 +53,8 @@ std::unique_ptr<CWavReader> CWavReader::Open(int fd, SoundChannel channel, std::
     SF_INFO info{};
     SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
     if (file == nullptr) {
+        // libsndfile has closed the descriptor already (it was handed over with close_desc set).
         error = std::string("not a readable WAV file (") + sf_strerror(nullptr) + ")";
-        CloseDescriptor(fd);
         return nullptr;
     }
     std::unique_ptr<CWavReader> reader(new CWavReader);

@@ -14,7 +14,7 @@ enum class SoundChannel { Left, Right };
 
 class CWavReader {
 public:
-    // Takes the open descriptor (closed with the reader, or here when refused). Nothing, with `error` set,
+    // Takes the open descriptor: closed with the reader, or already closed when refused. Nothing, with `error` set,
     // when the file is no WAV file libsndfile can read, or holds an encoding or a channel count not accepted.
     static std::unique_ptr<CWavReader> Open(int fd, SoundChannel channel, std::string& error);
     ~CWavReader();
