@@ -8,10 +8,11 @@
 namespace {
 
 const std::set<std::string> kValued = {
-    "driver-library", "memory",    "start", "count",          "out",           "in",        "format",
-    "interval",       "for",       "file",  "sine",           "ampl",          "rate",      "lines",
-    "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",       "min-level", "max-level",
-    "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk", "law",       "masks"};
+    "driver-library", "memory",        "start",       "count",    "out",       "in",
+    "format",         "interval",      "for",         "file",     "sine",      "ampl",
+    "rate",           "lines",         "max-voltage", "junit",    "jobs",      "expect-boards",
+    "fixture",        "min-level",     "max-level",   "max-thdn", "max-noise", "freq",
+    "freq-tolerance", "max-crosstalk", "law",         "masks",    "channel"};
 // Those of the test records (the records command and the testing commands).
 const std::set<std::string> kRecordValued = {"records", "station", "operator", "mode",    "board",
                                              "command", "since",   "until",    "outcome", "limit"};

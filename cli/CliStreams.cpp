@@ -48,8 +48,8 @@ int CStreamRun::AddOutput(CDevice& device, const PlaySource& source, uint32_t ra
     channel.device = &device;
     channel.direction = StreamDirection::Output;
     if (!source.file.empty()) {
-        if (!channel.file.OpenForReading(source.file))
-            throw UsageError("cannot open the sound file " + source.file);
+        if (!channel.file.OpenForReading(source.file, source.channel))
+            throw UsageError("cannot open the sound file " + source.file + ": " + channel.file.LastError());
         channel.source.store(StreamChannel::kSourceFile, std::memory_order_relaxed);
     } else {
         std::lock_guard lock(channel.sourceMutex);
@@ -64,13 +64,14 @@ int CStreamRun::AddOutput(CDevice& device, const PlaySource& source, uint32_t ra
     return static_cast<int>(m_state->legs.size() - 1);
 }
 
-int CStreamRun::AddInput(CDevice& device, const std::string& path, uint32_t rate) {
+int CStreamRun::AddInput(CDevice& device, const std::string& path, uint32_t rate, SoundFormat format) {
     Leg leg;
     leg.channel = std::make_unique<StreamChannel>();
     leg.channel->device = &device;
     leg.channel->direction = StreamDirection::Input;
     leg.run = std::make_unique<CChannelRun>(*leg.channel, ChannelKind::CodecInput, nullptr);
     leg.path = path;
+    leg.format = format;
     leg.rate = rate;
     m_state->legs.push_back(std::move(leg));
     return static_cast<int>(m_state->legs.size() - 1);
@@ -92,6 +93,7 @@ void CStreamRun::Start() {
         request.rateApplied = true;
         request.record = leg.channel->direction == StreamDirection::Input;
         request.recordingPath = leg.path;
+        request.recordingFormat = leg.format;
         const RunStatus status = leg.run->Start(request);
         if (status.step == RunStatus::Step::CreateRecording)
             throw UsageError("cannot create the recording " + leg.path);

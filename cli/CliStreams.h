@@ -24,6 +24,7 @@ struct PlaySource {
     std::string file;
     uint32_t frequency = 0;
     uint32_t amplitude = 0;
+    SoundChannel channel = SoundChannel::Left; // of a stereo file
 };
 
 // The sample rate of a stream: the stereo outputs have one each on the configuration device, the phone
@@ -46,7 +47,7 @@ public:
     // not open, a sine the generator refuses). Returns the channel's index.
     int AddOutput(CDevice& device, const PlaySource& source, uint32_t rate);
     // Records into a new raw file at `path`, made at Start; a file that cannot be created is a usage error.
-    int AddInput(CDevice& device, const std::string& path, uint32_t rate);
+    int AddInput(CDevice& device, const std::string& path, uint32_t rate, SoundFormat format = SoundFormat::Raw);
 
     // Starts the channels in the order added, then the worker; a refused start is a device error.
     void Start();
@@ -73,6 +74,7 @@ private:
         std::unique_ptr<StreamChannel> channel;
         std::unique_ptr<CChannelRun> run;
         std::string path; // input: the recording
+        SoundFormat format = SoundFormat::Raw;
         uint32_t rate = 0;
         std::string notice; // from Stop
     };

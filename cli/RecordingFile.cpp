@@ -3,7 +3,7 @@
 
 #include "CliArgs.h"
 #include "OutputPath.h"
-#include "SoundFile.h"
+#include "WavHeader.h"
 
 #include <QDir>
 #include <QFile>
@@ -18,7 +18,7 @@
 
 namespace fs = std::filesystem;
 
-CRecordingFile::CRecordingFile(std::string target) : m_target(std::move(target)) {
+CRecordingFile::CRecordingFile(std::string target, SoundFormat format) : m_target(std::move(target)), m_format(format) {
     const QFileInfo info(QFile::decodeName(m_target.c_str()));
     m_device = info.exists() && !info.isFile();
     // Next to the file, so the rename stays on its file system; next to a FIFO too where its folder may
@@ -47,15 +47,47 @@ uint64_t CRecordingFile::Size() const {
     return error ? 0 : static_cast<uint64_t>(size);
 }
 
+uint64_t CRecordingFile::HeaderSize() const {
+    return m_format == SoundFormat::Wav ? kWavHeaderSize : CSoundFile::kRawHeaderSize;
+}
+
 void CRecordingFile::Trim(uint64_t bytes) {
     uint64_t size = std::min(Size(), bytes);
-    if (size > CSoundFile::kRawHeaderSize)
-        size -= (size - CSoundFile::kRawHeaderSize) % 2;
+    if (size > HeaderSize())
+        size -= (size - HeaderSize()) % 2;
     std::error_code error;
     if (size != Size())
         fs::resize_file(m_path, size, error);
     if (error)
         throw DeviceError("cannot cut the recording " + m_path + " to whole samples: " + error.message());
+    if (m_format == SoundFormat::Wav)
+        CountWavData(size);
+}
+
+// Rewrites the 44-byte header with the data size `size` leaves, keeping the rate the recording wrote.
+void CRecordingFile::CountWavData(uint64_t size) const {
+    const auto fail = [this](const std::string& why) {
+        return DeviceError("cannot complete the WAV header of " + m_path + ": " + why);
+    };
+    if (size < static_cast<uint64_t>(kWavHeaderSize))
+        throw fail("the file is shorter than its header");
+    QFile file(QFile::decodeName(m_path.c_str()));
+    if (!file.open(QIODevice::ReadWrite))
+        throw fail(file.errorString().toStdString());
+    const QByteArray old = file.read(kWavHeaderSize);
+    if (old.size() != kWavHeaderSize)
+        throw fail("its header cannot be read back");
+    uint32_t rate = 0;
+    for (int i = 3; i >= 0; --i)
+        rate = (rate << 8) | static_cast<unsigned char>(old[24 + i]);
+    const auto header = WavHeader(rate, static_cast<uint32_t>(std::min<uint64_t>(size - kWavHeaderSize, kWavMaxData)));
+    // QFile continues a short write itself; anything less than the whole header is a failed one.
+    if (!file.seek(0) || file.write(reinterpret_cast<const char*>(header.data()), kWavHeaderSize) != kWavHeaderSize ||
+        !file.flush())
+        throw fail(file.errorString().toStdString());
+    file.close();
+    if (file.error() != QFileDevice::NoError)
+        throw fail(file.errorString().toStdString());
 }
 
 void CRecordingFile::CopyToDevice() const {

@@ -1,7 +1,10 @@
 // Where `record --out FILE` writes: a temporary file next to FILE, renamed over it once the recording is
 // complete, so a file of that name is always a whole recording. A device (/dev/stdout, a FIFO) cannot be
-// renamed over: the finished recording is copied into it.
+// renamed over: the finished recording is copied into it. A WAV recording's header is made to count its
+// data whenever it is cut, so a kept or finished recording is a whole WAV file.
 #pragma once
+
+#include "SoundFile.h"
 
 #include <cstdint>
 #include <string>
@@ -9,7 +12,7 @@
 class CRecordingFile {
 public:
     // Reserves the temporary name; one that cannot be made is a device error.
-    explicit CRecordingFile(std::string target);
+    explicit CRecordingFile(std::string target, SoundFormat format = SoundFormat::Raw);
     // An unfinished temporary file that was not kept goes away.
     ~CRecordingFile();
     CRecordingFile(const CRecordingFile&) = delete;
@@ -19,7 +22,10 @@ public:
     const std::string& Path() const { return m_path; }
     // Its size in bytes; 0 while it does not exist.
     uint64_t Size() const;
-    // Cuts the file to at most `bytes` and to whole 16-bit samples after the rate header.
+    // Bytes before the first sample: the raw rate header or the WAV header.
+    uint64_t HeaderSize() const;
+    // Cuts the file to at most `bytes` and to whole 16-bit samples after the header; a WAV header is
+    // rewritten to count them. A failure is a device error.
     void Trim(uint64_t bytes);
     // Gives the finished recording its name, or copies it into the device; a failure is a device error.
     void Finish();
@@ -28,9 +34,11 @@ public:
 
 private:
     void CopyToDevice() const;
+    void CountWavData(uint64_t size) const;
 
     std::string m_target;
     std::string m_path;
+    SoundFormat m_format;
     bool m_device = false;
     bool m_kept = false;
     bool m_renamed = false;

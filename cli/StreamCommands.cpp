@@ -10,10 +10,12 @@
 #include "RecordingFile.h"
 #include "SelfTestReport.h"
 #include "SoundFile.h"
+#include "SoundInput.h"
 #include "StepDeadline.h"
 #include "StreamJudge.h"
 #include "TestStep.h"
 #include "ToneAnalysis.h"
+#include "WavHeader.h"
 
 #include <QTemporaryDir>
 
@@ -50,7 +52,10 @@ PlaySource SourceFrom(const CliArgs& args) {
         if (args.Has("ampl"))
             throw UsageError("--ampl goes with --sine");
         source.file = *file;
+        source.channel = ChannelOption(args).value_or(SoundChannel::Left);
     } else {
+        if (args.Has("channel"))
+            throw UsageError("--channel goes with --file");
         source.frequency = *sine;
         source.amplitude = args.Number("ampl").value_or(kDefaultAmplitude);
     }
@@ -71,6 +76,16 @@ std::chrono::milliseconds StreamBudget(double seconds) {
 int64_t FileSamples(const std::string& path) {
     CSoundFile file;
     return file.OpenForReading(path) ? file.DataLength() / 2 : 0;
+}
+
+// --format raw|wav of a recording; raw when not given.
+SoundFormat RecordingFormat(const CliArgs& args) {
+    const auto text = args.Value("format");
+    if (!text || *text == "raw")
+        return SoundFormat::Raw;
+    if (*text == "wav")
+        return SoundFormat::Wav;
+    throw UsageError("--format: \"" + *text + "\" is not raw or wav");
 }
 
 // A step that ran into the watch says so rather than what the cancelled request left behind.
@@ -210,28 +225,30 @@ int RunPlay(CliContext& c) {
     std::optional<uint32_t> wanted = RateOption(args);
     if (!source.file.empty()) {
         CSoundFile file;
-        if (!file.OpenForReading(source.file))
-            throw UsageError("cannot open the sound file " + source.file);
-        const uint32_t fileRate = file.SampleRate();
-        if (fileRate < kMinRate || fileRate > kMaxRate)
-            throw UsageError(source.file + " is not a sound file (its rate would be " + std::to_string(fileRate) +
-                             " Hz)");
+        OpenSoundFile(file, source.file, ChannelOption(args));
         if (!wanted)
-            wanted = fileRate; // a file plays at its own rate unless told otherwise
+            wanted = file.SampleRate(); // a file plays at its own rate unless told otherwise
     }
     const double seconds = Duration(args, wanted, true).value_or(source.file.empty() ? 1.0 : 0.0);
     const auto board = c.Open(1);
     CDevice* device = nullptr;
     uint32_t rate = 0;
-    if (target.kind == StreamTarget::Kind::Line) {
-        device = &board->LineOut(target.line);
-        rate = ApplyCodecRate(board->Cfg(), wanted);
-    } else {
-        const int channel = target.kind == StreamTarget::Kind::Left ? 0 : 1;
-        device = channel == 0 ? board->left.get() : board->right.get();
-        if (!device)
-            throw DeviceError("cannot open the stereo output device");
-        rate = ApplyOutputRate(board->Cfg(), channel, wanted);
+    try {
+        if (target.kind == StreamTarget::Kind::Line) {
+            device = &board->LineOut(target.line);
+            rate = ApplyCodecRate(board->Cfg(), wanted);
+        } else {
+            const int channel = target.kind == StreamTarget::Kind::Left ? 0 : 1;
+            device = channel == 0 ? board->left.get() : board->right.get();
+            if (!device)
+                throw DeviceError("cannot open the stereo output device");
+            rate = ApplyOutputRate(board->Cfg(), channel, wanted);
+        }
+    } catch (const CliError& error) {
+        // The rate a file asked for is named with the file, so the user sees which file the board cannot play.
+        if (source.file.empty() || args.Has("rate"))
+            throw;
+        throw CliError(error.Code(), source.file + ": " + error.what());
     }
     // A file plays to its end: its time is its length at the rate.
     const double runSeconds = seconds > 0 ? seconds : static_cast<double>(FileSamples(source.file)) / rate;
@@ -292,6 +309,7 @@ int RunRecord(CliContext& c) {
     if (!out)
         throw UsageError("--out FILE is required");
     CheckOutputPath("--out", *out);
+    const SoundFormat format = RecordingFormat(args);
     const auto wanted = RateOption(args);
     const auto seconds = Duration(args, wanted, true);
     if (!seconds)
@@ -305,8 +323,11 @@ int RunRecord(CliContext& c) {
     if (samples == 0)
         throw UsageError("--for " + QString::number(*seconds).toStdString() + " s holds no sample at " +
                          std::to_string(rate) + " samples/s");
-    const uint64_t bytes = CSoundFile::kRawHeaderSize + 2 * samples;
-    CRecordingFile file(*out);
+    if (format == SoundFormat::Wav && 2 * samples > kWavMaxData)
+        throw UsageError("--for " + QString::number(*seconds).toStdString() + " s at " + std::to_string(rate) +
+                         " samples/s is more than a WAV file can hold");
+    CRecordingFile file(*out, format);
+    const uint64_t bytes = file.HeaderSize() + 2 * samples;
     // A recording that ends early stays whole samples under its temporary name, named on standard error.
     const auto keep = [&](const std::string& why) {
         file.Trim(file.Size());
@@ -320,7 +341,7 @@ int RunRecord(CliContext& c) {
     std::string notice;
     try {
         CStreamRun run;
-        const int index = run.AddInput(device, file.Path(), rate);
+        const int index = run.AddInput(device, file.Path(), rate, format);
         run.Start();
         run.Wait(
             *seconds + slack, [&] { return file.Size() >= bytes; }, "recording");
@@ -338,9 +359,8 @@ int RunRecord(CliContext& c) {
     if (file.Size() < bytes)
         throw DeviceError(
             keep("the input delivered " +
-                 std::to_string(
-                     (std::max<uint64_t>(file.Size(), CSoundFile::kRawHeaderSize) - CSoundFile::kRawHeaderSize) / 2) +
-                 " of " + std::to_string(samples) + " samples"));
+                 std::to_string((std::max<uint64_t>(file.Size(), file.HeaderSize()) - file.HeaderSize()) / 2) + " of " +
+                 std::to_string(samples) + " samples"));
     file.Trim(bytes);
     try {
         file.Finish();

@@ -45,10 +45,14 @@ const CommandEntry kCommands[] = {
      &RunLine,
      {"watch", "for", "tone", "pulse"}},
     {"play",
-     "play BOARD left|right|line:N (--file F | --sine HZ [--ampl A]) [--rate R] [--for SECONDS]",
+     "play BOARD left|right|line:N (--file F [--channel left|right] | --sine HZ [--ampl A]) [--rate R] "
+     "[--for SECONDS]",
      &RunPlay,
-     {"file", "sine", "ampl", "rate", "for"}},
-    {"record", "record BOARD line:N --out F [--rate R] --for SECONDS", &RunRecord, {"out", "rate", "for"}},
+     {"file", "channel", "sine", "ampl", "rate", "for"}},
+    {"record",
+     "record BOARD line:N --out F [--format raw|wav] [--rate R] --for SECONDS",
+     &RunRecord,
+     {"out", "format", "rate", "for"}},
     {"loopback",
      "loopback BOARD line:N [--rate R] [--for SECONDS] [--sine HZ] [--ampl A] [--min-level DB] [--max-level DB] "
      "[--max-thdn DB] [--max-noise DB]",
@@ -73,10 +77,10 @@ const CommandEntry kCommands[] = {
      &RunChannel,
      {"rate", "law", "masks", "junit"}},
     {"analyse",
-     "analyse FILE [--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] [--freq HZ "
-     "[--freq-tolerance PCT]]",
+     "analyse FILE [--channel left|right] [--min-level DB] [--max-level DB] [--max-thdn DB] [--max-noise DB] "
+     "[--freq HZ [--freq-tolerance PCT]]",
      &RunAnalyse,
-     {"min-level", "max-level", "max-thdn", "max-noise", "freq", "freq-tolerance"}},
+     {"channel", "min-level", "max-level", "max-thdn", "max-noise", "freq", "freq-tolerance"}},
     {"records", kRecordsUsage, &RunRecords, RecordsCommandOptions()},
 };
 

@@ -88,7 +88,7 @@ std::string CChannelRun::CreateRecording(const StartRequest& request, uint32_t r
     }
     m_channel.source.store(StreamChannel::kRecording, std::memory_order_relaxed);
     auto recording = std::make_shared<CSoundFile>();
-    if (!recording->CreateForRecording(request.recordingPath, rate))
+    if (!recording->CreateForRecording(request.recordingPath, rate, request.recordingFormat))
         return "Cann't create TRN file";
     m_channel.SetRecording(std::move(recording), m_channel.NextRun());
     return {};

@@ -22,6 +22,7 @@ struct StartRequest {
     bool synchro = false;     // codec input: started and stopped with the synchronous request
     bool record = false;      // codec input: record into `recordingPath`; else the input is only drained
     std::string recordingPath;
+    SoundFormat recordingFormat = SoundFormat::Raw;
 };
 
 // How a Start or Stop went. `error` is the message to show (empty: none); `step` says which step failed.

@@ -1,5 +1,8 @@
-// CSoundFile: TRN and raw sound files on low-level binary file I/O with 64-bit offsets.
+// CSoundFile: TRN and raw sound files on low-level binary file I/O with 64-bit offsets; WAV files through
+// the WAV reader.
 #include "SoundFile.h"
+
+#include "WavHeader.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -158,51 +161,74 @@ void CSoundFile::CloseLocked() {
     if (m_handle >= 0)
         CloseHandle(m_handle);
     m_handle = -1;
+    m_wav.reset();
 }
 
-bool CSoundFile::OpenForReading(const std::string& path) {
+bool CSoundFile::OpenForReading(const std::string& path, SoundChannel channel) {
     std::lock_guard lock(m_mutex);
     CloseLocked();
+    m_error.clear();
 
     const int fd = OpenRead(path);
-    if (fd < 0)
+    if (fd < 0) {
+        m_error = std::strerror(errno);
         return false;
-    auto refuse = [fd] {
+    }
+    auto refuse = [this, fd](const char* why) {
         CloseHandle(fd);
+        m_error = why;
         return false;
     };
     // Directories, devices and pipes are no sound files; refusing them first keeps the reads below
     // from blocking or failing half-way.
     if (Length(fd) < 0)
-        return refuse();
+        return refuse("not a regular file");
 
-    // A TRN file has its whole header; anything else with a rate header is raw, down to no samples at
-    // all, so the shortest recording reads back.
+    // A TRN file has its whole header; a RIFF WAVE file goes to the WAV reader; anything else with a rate
+    // header is raw, down to no samples at all, so the shortest recording reads back.
     unsigned char header[kTrnHeaderSize];
     const int64_t got = ReadFully(fd, header, kTrnHeaderSize);
     if (got < kRawHeaderSize)
-        return refuse();
+        return refuse("shorter than a sound file's header");
+
+    if (LooksLikeWav(header, got)) {
+        if (Seek(fd, 0) != 0)
+            return refuse("cannot read it from its start");
+        std::string why;
+        auto wav = CWavReader::Open(fd, channel, why); // takes the descriptor either way
+        if (!wav) {
+            m_error = why;
+            return false;
+        }
+        m_wav = std::move(wav);
+        m_path = path;
+        m_sampleRate = m_wav->Rate();
+        m_dataStart = 0;
+        m_dataEnd = 2 * m_wav->Frames();
+        m_position = 0;
+        return true;
+    }
 
     uint32_t rate;
     int64_t dataStart;
     if (got >= kTrnTagLength && std::memcmp(header, kTrnTag, kTrnTagLength) == 0) {
-        if (got != kTrnHeaderSize) // a TRN file cut inside its header
-            return refuse();
+        if (got != kTrnHeaderSize)
+            return refuse("a TRN file cut inside its header");
         rate = LittleEndian32(header + kTrnRateOffset);
         dataStart = kTrnHeaderSize;
     } else {
         rate = LittleEndian32(header);
         dataStart = kRawHeaderSize;
         if (Seek(fd, dataStart) != dataStart)
-            return refuse();
+            return refuse("cannot read past its header");
     }
     // The pages keep a rate as a signed 32-bit number; a header beyond that is not a sound file.
     if (rate > static_cast<uint32_t>(std::numeric_limits<int32_t>::max()))
-        return refuse();
+        return refuse("a sample rate beyond any board's");
 
     const int64_t length = Length(fd);
     if (length < dataStart)
-        return refuse();
+        return refuse("shorter than its header");
 
     m_handle = fd;
     m_path = path;
@@ -214,7 +240,7 @@ bool CSoundFile::OpenForReading(const std::string& path) {
     return true;
 }
 
-bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate) {
+bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate, SoundFormat format) {
     std::lock_guard lock(m_mutex);
     CloseLocked();
 
@@ -225,10 +251,13 @@ bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate) {
         CloseHandle(fd);
         return false;
     }
-    const unsigned char header[kRawHeaderSize] = {
-        static_cast<unsigned char>(rate), static_cast<unsigned char>(rate >> 8), static_cast<unsigned char>(rate >> 16),
-        static_cast<unsigned char>(rate >> 24)};
-    if (!WriteFully(fd, header, kRawHeaderSize)) {
+    const unsigned char raw[kRawHeaderSize] = {static_cast<unsigned char>(rate), static_cast<unsigned char>(rate >> 8),
+                                               static_cast<unsigned char>(rate >> 16),
+                                               static_cast<unsigned char>(rate >> 24)};
+    const auto wav = WavHeader(rate, 0);
+    const bool isWav = format == SoundFormat::Wav;
+    const int64_t headerSize = isWav ? kWavHeaderSize : kRawHeaderSize;
+    if (!WriteFully(fd, isWav ? wav.data() : raw, headerSize)) {
         CloseHandle(fd);
         return false;
     }
@@ -236,9 +265,9 @@ bool CSoundFile::CreateForRecording(const std::string& path, uint32_t rate) {
     m_path = path;
     m_error.clear();
     m_sampleRate = rate;
-    m_dataStart = kRawHeaderSize;
-    m_dataEnd = kRawHeaderSize;
-    m_position = kRawHeaderSize;
+    m_dataStart = headerSize;
+    m_dataEnd = headerSize;
+    m_position = headerSize;
     return true;
 }
 
@@ -276,6 +305,11 @@ std::string CSoundFile::LastError() const {
 
 int32_t CSoundFile::ReadSamples(int32_t count, int16_t* buffer) {
     std::lock_guard lock(m_mutex);
+    if (m_wav) {
+        const int32_t got = m_wav->Read(count, buffer);
+        m_position = 2 * m_wav->Position();
+        return got;
+    }
     if (m_handle < 0 || count <= 0 || buffer == nullptr)
         return 0;
     const int64_t bytes = std::min<int64_t>(int64_t{2} * count, m_dataEnd - m_position);
@@ -290,15 +324,39 @@ int32_t CSoundFile::ReadSamples(int32_t count, int16_t* buffer) {
 
 bool CSoundFile::Rewind() {
     std::lock_guard lock(m_mutex);
+    if (m_wav) {
+        if (!m_wav->Rewind())
+            return false;
+        m_position = 0;
+        return true;
+    }
     if (m_handle < 0 || Seek(m_handle, m_dataStart) != m_dataStart)
         return false;
     m_position = m_dataStart;
     return true;
 }
 
+bool CSoundFile::SeekSample(uint64_t sample) {
+    std::lock_guard lock(m_mutex);
+    const int64_t whole = (m_dataEnd - m_dataStart) / 2;
+    const int64_t to =
+        static_cast<int64_t>(std::min<uint64_t>(sample, static_cast<uint64_t>(std::max<int64_t>(whole, 0))));
+    if (m_wav) {
+        if (!m_wav->SeekFrame(to))
+            return false;
+        m_position = 2 * to;
+        return true;
+    }
+    const int64_t offset = m_dataStart + 2 * to;
+    if (m_handle < 0 || Seek(m_handle, offset) != offset)
+        return false;
+    m_position = offset;
+    return true;
+}
+
 bool CSoundFile::Close() {
     std::lock_guard lock(m_mutex);
-    if (m_handle < 0)
+    if (m_handle < 0 && !m_wav)
         return false;
     CloseLocked();
     return true;
@@ -306,7 +364,17 @@ bool CSoundFile::Close() {
 
 bool CSoundFile::IsOpen() const {
     std::lock_guard lock(m_mutex);
-    return m_handle >= 0;
+    return m_handle >= 0 || m_wav != nullptr;
+}
+
+bool CSoundFile::IsWav() const {
+    std::lock_guard lock(m_mutex);
+    return m_wav != nullptr;
+}
+
+int CSoundFile::Channels() const {
+    std::lock_guard lock(m_mutex);
+    return m_wav ? m_wav->Channels() : 1;
 }
 
 uint32_t CSoundFile::SampleRate() const {

@@ -1,10 +1,16 @@
 // CSoundFile: a sound file played to or recorded from a stream channel.
-// Reads TRN 5.x files and raw files (4-byte rate header), writes raw recordings.
+// Reads TRN 5.x files, raw files (4-byte rate header) and WAV files; writes raw or WAV recordings.
 #pragma once
 
+#include "WavReader.h"
+
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
+
+// How a recording is written: raw (4-byte rate header) or a 16-bit PCM mono WAV file.
+enum class SoundFormat { Raw, Wav };
 
 class CSoundFile {
 public:
@@ -20,10 +26,15 @@ public:
     CSoundFile(const CSoundFile&) = delete;
     CSoundFile& operator=(const CSoundFile&) = delete;
 
-    // Opens an existing TRN or raw file. A file already open is closed first.
-    bool OpenForReading(const std::string& path);
-    // Creates (or empties) a raw file and writes its rate header. A file already open is closed first.
-    bool CreateForRecording(const std::string& path, uint32_t rate);
+    // Opens an existing TRN, raw or WAV file; of a stereo WAV file `channel` is read. A file already open
+    // is closed first. A file starting as a WAV file that cannot be read as one is refused, LastError()
+    // saying why. A WAV file reads as the 16-bit samples of its channel: its data start is 0 and its
+    // positions count bytes of those samples.
+    bool OpenForReading(const std::string& path, SoundChannel channel = SoundChannel::Left);
+    // Creates (or empties) a raw file and writes its rate header, or a WAV file with its 44-byte header
+    // counting no data yet (whoever finishes the recording sets the count). A file already
+    // open is closed first.
+    bool CreateForRecording(const std::string& path, uint32_t rate, SoundFormat format = SoundFormat::Raw);
     // Writes bytes at the end of a recording; an odd count is rounded down to whole samples.
     // Safe to call from a worker while another thread closes the file: it then writes nothing.
     // Returns true when every byte was written. After a failed or short write the file is cut back to
@@ -34,9 +45,14 @@ public:
     // Reads up to count samples: the number read, 0 at the end of the data (or with no file), -1 on a read error.
     int32_t ReadSamples(int32_t count, int16_t* buffer);
     bool Rewind();
+    // Moves to sample `sample` of the data (at most its end), as if that many had been read.
+    bool SeekSample(uint64_t sample);
     bool Close();
 
     bool IsOpen() const;
+    // True for a file read through the WAV reader; its channel count (1 for the other formats).
+    bool IsWav() const;
+    int Channels() const;
     uint32_t SampleRate() const;
     int64_t DataStart() const;
     int64_t DataEnd() const;
@@ -52,6 +68,7 @@ private:
     // while the user-interface thread may close the file.
     mutable std::mutex m_mutex;
     int m_handle = -1;
+    std::unique_ptr<CWavReader> m_wav;
     std::string m_path;
     std::string m_error;
     uint32_t m_sampleRate = 0;

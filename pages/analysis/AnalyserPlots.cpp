@@ -1,4 +1,6 @@
-// Drawing the analyser's waveform and spectrum.
+// Drawing the analyser's waveform and spectrum: the static parts (frame, grid, labels) kept as a picture
+// made again only when the size or the scale changes, the signal as a one-pixel antialiased line with at
+// most two points per pixel column.
 #include "AnalyserPlots.h"
 
 #include <QPainter>
@@ -22,10 +24,34 @@ void DrawFrame(QPainter& painter, const QRectF& area) {
     painter.drawRect(area);
 }
 
+// A picture the size of the widget, at the screen's pixel density, filled with its window colour.
+QPixmap BlankPicture(const QWidget& widget) {
+    const qreal ratio = widget.devicePixelRatioF();
+    QPixmap picture(widget.size() * ratio);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(widget.palette().color(QPalette::Window));
+    return picture;
+}
+
+bool Stale(const QPixmap& picture, const QWidget& widget) {
+    return picture.isNull() || picture.deviceIndependentSize().toSize() != widget.size() ||
+           picture.devicePixelRatio() != widget.devicePixelRatioF();
+}
+
+// A cosmetic one-pixel pen: drawn by the painter's fast line path, where a wider pen goes through the
+// general stroker and costs many times more on a dense signal.
+QPen LinePen(const QColor& color) {
+    QPen pen(color, 1.0);
+    pen.setCosmetic(true);
+    return pen;
+}
+
 } // namespace
 
 CWaveformView::CWaveformView(QWidget* parent) : QWidget(parent) {
     setMinimumSize(360, 140);
+    // Every pixel is painted from the background picture: nothing beneath needs painting first.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     m_shown.reserve(4096);
 }
 
@@ -43,12 +69,22 @@ void CWaveformView::SetSamples(std::span<const int16_t> samples, uint32_t rate) 
     update();
 }
 
-void CWaveformView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+void CWaveformView::MakeBackground(double full) {
+    m_background = BlankPicture(*this);
+    m_backgroundFull = full;
+    QPainter painter(&m_background);
     const QRectF area = PlotArea(*this);
     DrawFrame(painter, area);
     painter.setPen(QColor(70, 70, 70));
     painter.drawLine(QPointF(area.left(), area.center().y()), QPointF(area.right(), area.center().y()));
+    const QString top = QString::number(std::lround(20 * std::log10(full / 32768.0)));
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawText(QRectF(0, area.top() - 6, 36, 14), Qt::AlignRight, top);
+    painter.drawText(QRectF(0, area.center().y() - 7, 36, 14), Qt::AlignRight, QStringLiteral("dBFS"));
+    painter.drawText(QRectF(0, area.bottom() - 8, 36, 14), Qt::AlignRight, top);
+}
+
+void CWaveformView::paintEvent(QPaintEvent*) {
     // The vertical scale follows the signal in steps of 6 dB, so a quiet tone still shows its shape; the
     // labels give the top of the scale in dBFS.
     int peak = 0;
@@ -57,13 +93,13 @@ void CWaveformView::paintEvent(QPaintEvent*) {
     double full = 32768.0;
     while (full > 64.0 && peak <= full / 2)
         full /= 2;
-    const QString top = QString::number(std::lround(20 * std::log10(full / 32768.0)));
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(QRectF(0, area.top() - 6, 36, 14), Qt::AlignRight, top);
-    painter.drawText(QRectF(0, area.center().y() - 7, 36, 14), Qt::AlignRight, QStringLiteral("dBFS"));
-    painter.drawText(QRectF(0, area.bottom() - 8, 36, 14), Qt::AlignRight, top);
+    if (Stale(m_background, *this) || full != m_backgroundFull)
+        MakeBackground(full);
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_background);
     if (m_shown.size() < 2)
         return;
+    const QRectF area = PlotArea(*this);
     QPainterPath path;
     const auto yOf = [&](int sample) { return area.center().y() - sample / full * area.height() / 2; };
     const auto columns = static_cast<size_t>(std::max(1.0, std::floor(area.width())));
@@ -98,12 +134,13 @@ void CWaveformView::paintEvent(QPaintEvent*) {
         }
     }
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(80, 220, 120), 1.5));
+    painter.setPen(LinePen(QColor(80, 220, 120)));
     painter.drawPath(path);
 }
 
 CSpectrumView::CSpectrumView(QWidget* parent) : QWidget(parent) {
     setMinimumSize(360, 180);
+    setAttribute(Qt::WA_OpaquePaintEvent);
     m_db.reserve(4097);
 }
 
@@ -113,17 +150,17 @@ void CSpectrumView::SetSpectrum(std::span<const double> spectrumDb, uint32_t rat
     update();
 }
 
-void CSpectrumView::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
+void CSpectrumView::MakeBackground() {
+    m_background = BlankPicture(*this);
+    m_backgroundRate = m_rate;
+    m_binColumn.clear(); // the columns follow the size and the rate as well
+    QPainter painter(&m_background);
     const QRectF area = PlotArea(*this);
     DrawFrame(painter, area);
     const double highHz = m_rate > 0 ? m_rate / 2.0 : 24000.0;
     const double span = std::log10(highHz / kLowHz);
     auto xOf = [&](double hz) { return area.left() + std::log10(hz / kLowHz) / span * area.width(); };
-    auto yOf = [&](double db) {
-        return area.top() + (kTopDb - std::clamp(db, kBottomDb, kTopDb)) / (kTopDb - kBottomDb) * area.height();
-    };
-
+    auto yOf = [&](double db) { return area.top() + (kTopDb - db) / (kTopDb - kBottomDb) * area.height(); };
     const QColor grid(60, 60, 60);
     const QColor text = palette().color(QPalette::WindowText);
     for (double db = kTopDb; db >= kBottomDb; db -= 20) {
@@ -141,13 +178,36 @@ void CSpectrumView::paintEvent(QPaintEvent*) {
         painter.drawText(QRectF(xOf(hz) - 20, area.bottom() + 2, 40, 16), Qt::AlignHCenter,
                          QString::fromLatin1(label) + QStringLiteral(" Hz"));
     }
+}
+
+void CSpectrumView::paintEvent(QPaintEvent*) {
+    if (Stale(m_background, *this) || m_rate != m_backgroundRate)
+        MakeBackground();
+    QPainter painter(this);
+    painter.drawPixmap(0, 0, m_background);
     if (m_db.size() < 2 || m_rate == 0)
         return;
+    const QRectF area = PlotArea(*this);
+    const double highHz = m_rate / 2.0;
+    const double binHz = highHz / static_cast<double>(m_db.size() - 1);
+    if (m_binColumn.size() + m_firstBin != m_db.size()) {
+        // Bins below the low edge are not drawn; each other bin's column on the logarithmic axis.
+        const double span = std::log10(highHz / kLowHz);
+        m_firstBin = std::max<size_t>(1, static_cast<size_t>(std::ceil(kLowHz / binHz)));
+        while (m_firstBin < m_db.size() && binHz * static_cast<double>(m_firstBin) < kLowHz)
+            ++m_firstBin;
+        m_binColumn.clear();
+        for (size_t k = m_firstBin; k < m_db.size(); ++k)
+            m_binColumn.push_back(static_cast<int>(
+                std::floor(area.left() + std::log10(binHz * static_cast<double>(k) / kLowHz) / span * area.width())));
+    }
+    auto yOf = [&](double db) {
+        return area.top() + (kTopDb - std::clamp(db, kBottomDb, kTopDb)) / (kTopDb - kBottomDb) * area.height();
+    };
 
     // One point per pixel column: the loudest bin falling into it, so a narrow tone is never skipped.
     QPainterPath path;
-    const double binHz = highHz / static_cast<double>(m_db.size() - 1);
-    double column = -1;
+    int column = -1;
     double loudest = kBottomDb;
     bool started = false;
     auto flush = [&] {
@@ -160,11 +220,8 @@ void CSpectrumView::paintEvent(QPaintEvent*) {
             path.moveTo(point);
         started = true;
     };
-    for (size_t k = 1; k < m_db.size(); ++k) {
-        const double hz = binHz * static_cast<double>(k);
-        if (hz < kLowHz)
-            continue;
-        const double x = std::floor(xOf(hz));
+    for (size_t k = m_firstBin; k < m_db.size(); ++k) {
+        const int x = m_binColumn[k - m_firstBin];
         if (x != column) {
             flush();
             column = x;
@@ -175,6 +232,6 @@ void CSpectrumView::paintEvent(QPaintEvent*) {
     }
     flush();
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(QPen(QColor(90, 170, 255), 1.2));
+    painter.setPen(LinePen(QColor(90, 170, 255)));
     painter.drawPath(path);
 }

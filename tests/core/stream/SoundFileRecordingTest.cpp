@@ -150,19 +150,20 @@ TEST_F(SoundFileRecordingTest, RawFileMadeBySoxOpensWithRateAndSamples) {
     EXPECT_EQ(got, reported);
 }
 
-// A real WAV file opens by the raw rule: "RIFF" as the rate, its header bytes played as samples.
-TEST_F(SoundFileRecordingTest, WavFileMadeBySoxOpensByTheRawRule) {
+// A real WAV file opens as WAV: its own rate, and its samples after its 44-byte header, none of the
+// header played as samples.
+TEST_F(SoundFileRecordingTest, WavFileMadeBySoxOpensAsWav) {
     const std::string wav = dir.Path("tone.wav");
     ASSERT_TRUE(RunCommand(std::string(VELTRIN_SOX_PROGRAM) + " -n -r 8000 -b 16 -c 1 '" + wav +
                            "' synth 0.02 sine 500 2>/dev/null"));
     ASSERT_TRUE(file.OpenForReading(wav));
-    EXPECT_EQ(file.SampleRate(), 1179011410u);
-    EXPECT_EQ(file.DataStart(), 4);
+    EXPECT_EQ(file.SampleRate(), 8000u);
+    EXPECT_EQ(file.DataStart(), 0);
     const auto bytes = ReadAll(wav);
-    EXPECT_EQ(file.DataLength(), static_cast<int64_t>(bytes.size()) - 4);
-    int16_t first = 0;
-    ASSERT_EQ(file.ReadSamples(1, &first), 1);
-    EXPECT_EQ(static_cast<uint16_t>(first), bytes[4] | (bytes[5] << 8));
+    EXPECT_EQ(file.DataLength(), 2 * 160);
+    int16_t first[2] = {};
+    ASSERT_EQ(file.ReadSamples(2, first), 2);
+    EXPECT_EQ(static_cast<uint16_t>(first[1]), bytes[46] | (bytes[47] << 8));
 }
 #endif
 
