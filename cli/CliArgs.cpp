@@ -8,14 +8,16 @@
 namespace {
 
 const std::set<std::string> kValued = {
-    "driver-library", "memory",        "start",       "count",    "out",       "in",
-    "format",         "interval",      "for",         "file",     "sine",      "ampl",
-    "rate",           "lines",         "max-voltage", "junit",    "jobs",      "expect-boards",
-    "fixture",        "min-level",     "max-level",   "max-thdn", "max-noise", "freq",
-    "freq-tolerance", "max-crosstalk", "law",         "masks",    "channel"};
+    "driver-library", "memory",    "start", "count",          "out",           "in",        "format",
+    "interval",       "for",       "file",  "sine",           "ampl",          "rate",      "lines",
+    "max-voltage",    "junit",     "jobs",  "expect-boards",  "fixture",       "min-level", "max-level",
+    "max-thdn",       "max-noise", "freq",  "freq-tolerance", "max-crosstalk", "law",       "masks"};
 // Those of the test records (the records command and the testing commands).
 const std::set<std::string> kRecordValued = {"records", "station", "operator", "mode",    "board",
                                              "command", "since",   "until",    "outcome", "limit"};
+// `--channel` is a flag of selftest (the channel suite) and takes a side for a sound file's channel
+// (`--channel left|right`): the side, when it follows, is its value.
+const std::set<std::string> kSides = {"left", "right"};
 const std::set<std::string> kFlags = {"json", "demo",    "yes",   "tone",    "pulse",   "watch",  "loopback",
                                       "help", "version", "quiet", "verbose", "no-wait", "strict", "channel"};
 // The one-letter forms.
@@ -74,7 +76,10 @@ CliArgs CliArgs::Parse(const std::vector<std::string>& arguments) {
         }
         if (args.Has(name))
             throw UsageError("--" + name + " is given twice");
-        if (kFlags.count(name) != 0 && !inlineValue) {
+        const bool sideFollows = i + 1 < arguments.size() && kSides.count(arguments[i + 1]) != 0;
+        if (name == "channel" && (inlineValue || sideFollows)) {
+            args.m_options[name] = inlineValue ? *inlineValue : arguments[++i];
+        } else if (kFlags.count(name) != 0 && !inlineValue) {
             args.m_flags.insert(name);
         } else if (kValued.count(name) != 0 || kRecordValued.count(name) != 0) {
             if (!inlineValue && i + 1 >= arguments.size())

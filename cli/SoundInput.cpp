@@ -5,8 +5,11 @@
 
 std::optional<SoundChannel> ChannelOption(const CliArgs& args) {
     const auto text = args.Value("channel");
-    if (!text)
+    if (!text) {
+        if (args.Has("channel"))
+            throw UsageError("--channel needs left or right");
         return std::nullopt;
+    }
     if (*text == "left")
         return SoundChannel::Left;
     if (*text == "right")

@@ -59,3 +59,21 @@ TEST(CliOutput, TextFormKeepsFieldOrderAndQuotesTextsWithSpaces) {
     EXPECT_EQ(json["type"].toInt(), 0x310);
     EXPECT_EQ(json["steps"][0]["passed"], QJsonValue(true));
 }
+
+TEST(CliArgs, ChannelIsAFlagUnlessASideFollows) {
+    struct Case {
+        std::vector<std::string> arguments;
+        std::optional<std::string> side;
+        std::vector<std::string> words;
+    };
+    const Case cases[] = {{{"analyse", "a.wav", "--channel", "right"}, "right", {"analyse", "a.wav"}},
+                          {{"play", "0", "left", "--channel=left", "--file", "f"}, "left", {"play", "0", "left"}},
+                          {{"selftest", "--channel", "0"}, {}, {"selftest", "0"}},
+                          {{"selftest", "--loopback", "--channel"}, {}, {"selftest"}}};
+    for (const Case& c : cases) {
+        const CliArgs args = CliArgs::Parse(c.arguments);
+        EXPECT_TRUE(args.Has("channel")) << c.arguments[0];
+        EXPECT_EQ(args.Value("channel"), c.side) << c.arguments[0];
+        EXPECT_EQ(args.Words(), c.words) << c.arguments[0];
+    }
+}
