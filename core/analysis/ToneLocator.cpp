@@ -10,7 +10,7 @@ namespace {
 
 constexpr double kLowHz = 20.0;
 constexpr size_t kLobe = 4;
-constexpr double kStandOut = 10.0; // the lobe's power over all the other bins' together
+constexpr double kStandOut = 316.0; // the lobe's power over the other bins' average (25 dB)
 constexpr double kStepDb = 1.0;
 constexpr double kFloor = 1e-16;
 
@@ -63,7 +63,15 @@ void CToneLocator::CloseFrame() {
         lobe += power[k];
     Frame frame;
     frame.bin = static_cast<uint32_t>(peak);
-    frame.tone = lobe > kFloor && lobe >= kStandOut * (total - lobe);
+    // Against the other bins' average, not their sum: a quiet tone over a noise floor (dither) stands far
+    // above every bin of the noise although the noise's whole power may be near its own.
+    size_t lobeBins = 0;
+    for (size_t k = std::max(m_lowBin, peak - std::min(peak, kLobe)); k <= std::min(power.size() - 1, peak + kLobe);
+         ++k)
+        ++lobeBins;
+    const size_t otherBins = power.size() - m_lowBin - lobeBins;
+    const double others = otherBins > 0 ? (total - lobe) / static_cast<double>(otherBins) : 0.0;
+    frame.tone = lobe > kFloor && lobe >= kStandOut * others;
     frame.lobeDb = frame.tone ? static_cast<float>(10.0 * std::log10(lobe)) : 0.0f;
     m_frames.push_back(frame);
 }

@@ -26,8 +26,8 @@ public:
     uint64_t Fed() const { return m_fed; }
     size_t FrameSize() const { return m_fft.Size(); }
 
-    // The longest run of frames whose strongest component stands out of the rest (10 dB over all the
-    // other bins together, which a tone at -90 dBFS does over 16-bit silence and white noise does not),
+    // The longest run of frames whose strongest component stands out of the rest (25 dB over the other
+    // bins' average, which a tone at -90 dBFS does over 16-bit silence or dither and white noise does not),
     // stays within a bin and changes level by at most 1 dB from frame to frame; without its first and
     // last frames, where the tone may start or end. Nothing when no frame holds a tone.
     std::optional<SampleRange> SteadyPart() const;

@@ -49,6 +49,8 @@ TEST(ToneLocator, FindsTheSteadyPartOfQuietAndLoudTones) {
     const Signal signals[] = {
         {"quiet tone after silence", 48000, 1.0, 0.0, 2.0, -90.0, -400},
         {"quiet tone in faint noise", 8000, 0.5, 0.0, 3.0, -80.0, -100},
+        {"quiet tone over a dither-like floor", 48000, 1.0, 0.0, 2.0, -85.0, -95},
+        {"tone 10 dB over the whole noise", 8000, 0.5, 0.0, 3.0, -60.0, -70},
         {"loud tone that fades in", 48000, 0.3, 0.5, 1.5, -3.0, -400},
         {"tone at the telephone rate", 8000, 2.0, 0.2, 1.0, -20.0, -70},
     };
