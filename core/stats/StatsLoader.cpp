@@ -37,8 +37,9 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
     if (!request.allAttempts)
         chosen = QStringLiteral("SELECT run_id, started_ms, board_id FROM (SELECT run_id, started_ms, board_id, "
                                 "ROW_NUMBER() OVER (PARTITION BY board_type, board_id, command ORDER BY started_ms "
-                                "DESC, run_id DESC) AS latest FROM (%1) selected) ranked WHERE latest = 1")
-                     .arg(chosen);
+                                "DESC, run_id DESC) AS latest FROM (SELECT run_id, started_ms, board_id, board_type, "
+                                "command FROM records%1) selected) ranked WHERE latest = 1")
+                     .arg(selection);
     QString stepFilter;
     if (!request.step.empty()) {
         stepFilter = QStringLiteral(" WHERE s.name = ?");

@@ -274,12 +274,12 @@ std::string TrendSvg(const StepSeries& series, const StepStatistics& st, const T
              " fill=\"#6a1b9a\">this run " + Figure(p.value) + "</text>";
     }
     // The key: what the colours mean.
-    s += "<g " + std::string(kFont) + "><circle cx=\"" + Num(kLeft + 8) + "\" cy=\"" + Num(options.height - 30.0) +
-         "\" r=\"3\" fill=\"#c62828\"/><text x=\"" + Num(kLeft + 14) + "\" y=\"" + Num(options.height - 26.0) +
-         "\" fill=\"#222\">past a limit (" + std::to_string(failing.size()) + ")</text><circle cx=\"" +
-         Num(kLeft + 140) + "\" cy=\"" + Num(options.height - 30.0) + "\" r=\"3\" fill=\"#ef6c00\"/><text x=\"" +
-         Num(kLeft + 146) + "\" y=\"" + Num(options.height - 26.0) + "\" fill=\"#222\">control rule broken (" +
-         std::to_string(control.size()) + ")</text></g>";
+    s += "<g class=\"key\" " + std::string(kFont) + "><circle cx=\"" + Num(kLeft + 8) + "\" cy=\"" +
+         Num(options.height - 30.0) + "\" r=\"3\" fill=\"#c62828\"/><text x=\"" + Num(kLeft + 14) + "\" y=\"" +
+         Num(options.height - 26.0) + "\" fill=\"#222\">past a limit (" + std::to_string(failing.size()) +
+         ")</text><circle cx=\"" + Num(kLeft + 140) + "\" cy=\"" + Num(options.height - 30.0) +
+         "\" r=\"3\" fill=\"#ef6c00\"/><text x=\"" + Num(kLeft + 146) + "\" y=\"" + Num(options.height - 26.0) +
+         "\" fill=\"#222\">control rule broken (" + std::to_string(control.size()) + ")</text></g>";
     if (drawn.size() < n)
         s += "<text x=\"" + Num(options.width - kRight) + "\" y=\"" + Num(options.height - 26.0) +
              "\" text-anchor=\"end\" " + kFont + " fill=\"#666\">" + std::to_string(drawn.size()) + " of " +
