@@ -6,7 +6,6 @@
 #include <QVariant>
 
 #include <map>
-#include <unordered_map>
 
 StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
     StatsData data;
@@ -46,8 +45,6 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
         stepValues.append(QString::fromStdString(request.step));
     }
     std::map<std::pair<QString, QString>, size_t> seriesIndex;
-    std::unordered_map<std::string, size_t> failing;
-    std::vector<std::string> failingOrder;
     QString lastRun;
     std::string runId;
     store.Select(QStringLiteral("SELECT r.run_id, r.started_ms, r.board_id, s.name, s.unit, s.result, s.value, s.low, "
@@ -63,12 +60,6 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
                      }
                      const QString name = q.value(3).toString();
                      const QString result = q.value(5).toString();
-                     if (result == QLatin1String("fail") || result == QLatin1String("error")) {
-                         const std::string key = name.toStdString();
-                         if (failing.emplace(key, 0).second)
-                             failingOrder.push_back(key);
-                         ++failing[key];
-                     }
                      const QVariant value = q.value(6);
                      if (value.isNull())
                          return;
@@ -88,7 +79,19 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
                      p.passed = result == QLatin1String("pass");
                      data.series[it->second].points.push_back(std::move(p));
                  });
-    for (const std::string& step : failingOrder)
-        data.failingSteps.emplace_back(step, failing[step]);
+
+    // The failing steps of every selected run, first attempts included: a retested board's failure is
+    // where the loss comes from. Only runs that did not pass can hold one.
+    QVariantList failValues = values;
+    if (!request.step.empty())
+        failValues.append(QString::fromStdString(request.step));
+    store.Select(QStringLiteral("SELECT s.name, COUNT(*) FROM (SELECT run_id, outcome FROM records%1) r JOIN "
+                                "record_steps s ON s.run_id = r.run_id WHERE r.outcome <> 'pass' AND s.result IN "
+                                "('fail', 'error')%2 GROUP BY s.name")
+                     .arg(selection, request.step.empty() ? QString() : QStringLiteral(" AND s.name = ?")),
+                 failValues, [&](const QSqlQuery& q) {
+                     data.failingSteps.emplace_back(q.value(0).toString().toStdString(),
+                                                    size_t(q.value(1).toLongLong()));
+                 });
     return data;
 }
