@@ -20,7 +20,7 @@ StatsRequest StatsRequestFromArgs(const CliArgs& args) {
     request.filter = RecordFilterFromArgs(args);
     if (request.filter.mode.isEmpty())
         request.filter.mode = QStringLiteral("production");
-    // The filter's limit counts the newest records; the statistics read them oldest first themselves.
+    // --limit N keeps the newest N records.
     request.allAttempts = args.Has("all-attempts");
     request.step = args.Value("step").value_or("");
     return request;

@@ -5,14 +5,14 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <map>
 
 StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
     StatsData data;
-    RecordFilter filter = request.filter;
-    filter.oldestFirst = true;
+    // The filter's own order decides which records a limit keeps (the newest, unless oldest first).
     QVariantList values;
-    const QString selection = RecordSelection(filter, &values);
+    const QString selection = RecordSelection(request.filter, &values);
     store.Select(QStringLiteral("SELECT run_id, command, board_type, board_id, station, started_ms, attempt, outcome "
                                 "FROM records") +
                      selection,
@@ -28,6 +28,9 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
                      r.passed = q.value(7).toString() == QLatin1String("pass");
                      data.runs.push_back(std::move(r));
                  });
+    std::sort(data.runs.begin(), data.runs.end(), [](const RunResult& a, const RunResult& b) {
+        return a.startedMs != b.startedMs ? a.startedMs < b.startedMs : a.runId < b.runId;
+    });
 
     // The chosen runs, picked by the database so only their steps are read: each board's last attempt
     // (latest start, run id breaking ties) among the selected runs, unless every attempt is wanted.
