@@ -70,8 +70,9 @@ std::vector<double> Ticks(double lo, double hi, int count) {
     if (!(step > 0.0) || !std::isfinite(first) || !std::isfinite(last) || last - first > 4.0 * count)
         return {lo, hi};
     std::vector<double> ticks;
-    for (double k = first; k <= last; k += 1.0) {
-        const double t = k * step;
+    const int n = int(last - first);
+    for (int i = 0; i <= n; ++i) {
+        const double t = (first + i) * step;
         ticks.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
     }
     return ticks;
@@ -87,9 +88,11 @@ struct Range {
         hi = any ? std::max(hi, *v) : *v;
         any = true;
     }
+    // Values that differ only in their last digits are drawn as one level, with room around it.
     void Pad() {
         const double span = hi - lo;
-        const double pad = span > 0.0 ? span * 0.06 : (std::fabs(lo) > 0.0 ? std::fabs(lo) * 0.05 : 1.0);
+        const double size = std::max(std::fabs(lo), std::fabs(hi));
+        const double pad = span > size * 1e-9 ? span * 0.06 : (size > 0.0 ? size * 0.05 : 1.0);
         lo -= pad;
         hi += pad;
     }
