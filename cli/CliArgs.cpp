@@ -20,6 +20,9 @@ const std::set<std::string> kRecordValued = {"records", "station", "operator", "
 const std::set<std::string> kSides = {"left", "right"};
 const std::set<std::string> kFlags = {"json", "demo",    "yes",   "tone",    "pulse",   "watch",  "loopback",
                                       "help", "version", "quiet", "verbose", "no-wait", "strict", "channel"};
+// Those of the process statistics (records stats and report) and of the warnings of the testing commands.
+const std::set<std::string> kStatsValued = {"step", "html", "warn-cpk", "warn-window"};
+const std::set<std::string> kStatsFlags = {"all-attempts"};
 // The one-letter forms.
 const std::map<std::string, std::string> kShort = {{"-h", "help"}, {"-q", "quiet"}, {"-v", "verbose"}};
 
@@ -79,9 +82,9 @@ CliArgs CliArgs::Parse(const std::vector<std::string>& arguments) {
         const bool sideFollows = i + 1 < arguments.size() && kSides.count(arguments[i + 1]) != 0;
         if (name == "channel" && (inlineValue || sideFollows)) {
             args.m_options[name] = inlineValue ? *inlineValue : arguments[++i];
-        } else if (kFlags.count(name) != 0 && !inlineValue) {
+        } else if ((kFlags.count(name) != 0 || kStatsFlags.count(name) != 0) && !inlineValue) {
             args.m_flags.insert(name);
-        } else if (kValued.count(name) != 0 || kRecordValued.count(name) != 0) {
+        } else if (kValued.count(name) != 0 || kRecordValued.count(name) != 0 || kStatsValued.count(name) != 0) {
             if (!inlineValue && i + 1 >= arguments.size())
                 throw UsageError("--" + name + " needs a value");
             args.m_options[name] = inlineValue ? *inlineValue : arguments[++i];
