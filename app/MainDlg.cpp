@@ -160,6 +160,8 @@ bool CMainDlg::BuildNextBoard(int pagesNow) {
     } catch (const std::exception&) {
         board.reset();
     }
+    if (board)
+        board->SetBoardName(next.record.name);
     if (!board || !board->OnInitDialog(pagesNow))
         return false; // no tab; the remaining boards follow without a gap
     // The menu keeps its letters; the pages choose from the others.

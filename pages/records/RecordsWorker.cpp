@@ -1,0 +1,61 @@
+// The records window's query thread: one store connection, one job at a time, results posted back.
+#include "RecordsWorker.h"
+
+#include <QMetaObject>
+
+CRecordsWorker::CRecordsWorker(const StoreUrl& url, QObject* receiver, std::function<void(const QString& error)> opened)
+    : m_receiver(receiver) {
+    m_thread = std::thread([this, url, opened = std::move(opened)]() mutable { Run(url, std::move(opened)); });
+}
+
+CRecordsWorker::~CRecordsWorker() {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_stop = true;
+        m_jobs.clear();
+    }
+    m_wake.notify_all();
+    m_thread.join();
+}
+
+void CRecordsWorker::Post(Job job) {
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+    }
+    m_wake.notify_one();
+}
+
+void CRecordsWorker::Deliver(std::function<void()> deliver) {
+    // The receiver outlives the worker (it owns it), so its pointer is valid while a job runs; a delivery
+    // still queued when the receiver goes is dropped with it.
+    QMetaObject::invokeMethod(m_receiver, std::move(deliver), Qt::QueuedConnection);
+}
+
+void CRecordsWorker::Run(StoreUrl url, std::function<void(const QString&)> opened) {
+    std::unique_ptr<IRecordStore> store;
+    QString error;
+    try {
+        StoreOpenOptions options;
+        options.createFolder = url == DefaultStoreUrl();
+        store = OpenRecordStore(url, options);
+    } catch (const StoreError& e) {
+        error = QString::fromStdString(e.what());
+    } catch (const std::exception& e) {
+        error = QString::fromStdString(e.what());
+    }
+    Deliver([opened = std::move(opened), error] { opened(error); });
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait(lock, [this] { return m_stop || !m_jobs.empty(); });
+            if (m_stop)
+                break;
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+        }
+        job(store.get()); // each job catches its own store errors and delivers them
+    }
+    store.reset(); // in this thread, where its connection was made
+}
