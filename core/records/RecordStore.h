@@ -9,6 +9,8 @@
 #include <memory>
 #include <stdexcept>
 
+class QSqlQuery;
+
 // What `records list` and `records export` select; empty fields select everything.
 struct RecordFilter {
     std::optional<uint32_t> boardId;
@@ -52,7 +54,15 @@ public:
     // Removes a record and its steps; false when it was not there.
     virtual bool Remove(const QString& runId) = 0;
     virtual QString Describe() const = 0;
+    // Runs a read-only SELECT on the store's database and hands each row to `row`: for readers that need a
+    // few columns of many records (statistics) rather than whole records.
+    virtual void Select(const QString& sql, const QVariantList& values,
+                        const std::function<void(const QSqlQuery&)>& row) = 0;
 };
+
+// The WHERE, ORDER BY and LIMIT clauses of the records table that `filter` selects, its values appended
+// to `values`; starts with a space.
+QString RecordSelection(const RecordFilter& filter, QVariantList* values);
 
 // The schema this program writes; stores of a lower one are migrated when opened.
 inline constexpr int kRecordSchema = 2;

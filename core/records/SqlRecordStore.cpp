@@ -49,6 +49,8 @@ public:
     void ForEach(const RecordFilter& filter, const std::function<void(const TestRecord&)>& visit) override;
     bool Remove(const QString& runId) override;
     QString Describe() const override { return m_url.text; }
+    void Select(const QString& sql, const QVariantList& values,
+                const std::function<void(const QSqlQuery&)>& row) override;
 
 private:
     bool Postgres() const { return m_url.kind == StoreUrl::Kind::Postgres; }
@@ -63,7 +65,6 @@ private:
     int CheckIsStore();
     int SchemaVersion();
     void Migrate(int target);
-    QString Where(const RecordFilter& filter, QVariantList* values) const;
 
     StoreUrl m_url;
     QString m_connection;
@@ -299,7 +300,9 @@ IRecordStore::Written SqlRecordStore::Write(TestRecord& r, bool keepAttempt) {
     }
 }
 
-QString SqlRecordStore::Where(const RecordFilter& f, QVariantList* values) const {
+} // namespace
+
+QString RecordSelection(const RecordFilter& f, QVariantList* values) {
     QStringList clauses;
     const auto add = [&](const char* clause, const QVariant& value) {
         clauses.append(QLatin1String(clause));
@@ -332,6 +335,8 @@ QString SqlRecordStore::Where(const RecordFilter& f, QVariantList* values) const
     }
     return sql;
 }
+
+namespace {
 
 TestRecord RecordFromRow(const QSqlQuery& q) {
     TestRecord r;
@@ -369,7 +374,7 @@ TestStep StepFromRow(const QSqlQuery& q, int first) {
 
 std::vector<TestRecord> SqlRecordStore::List(const RecordFilter& filter) {
     QVariantList values;
-    const QString where = Where(filter, &values);
+    const QString where = RecordSelection(filter, &values);
     QSqlQuery q = Run(QStringLiteral("SELECT %1 FROM records%2").arg(QLatin1String(kRecordColumns), where), values);
     std::vector<TestRecord> records;
     while (q.next())
@@ -393,7 +398,7 @@ std::optional<TestRecord> SqlRecordStore::Get(const QString& runId) {
 
 void SqlRecordStore::ForEach(const RecordFilter& filter, const std::function<void(const TestRecord&)>& visit) {
     QVariantList values;
-    const QString where = Where(filter, &values);
+    const QString where = RecordSelection(filter, &values);
     // The selected records joined with their steps, in one pass: a record's rows come together.
     QStringList stepColumns;
     for (const QString& c : QString::fromLatin1(kStepColumns).split(QStringLiteral(", ")))
@@ -418,6 +423,15 @@ void SqlRecordStore::ForEach(const RecordFilter& filter, const std::function<voi
     }
     if (current)
         visit(*current);
+}
+
+void SqlRecordStore::Select(const QString& sql, const QVariantList& values,
+                            const std::function<void(const QSqlQuery&)>& row) {
+    QSqlQuery q = Run(sql, values);
+    while (q.next())
+        row(q);
+    if (q.lastError().isValid())
+        Fail(StoreError::Kind::Unavailable, QStringLiteral("a query failed"), q.lastError());
 }
 
 bool SqlRecordStore::Remove(const QString& runId) {
