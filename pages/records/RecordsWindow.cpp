@@ -4,6 +4,8 @@
 #include "Prompts.h"
 #include "RecordsWorker.h"
 #include "RunsModel.h"
+#include "StatsLoader.h"
+#include "SvgChart.h"
 #include "SvgChartView.h"
 
 #include <QComboBox>
@@ -264,6 +266,7 @@ void CRecordsWindow::OnRunChosen() {
         return;
     m_runId = runId;
     const int query = ++m_stepQuery;
+    ++m_seriesQuery; // the charts of the run shown before are stale
     m_worker->Post([this, runId, query](IRecordStore* store) {
         try {
             std::optional<TestRecord> record = store->Get(runId);
@@ -303,7 +306,95 @@ void CRecordsWindow::ShowFailure(const QString& what, const QString& error) {
 }
 
 void CRecordsWindow::OnStepChosen() {
-    ++m_seriesQuery;
+    const int row = m_steps->currentRow();
+    const int query = ++m_seriesQuery;
+    if (row < 0 || m_runId.isEmpty())
+        return;
+    const QString step = m_steps->item(row, 0)->text();
+    const QString unit = m_steps->item(row, 3)->text();
+    const QModelIndex run = m_runsView->currentIndex();
+    if (!run.isValid())
+        return;
+    const TestRecord chosen = m_runs->Run(run.row());
     m_trend->Clear();
     m_histogram->Clear();
+    if (m_steps->item(row, 2)->text().isEmpty()) {
+        const QString none = QStringLiteral("%1 has no measured value: no chart").arg(step);
+        m_trend->setAccessibleName(none);
+        m_histogram->setAccessibleName(none);
+        m_figures->setText(none);
+        emit chartsShown();
+        return;
+    }
+    m_figures->setText(QStringLiteral("Reading the runs of %1…").arg(step));
+    // The population is the production runs of the same command in the filter's dates, each board's last
+    // attempt: the figures a quality engineer sees in the report.
+    StatsRequest request;
+    request.filter.command = chosen.command;
+    request.filter.mode = QStringLiteral("production");
+    request.filter.sinceMs = m_runs->Filter().sinceMs;
+    request.filter.untilMs = m_runs->Filter().untilMs;
+    request.step = step.toStdString();
+    m_worker->Post([this, query, request, step, unit, chosen](IRecordStore* store) {
+        if (query != m_seriesQuery.load())
+            return; // another step was chosen meanwhile
+        try {
+            const StatsData loaded = LoadStats(*store, request);
+            StepCharts charts;
+            for (const StepSeries& series : loaded.series)
+                if (series.name == request.step && series.unit == unit.toStdString())
+                    charts.series = series;
+            charts.statistics = Summarise(charts.series);
+            TrendOptions trend;
+            trend.highlightRunId = chosen.runId.toStdString();
+            HistogramOptions histogram;
+            histogram.highlightRunId = trend.highlightRunId;
+            charts.trend = QByteArray::fromStdString(TrendSvg(charts.series, charts.statistics, trend));
+            charts.histogram = QByteArray::fromStdString(HistogramSvg(charts.series, charts.statistics, histogram));
+            m_worker->Deliver([this, query, charts = std::move(charts), chosen] {
+                if (query == m_seriesQuery.load())
+                    ShowCharts(charts, chosen);
+            });
+        } catch (const std::exception& e) {
+            const QString error = ErrorText(e);
+            m_worker->Deliver([this, error, step] {
+                m_figures->clear();
+                ShowFailure(QStringLiteral("The runs of %1 cannot be read").arg(step), error);
+                emit chartsShown();
+            });
+        }
+    });
+}
+
+void CRecordsWindow::ShowCharts(const StepCharts& charts, const TestRecord& chosen) {
+    const StepStatistics& st = charts.statistics;
+    const QString unit = QString::fromStdString(st.unit);
+    const auto figure = [](const std::optional<double>& v) { return QString::fromStdString(Figure(v, 3)); };
+    const QString cpk = st.cpk ? QStringLiteral("Cpk %1").arg(figure(st.cpk)) : QStringLiteral("Cpk not defined");
+    const QString what = QStringLiteral("%1 of %2").arg(QString::fromStdString(charts.series.name), chosen.command);
+    const QString runs = st.n == 1 ? QStringLiteral("1 run") : QStringLiteral("%1 runs").arg(st.n);
+    m_trend->SetSvg(charts.trend);
+    m_histogram->SetSvg(charts.histogram);
+    m_trend->setAccessibleName(QStringLiteral("%1, trend of %2, %3").arg(what, runs, cpk));
+    m_histogram->setAccessibleName(
+        QStringLiteral("%1, histogram of %2, mean %3 %4, %5").arg(what, runs, figure(st.mean), unit, cpk).simplified());
+    QString thisRun;
+    for (const StepPoint& p : charts.series.points)
+        if (QString::fromStdString(p.runId) == chosen.runId)
+            thisRun = QStringLiteral("This run: %1 %2 (highlighted).").arg(figure(p.value), unit);
+    if (thisRun.isEmpty())
+        thisRun = QStringLiteral("This run is not among the points (only each board's last production attempt "
+                                 "is).");
+    m_figures->setText(
+        QStringLiteral("%1: n %2, %3 passed, %4 failed; mean %5, s %6, within s %7, min %8, max %9 %10; "
+                       "limits %11 .. %12%13; Cp %14, %15 (lower 95 % bound %16), Pp %17, Ppk %18. %19")
+            .arg(what)
+            .arg(st.n)
+            .arg(st.passes)
+            .arg(st.failures)
+            .arg(figure(st.mean), figure(st.overallSd), figure(st.withinSd), figure(st.min), figure(st.max), unit,
+                 figure(st.low), figure(st.high),
+                 st.limitsDisagree ? QStringLiteral(" (the most recent; earlier runs had others)") : QString())
+            .arg(figure(st.cp), cpk, figure(st.cpkLower), figure(st.pp), figure(st.ppk), thisRun));
+    emit chartsShown();
 }

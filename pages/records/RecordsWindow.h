@@ -5,9 +5,11 @@
 #pragma once
 
 #include "RecordStore.h"
+#include "StepStatistics.h"
 
 #include <QWidget>
 
+#include <atomic>
 #include <memory>
 #include <optional>
 
@@ -20,6 +22,14 @@ class QLineEdit;
 class QPushButton;
 class QTableView;
 class QTableWidget;
+
+// A chosen step's series over the runs, its figures and its two charts as SVG.
+struct StepCharts {
+    StepSeries series;
+    StepStatistics statistics;
+    QByteArray trend;
+    QByteArray histogram;
+};
 
 class CRecordsWindow : public QWidget {
     Q_OBJECT
@@ -52,14 +62,15 @@ private:
     void FetchPage(int generation, const RecordFilter& page);
     void OnRunChosen();
     void OnStepChosen();
+    void ShowCharts(const StepCharts& charts, const TestRecord& chosen);
     void ShowFailure(const QString& what, const QString& error);
     void UpdateStatus();
 
     StoreUrl m_url;
     bool m_open = false;
-    QString m_runId;     // the run whose steps are shown
-    int m_stepQuery = 0; // the latest steps or series query; older answers are dropped
-    int m_seriesQuery = 0;
+    QString m_runId;                    // the run whose steps are shown
+    int m_stepQuery = 0;                // the latest steps or series query; older answers are dropped
+    std::atomic<int> m_seriesQuery = 0; // read by the query thread to skip a series no longer wanted
 
     QLineEdit* m_boardEdit = nullptr;
     QComboBox* m_commandBox = nullptr;

@@ -28,6 +28,7 @@ public:
     void Stop(int generation);
 
     const TestRecord& Run(int row) const { return m_rows.at(static_cast<size_t>(row)); }
+    const RecordFilter& Filter() const { return m_filter; }
     bool Loading() const { return m_fetching; }
     bool AtEnd() const { return m_atEnd; }
 
