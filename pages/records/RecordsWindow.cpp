@@ -119,6 +119,8 @@ void CRecordsWindow::BuildControls(std::optional<uint32_t> boardId) {
     m_steps->setSelectionMode(QAbstractItemView::SingleSelection);
     m_steps->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_steps->verticalHeader()->hide();
+    m_steps->verticalHeader()->setDefaultSectionSize(m_steps->fontMetrics().height() + 6);
+    m_steps->setWordWrap(false);
     m_steps->horizontalHeader()->setStretchLastSection(true);
     m_steps->setTabKeyNavigation(false);
 
