@@ -19,7 +19,7 @@ CRecordWriter::~CRecordWriter() {
 void CRecordWriter::Write(const RecordSettings& settings, TestRecord record) {
     if (m_thread.joinable())
         m_thread.join();
-    m_busy = true;
+    ++m_pending;
     m_thread = std::thread([this, settings, record = std::move(record)]() mutable {
         KeepResult result;
         try {
@@ -28,14 +28,24 @@ void CRecordWriter::Write(const RecordSettings& settings, TestRecord record) {
         } catch (const StoreError& error) {
             result = {KeepResult::Kind::Failed, QString::fromStdString(error.what())};
         }
-        const QString runId = record.runId;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_results.emplace_back(result, record.runId);
+        }
         // The writer joins this thread before it goes, so it is there to take the result.
-        QMetaObject::invokeMethod(
-            this,
-            [this, result, runId] {
-                m_busy = false;
-                emit written(static_cast<int>(result.kind), result.message, runId);
-            },
-            Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, "Finish", Qt::QueuedConnection);
     });
+}
+
+void CRecordWriter::Finish() {
+    std::pair<KeepResult, QString> done;
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_results.empty())
+            return;
+        done = std::move(m_results.front());
+        m_results.pop_front();
+    }
+    --m_pending;
+    emit written(static_cast<int>(done.first.kind), done.first.message, done.second);
 }

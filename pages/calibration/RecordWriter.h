@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+#include <deque>
+#include <mutex>
 #include <thread>
 
 class CRecordWriter : public QObject {
@@ -17,13 +19,19 @@ public:
 
     // Writes `record` with `settings`; `written` follows. A write still under way is waited for first.
     void Write(const RecordSettings& settings, TestRecord record);
-    bool Busy() const { return m_busy; }
+    // A write is under way, or its result not yet emitted.
+    bool Busy() const { return m_pending > 0; }
 
 signals:
     // Kept, Spooled or Failed (KeepResult::Kind as int), with the message for the user and the run id.
     void written(int kind, const QString& message, const QString& runId);
 
 private:
+    // Takes a finished write's result in the owner's thread.
+    Q_INVOKABLE void Finish();
+
     std::thread m_thread;
-    bool m_busy = false;
+    int m_pending = 0;  // writes whose result is not emitted yet; the owner's thread only
+    std::mutex m_mutex; // guards the results between the threads
+    std::deque<std::pair<KeepResult, QString>> m_results; // with the run id, in the order of the writes
 };

@@ -24,7 +24,7 @@
 
 namespace {
 
-// What a query that throws gives back: its message, or the store's description when it says nothing.
+// A failed query's message, as the store worded it.
 QString ErrorText(const std::exception& e) { return QString::fromStdString(e.what()); }
 
 QString Number(const std::optional<double>& value) { return value ? QString::number(*value, 'g', 6) : QString(); }
@@ -38,7 +38,7 @@ CRecordsWindow::CRecordsWindow(const StoreUrl& store, std::optional<uint32_t> bo
     setAccessibleName(QStringLiteral("Test records"));
     BuildControls(boardId);
     m_status->setText(QStringLiteral("Opening %1").arg(m_url.text));
-    m_worker = std::make_unique<CRecordsWorker>(m_url, this, [this](const QString& error) { OnStoreOpened(error); });
+    m_worker = std::make_unique<CRecordsWorker>(m_url, [this](const QString& error) { OnStoreOpened(error); });
 }
 
 CRecordsWindow::~CRecordsWindow() { m_worker.reset(); }
@@ -218,7 +218,10 @@ bool CRecordsWindow::ApplyFilter() {
             return false;
         }
     }
+    // The steps and charts of the runs shown before are stale, and so are their answers still to come.
     m_runId.clear();
+    ++m_stepQuery;
+    ++m_seriesQuery;
     m_steps->setRowCount(0);
     m_trend->Clear();
     m_histogram->Clear();

@@ -3,8 +3,27 @@
 
 #include <QMetaObject>
 
-CRecordsWorker::CRecordsWorker(const StoreUrl& url, QObject* receiver, std::function<void(const QString& error)> opened)
-    : m_receiver(receiver) {
+void CRecordsInbox::Put(std::function<void()> deliver) {
+    const std::lock_guard lock(m_mutex);
+    m_waiting.push_back(std::move(deliver));
+    if (!m_posted) {
+        m_posted = true;
+        QMetaObject::invokeMethod(this, "Drain", Qt::QueuedConnection);
+    }
+}
+
+void CRecordsInbox::Drain() {
+    std::deque<std::function<void()>> ready;
+    {
+        const std::lock_guard lock(m_mutex);
+        ready.swap(m_waiting);
+        m_posted = false;
+    }
+    for (std::function<void()>& deliver : ready)
+        deliver();
+}
+
+CRecordsWorker::CRecordsWorker(const StoreUrl& url, std::function<void(const QString& error)> opened) {
     m_thread = std::thread([this, url, opened = std::move(opened)]() mutable { Run(url, std::move(opened)); });
 }
 
@@ -27,9 +46,8 @@ void CRecordsWorker::Post(Job job) {
 }
 
 void CRecordsWorker::Deliver(std::function<void()> deliver) {
-    // The receiver outlives the worker (it owns it), so its pointer is valid while a job runs; a delivery
-    // still queued when the receiver goes is dropped with it.
-    QMetaObject::invokeMethod(m_receiver, std::move(deliver), Qt::QueuedConnection);
+    // The inbox outlives the thread; what is still in it when the worker goes is dropped with it.
+    m_inbox.Put(std::move(deliver));
 }
 
 void CRecordsWorker::Run(StoreUrl url, std::function<void(const QString&)> opened) {
@@ -39,8 +57,6 @@ void CRecordsWorker::Run(StoreUrl url, std::function<void(const QString&)> opene
         StoreOpenOptions options;
         options.createFolder = url == DefaultStoreUrl();
         store = OpenRecordStore(url, options);
-    } catch (const StoreError& e) {
-        error = QString::fromStdString(e.what());
     } catch (const std::exception& e) {
         error = QString::fromStdString(e.what());
     }

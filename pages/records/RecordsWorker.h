@@ -15,14 +15,28 @@
 #include <mutex>
 #include <thread>
 
+// Where the query thread's results wait for the window's thread: a queue under a lock, drained by one
+// queued call at a time (the results are made, run and destroyed in the threads they belong to).
+class CRecordsInbox : public QObject {
+    Q_OBJECT
+public:
+    void Put(std::function<void()> deliver);
+    Q_INVOKABLE void Drain();
+
+private:
+    std::mutex m_mutex;
+    std::deque<std::function<void()>> m_waiting;
+    bool m_posted = false;
+};
+
 class CRecordsWorker {
 public:
     // A job runs in the worker's thread with the open store (null when it could not be opened).
     using Job = std::function<void(IRecordStore* store)>;
 
-    // Opens the store in the worker's thread; `opened` then runs in `receiver`'s thread with the error's
-    // text, empty when the store is open.
-    CRecordsWorker(const StoreUrl& url, QObject* receiver, std::function<void(const QString& error)> opened);
+    // Opens the store in the worker's thread; `opened` then runs in the thread that made the worker, with
+    // the error's text, empty when the store is open. Results are delivered to that thread.
+    CRecordsWorker(const StoreUrl& url, std::function<void(const QString& error)> opened);
     // Drops the jobs not started, waits for the running one and closes the store.
     ~CRecordsWorker();
 
@@ -30,13 +44,13 @@ public:
     CRecordsWorker& operator=(const CRecordsWorker&) = delete;
 
     void Post(Job job);
-    // Runs `deliver` in the receiver's thread.
+    // Runs `deliver` in the thread that made the worker, unless the worker is gone by then.
     void Deliver(std::function<void()> deliver);
 
 private:
     void Run(StoreUrl url, std::function<void(const QString&)> opened);
 
-    QObject* m_receiver; // owns the worker, so it outlives the thread
+    CRecordsInbox m_inbox; // in the receiver's thread
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
