@@ -50,7 +50,7 @@ public:
 private:
     void Run(StoreUrl url, std::function<void(const QString&)> opened);
 
-    CRecordsInbox m_inbox; // in the receiver's thread
+    CRecordsInbox m_inbox; // lives in the thread that made the worker
     std::mutex m_mutex;
     std::condition_variable m_wake;
     std::deque<Job> m_jobs;
