@@ -34,6 +34,11 @@ git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 stage "Build and tests"
 build_and_test build ""
 
+# ---- The statistics report as a reader opens it: a seeded store's report rendered by headless Chromium,
+# the picture and every chart's SVG checked.
+stage "Statistics report in a browser"
+bash tools/check-report.sh build
+
 # ---- Test records against a real PostgreSQL server too: the same store tests in a throwaway cluster
 # that pg_virtualenv makes and removes (it sets PGHOST, PGPORT, PGUSER, PGPASSWORD and PGDATABASE).
 stage "Records on PostgreSQL"

@@ -18,6 +18,9 @@ TestStep RecordStep(const Step& step) {
     s.high = step.high;
     s.seconds = std::round(step.seconds * 1000) / 1000;
     s.detail = QString::fromStdString(step.detail);
+    // The record keeps a warning in the step's detail, where every reader of records already looks.
+    if (!step.warning.empty())
+        s.detail += QString::fromStdString((step.detail.empty() ? "warning: " : "; warning: ") + step.warning);
     return s;
 }
 

@@ -17,6 +17,9 @@ const std::set<std::string> kRecordValued = {"records", "station", "operator", "
                                              "command", "since",   "until",    "outcome", "limit"};
 const std::set<std::string> kFlags = {"json", "demo",    "yes",   "tone",    "pulse",   "watch", "loopback",
                                       "help", "version", "quiet", "verbose", "no-wait", "strict"};
+// Those of the process statistics (records stats and report) and of the warnings of the testing commands.
+const std::set<std::string> kStatsValued = {"step", "html", "warn-cpk", "warn-window"};
+const std::set<std::string> kStatsFlags = {"all-attempts"};
 // The one-letter forms.
 const std::map<std::string, std::string> kShort = {{"-h", "help"}, {"-q", "quiet"}, {"-v", "verbose"}};
 
@@ -73,9 +76,9 @@ CliArgs CliArgs::Parse(const std::vector<std::string>& arguments) {
         }
         if (args.Has(name))
             throw UsageError("--" + name + " is given twice");
-        if (kFlags.count(name) != 0 && !inlineValue) {
+        if ((kFlags.count(name) != 0 || kStatsFlags.count(name) != 0) && !inlineValue) {
             args.m_flags.insert(name);
-        } else if (kValued.count(name) != 0 || kRecordValued.count(name) != 0) {
+        } else if (kValued.count(name) != 0 || kRecordValued.count(name) != 0 || kStatsValued.count(name) != 0) {
             if (!inlineValue && i + 1 >= arguments.size())
                 throw UsageError("--" + name + " needs a value");
             args.m_options[name] = inlineValue ? *inlineValue : arguments[++i];

@@ -6,6 +6,7 @@
 #include "CliOutput.h"
 #include "RecordExport.h"
 #include "RecordOptions.h"
+#include "StatsCommand.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -19,17 +20,18 @@ const char* const kRecordsUsage =
     "       records export [filters] --format csv|json --out FILE\n"
     "       records import FILE\n"
     "       records sync\n"
+    "       records stats [filters] [--step NAME] [--all-attempts]\n"
+    "       records report [filters] [--step NAME] [--all-attempts] --html FILE\n"
     "       (each with [--records URL])";
 
 const std::set<std::string>& RecordsCommandOptions() {
-    static const std::set<std::string> options = {"records", "board",   "command", "station", "operator", "since",
-                                                  "until",   "outcome", "mode",    "limit",   "format",   "out"};
+    static const std::set<std::string> options = {"records", "board", "command", "station", "operator",
+                                                  "since",   "until", "outcome", "mode",    "limit",
+                                                  "format",  "out",   "step",    "html",    "all-attempts"};
     return options;
 }
 
-namespace {
-
-RecordFilter FilterFromArgs(const CliArgs& args) {
+RecordFilter RecordFilterFromArgs(const CliArgs& args) {
     RecordFilter f;
     if (const auto board = args.Value("board")) {
         if (board->rfind("id:", 0) == 0)
@@ -63,6 +65,8 @@ RecordFilter FilterFromArgs(const CliArgs& args) {
     }
     return f;
 }
+
+namespace {
 
 std::unique_ptr<IRecordStore> OpenStore(const CliArgs& args) {
     RecordSettings settings = RecordSettingsFromArgs(args);
@@ -99,7 +103,7 @@ CRecord Summary(const TestRecord& r) {
 
 int List(CliContext& c, IRecordStore& store) {
     c.Args().ExpectWords(2);
-    const std::vector<TestRecord> records = store.List(FilterFromArgs(c.Args()));
+    const std::vector<TestRecord> records = store.List(RecordFilterFromArgs(c.Args()));
     if (c.Json()) {
         QJsonArray list;
         for (const TestRecord& r : records)
@@ -161,7 +165,7 @@ int Export(CliContext& c, IRecordStore& store) {
     const auto out = c.Args().Value("out");
     if (!out)
         throw UsageError("--out FILE is needed");
-    const RecordFilter filter = FilterFromArgs(c.Args());
+    const RecordFilter filter = RecordFilterFromArgs(c.Args());
     // Written under a temporary name and put in place once whole, so FILE is never half an export; a device
     // or pipe (/dev/stdout, a FIFO) cannot be replaced and is written in place.
     const QString name = QFile::decodeName(out->c_str());
@@ -255,10 +259,11 @@ int Sync(CliContext& c) {
 } // namespace
 
 int RunRecords(CliContext& c) {
-    const std::string& action = c.Args().Word(1, "records action (list, show, export, import or sync)");
+    const std::string& action = c.Args().Word(1, "records action (list, show, export, import, sync, stats or report)");
     if (action == "sync")
         return Sync(c);
-    if (action != "list" && action != "show" && action != "export" && action != "import")
+    if (action != "list" && action != "show" && action != "export" && action != "import" && action != "stats" &&
+        action != "report")
         throw UsageError("unknown records action \"" + action + "\"");
     std::unique_ptr<IRecordStore> store = OpenStore(c.Args());
     try {
@@ -266,6 +271,10 @@ int RunRecords(CliContext& c) {
             return List(c, *store);
         if (action == "show")
             return Show(c, *store);
+        if (action == "stats")
+            return RunRecordsStats(c, *store);
+        if (action == "report")
+            return RunRecordsReport(c, *store);
         if (action == "export")
             return Export(c, *store);
         return Import(c, *store);

@@ -1,6 +1,9 @@
 // `veltrin-cli records list|show|export|import|sync`: the test records of the chosen store.
 #pragma once
 
+#include "CliArgs.h"
+#include "RecordStore.h"
+
 #include <set>
 #include <string>
 
@@ -11,3 +14,5 @@ extern const char* const kRecordsUsage;
 const std::set<std::string>& RecordsCommandOptions();
 
 int RunRecords(CliContext& c);
+// The filters of `records list` from the command line; a bad value is a usage error.
+RecordFilter RecordFilterFromArgs(const CliArgs& args);

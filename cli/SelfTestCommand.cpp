@@ -7,6 +7,7 @@
 #include "OutputPath.h"
 #include "SelfTestReport.h"
 #include "StepDeadline.h"
+#include "StepWarnings.h"
 
 #include <QDateTime>
 
@@ -87,6 +88,7 @@ int RunSelfTest(CliContext& c) {
     const uint32_t jobs = args.Number("jobs").value_or(1);
     if (jobs == 0)
         throw UsageError("--jobs must be 1 or more");
+    const WarnSettings warn = WarnSettingsFromArgs(args);
     const auto junit = args.Value("junit");
     if (junit)
         CheckOutputPath("--junit", *junit);
@@ -180,6 +182,8 @@ int RunSelfTest(CliContext& c) {
                 "unfinished", Outcome::Error,
                 signal ? "stopped by signal " + std::to_string(signal) + " before the board's steps ended"
                        : "the board did not end its steps within " + std::to_string(bound.count() / 1000) + " s"));
+        if (running[i]->started)
+            WarnSteps(args, warn, "selftest", r.steps, "board " + std::to_string(r.number) + ": ");
         // Every board that was tested keeps its record, its outcome from its own steps.
         if (running[i]->started && c.Records() && c.Records()->Keeping()) {
             const size_t place = c.Records()->Begin(r.number, r.found);

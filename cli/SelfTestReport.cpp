@@ -46,6 +46,15 @@ void WriteSuite(QXmlStreamWriter& w, const QString& suite, const std::vector<Ste
         w.writeAttribute(QStringLiteral("classname"), suite);
         w.writeAttribute(QStringLiteral("name"), QString::fromStdString(s.name));
         w.writeAttribute(QStringLiteral("time"), Seconds(std::round(s.seconds * 1000) / 1000));
+        if (!s.warning.empty()) {
+            // A warning is not a failure: it travels as a property of the passing test case.
+            w.writeStartElement(QStringLiteral("properties"));
+            w.writeStartElement(QStringLiteral("property"));
+            w.writeAttribute(QStringLiteral("name"), QStringLiteral("warning"));
+            w.writeAttribute(QStringLiteral("value"), QString::fromStdString(s.warning));
+            w.writeEndElement();
+            w.writeEndElement();
+        }
         const bool skipFails = strict && s.outcome == Outcome::Skip;
         if (s.outcome == Outcome::Fail || skipFails) {
             w.writeStartElement(QStringLiteral("failure"));
@@ -90,6 +99,8 @@ CRecord StepRecord(const Step& s) {
     row.Add("high", Optional(s.high), Number(s.high));
     row.Add("seconds", QJsonValue(std::round(s.seconds * 1000) / 1000), Seconds(s.seconds));
     row.Add("detail", QString::fromStdString(s.detail));
+    if (!s.warning.empty())
+        row.Add("warning", QString::fromStdString(s.warning));
     return row;
 }
 
@@ -125,6 +136,8 @@ QString BoardResultText(const BoardResult& board, bool strict) {
         if (s.value)
             text += QStringLiteral(" [%1]").arg(Limits(s));
         text += QLatin1Char('\n');
+        if (!s.warning.empty())
+            text += QStringLiteral("    WARNING: %1\n").arg(QString::fromStdString(s.warning));
     }
     const Tally t = board.Counted(strict);
     text += QStringLiteral("  result: %1 (%2)\n")

@@ -12,6 +12,7 @@
 #include "SineGenerator.h"
 #include "SoundFile.h"
 #include "StepDeadline.h"
+#include "StepWarnings.h"
 #include "StreamJudge.h"
 #include "TestStep.h"
 #include "ToneAnalysis.h"
@@ -345,6 +346,7 @@ int RunLoopback(CliContext& c) {
     tone.frequency = args.Number("sine").value_or(kLoopbackFrequency);
     tone.amplitude = args.Number("ampl").value_or(kLoopbackAmplitude);
     const FigureLimits limits = ReadFigureLimits(args, kLoopbackLimits);
+    const WarnSettings warn = WarnSettingsFromArgs(args);
     const auto board = c.Open(1);
     board->LineOut(target.line);
     const uint32_t rate = ApplyCodecRate(board->Cfg(), wanted);
@@ -412,6 +414,7 @@ int RunLoopback(CliContext& c) {
     for (const Step& s : streams)
         if (s.outcome != Outcome::Pass)
             Diagnostic(StepText(s));
+    WarnSteps(args, warn, "loopback", steps, "");
     const Tally tally = Count(steps, false);
     const Verdict verdict = VerdictOf(tally);
     AddVerdictFields(record, steps, tally);

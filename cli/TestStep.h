@@ -27,6 +27,7 @@ struct Step {
     std::optional<double> low; // inclusive limits; none where there is no limit
     std::optional<double> high;
     double seconds = 0.0;
+    std::string warning; // the step's figures drift towards a failure (--warn-cpk); the outcome stands
 };
 
 Step MakeStep(std::string name, Outcome outcome, std::string detail);

@@ -86,6 +86,8 @@ std::set<std::string> OptionsOf(const CommandEntry& c) {
     std::set<std::string> options = c.options;
     if (TestingCommand(c))
         options.insert(RecordOptionNames().begin(), RecordOptionNames().end());
+    if (c.name == std::string("selftest") || c.name == std::string("loopback"))
+        options.insert({"warn-cpk", "warn-window"});
     return options;
 }
 

@@ -5,15 +5,15 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
-#include <unordered_map>
 
 StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
     StatsData data;
-    RecordFilter filter = request.filter;
-    filter.oldestFirst = true;
+    // The filter's own order decides which records a limit keeps (the newest, unless oldest first).
     QVariantList values;
-    const QString selection = RecordSelection(filter, &values);
+    const QString selection = RecordSelection(request.filter, &values);
     store.Select(QStringLiteral("SELECT run_id, command, board_type, board_id, station, started_ms, attempt, outcome "
                                 "FROM records") +
                      selection,
@@ -29,6 +29,9 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
                      r.passed = q.value(7).toString() == QLatin1String("pass");
                      data.runs.push_back(std::move(r));
                  });
+    std::sort(data.runs.begin(), data.runs.end(), [](const RunResult& a, const RunResult& b) {
+        return a.startedMs != b.startedMs ? a.startedMs < b.startedMs : a.runId < b.runId;
+    });
 
     // The chosen runs, picked by the database so only their steps are read: each board's last attempt
     // (latest start, run id breaking ties) among the selected runs, unless every attempt is wanted.
@@ -40,55 +43,99 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
                                 "DESC, run_id DESC) AS latest FROM (SELECT run_id, started_ms, board_id, board_type, "
                                 "command FROM records%1) selected) ranked WHERE latest = 1")
                      .arg(selection);
+    // The chosen runs numbered in time order (start, then run id), so each step row carries a small
+    // number rather than the run's id, and no sort of the step rows is asked of the database.
+    struct Chosen {
+        std::string runId;
+        int64_t startedMs = 0;
+        uint32_t boardId = 0;
+    };
+    std::vector<Chosen> chosenRuns;
+    store.Select(
+        QStringLiteral("SELECT run_id, started_ms, board_id FROM (%1) c ORDER BY started_ms, run_id").arg(chosen),
+        values, [&](const QSqlQuery& q) {
+            chosenRuns.push_back({q.value(0).toString().toStdString(), q.value(1).toLongLong(),
+                                  static_cast<uint32_t>(q.value(2).toLongLong())});
+        });
+    data.chosenRuns = chosenRuns.size();
     QString stepFilter;
     if (!request.step.empty()) {
-        stepFilter = QStringLiteral(" WHERE s.name = ?");
+        stepFilter = QStringLiteral(" AND s.name = ?");
         stepValues.append(QString::fromStdString(request.step));
     }
+    // The series a step position held last, so a row's name and unit are compared once, not looked up.
+    struct Recent {
+        QString name, unit;
+        size_t series = 0;
+    };
+    std::vector<Recent> recent;
     std::map<std::pair<QString, QString>, size_t> seriesIndex;
-    std::unordered_map<std::string, size_t> failing;
-    std::vector<std::string> failingOrder;
-    QString lastRun;
-    std::string runId;
-    store.Select(QStringLiteral("SELECT r.run_id, r.started_ms, r.board_id, s.name, s.unit, s.result, s.value, s.low, "
-                                "s.high FROM (%1) r JOIN record_steps s ON s.run_id = r.run_id%2 ORDER BY "
-                                "r.started_ms, r.run_id, s.position")
+    std::vector<std::vector<uint32_t>> order; // each series' points' run numbers
+    store.Select(QStringLiteral("SELECT r.seq, s.position, s.name, s.unit, CASE WHEN s.result = 'pass' THEN 1 ELSE 0 "
+                                "END, s.value, s.low, s.high FROM (SELECT run_id, ROW_NUMBER() OVER (ORDER BY "
+                                "started_ms, run_id) AS seq FROM (%1) c) r JOIN record_steps s ON s.run_id = r.run_id "
+                                "WHERE s.value IS NOT NULL%2")
                      .arg(chosen, stepFilter),
                  stepValues, [&](const QSqlQuery& q) {
-                     const QString run = q.value(0).toString();
-                     if (run != lastRun) {
-                         lastRun = run;
-                         runId = run.toStdString();
-                         ++data.chosenRuns;
-                     }
-                     const QString name = q.value(3).toString();
-                     const QString result = q.value(5).toString();
-                     if (result == QLatin1String("fail") || result == QLatin1String("error")) {
-                         const std::string key = name.toStdString();
-                         if (failing.emplace(key, 0).second)
-                             failingOrder.push_back(key);
-                         ++failing[key];
-                     }
-                     const QVariant value = q.value(6);
-                     if (value.isNull())
+                     const qlonglong seq = q.value(0).toLongLong() - 1;
+                     if (seq < 0 || size_t(seq) >= chosenRuns.size())
                          return;
-                     const auto [it, added] =
-                         seriesIndex.emplace(std::make_pair(name, q.value(4).toString()), data.series.size());
-                     if (added)
-                         data.series.push_back({name.toStdString(), q.value(4).toString().toStdString(), {}});
+                     const Chosen& run = chosenRuns[size_t(seq)];
+                     const size_t position = size_t(std::max(0, q.value(1).toInt()));
+                     const QString name = q.value(2).toString();
+                     const QString unit = q.value(3).toString();
+                     if (position >= recent.size())
+                         recent.resize(position + 1, {QString(), QString(), SIZE_MAX});
+                     Recent& r = recent[position];
+                     if (r.series == SIZE_MAX || r.name != name || r.unit != unit) {
+                         const auto [it, added] = seriesIndex.emplace(std::make_pair(name, unit), data.series.size());
+                         if (added) {
+                             data.series.push_back({name.toStdString(), unit.toStdString(), {}});
+                             order.emplace_back();
+                         }
+                         r = {name, unit, it->second};
+                     }
                      StepPoint p;
-                     p.timeMs = q.value(1).toLongLong();
-                     p.boardId = static_cast<uint32_t>(q.value(2).toLongLong());
-                     p.runId = runId;
-                     p.value = value.toDouble();
-                     if (const QVariant low = q.value(7); !low.isNull())
+                     p.timeMs = run.startedMs;
+                     p.boardId = run.boardId;
+                     p.runId = run.runId;
+                     p.value = q.value(5).toDouble();
+                     if (const QVariant low = q.value(6); !low.isNull())
                          p.low = low.toDouble();
-                     if (const QVariant high = q.value(8); !high.isNull())
+                     if (const QVariant high = q.value(7); !high.isNull())
                          p.high = high.toDouble();
-                     p.passed = result == QLatin1String("pass");
-                     data.series[it->second].points.push_back(std::move(p));
+                     p.passed = q.value(4).toInt() == 1;
+                     data.series[r.series].points.push_back(std::move(p));
+                     order[r.series].push_back(uint32_t(seq));
                  });
-    for (const std::string& step : failingOrder)
-        data.failingSteps.emplace_back(step, failing[step]);
+    // Rows come run by run in practice; where they did not, the points are put in time order here.
+    for (size_t i = 0; i < data.series.size(); ++i) {
+        const std::vector<uint32_t>& seqs = order[i];
+        if (std::is_sorted(seqs.begin(), seqs.end()))
+            continue;
+        std::vector<size_t> by(seqs.size());
+        for (size_t k = 0; k < by.size(); ++k)
+            by[k] = k;
+        std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return seqs[a] < seqs[b]; });
+        std::vector<StepPoint> sorted;
+        sorted.reserve(by.size());
+        for (const size_t k : by)
+            sorted.push_back(std::move(data.series[i].points[k]));
+        data.series[i].points = std::move(sorted);
+    }
+
+    // The failing steps of every selected run, first attempts included: a retested board's failure is
+    // where the loss comes from. Only runs that did not pass can hold one.
+    QVariantList failValues = values;
+    if (!request.step.empty())
+        failValues.append(QString::fromStdString(request.step));
+    store.Select(QStringLiteral("SELECT s.name, COUNT(*) FROM (SELECT run_id, outcome FROM records%1) r JOIN "
+                                "record_steps s ON s.run_id = r.run_id WHERE r.outcome <> 'pass' AND s.result IN "
+                                "('fail', 'error')%2 GROUP BY s.name")
+                     .arg(selection, request.step.empty() ? QString() : QStringLiteral(" AND s.name = ?")),
+                 failValues, [&](const QSqlQuery& q) {
+                     data.failingSteps.emplace_back(q.value(0).toString().toStdString(),
+                                                    size_t(q.value(1).toLongLong()));
+                 });
     return data;
 }

@@ -20,7 +20,7 @@ struct StatsData {
     std::vector<RunResult> runs;                              // every run the filter selects, oldest first
     size_t chosenRuns = 0;                                    // runs whose steps went into the figures
     std::vector<StepSeries> series;                           // measured steps, in the order they first appear
-    std::vector<std::pair<std::string, size_t>> failingSteps; // failed or erred steps by name, of the chosen runs
+    std::vector<std::pair<std::string, size_t>> failingSteps; // failed or erred steps by name, of every selected run
 };
 
 // Throws StoreError when the store cannot be read.

@@ -44,7 +44,7 @@ std::string Figure(const std::optional<double>& value, int digits) {
 
 namespace {
 
-constexpr int kLeft = 72, kRight = 24, kTop = 34, kBottom = 48;
+constexpr int kLeft = 72, kRight = 24, kTop = 34, kBottom = 62;
 const char* kFont = "font-family=\"sans-serif\" font-size=\"11\"";
 
 std::string Num(double v) {
@@ -127,7 +127,7 @@ public:
             s += "<text x=\"" + Num(x) + "\" y=\"" + Num(y0 + 16) + "\" text-anchor=\"middle\">" + Figure(t, xDigits) +
                  "</text>";
         }
-        s += "<text x=\"" + Num((x0 + x1) / 2) + "\" y=\"" + Num(m_h - 8.0) + "\" text-anchor=\"middle\">" +
+        s += "<text x=\"" + Num((x0 + x1) / 2) + "\" y=\"" + Num(y0 + 31) + "\" text-anchor=\"middle\">" +
              XmlEscape(xLabel) + "</text>";
         s += "<text transform=\"translate(14," + Num((y0 + y1) / 2) + ") rotate(-90)\" text-anchor=\"middle\">" +
              XmlEscape(yLabel) + "</text></g>";
@@ -148,16 +148,19 @@ public:
     }
 
     // A labelled vertical line at `v`.
-    std::string VLine(const std::optional<double>& v, const char* colour, const char* dash,
-                      const std::string& label) const {
+    // Labels right of the middle are written leftwards, so they stay inside the frame; `row` moves the
+    // label down a line, apart from another line's.
+    std::string VLine(const std::optional<double>& v, const char* colour, const char* dash, const std::string& label,
+                      int row = 0) const {
         if (!v || *v < m_x.lo || *v > m_x.hi)
             return {};
         const double x = X(*v);
+        const bool right = x > m_w / 2.0;
         return "<line x1=\"" + Num(x) + "\" y1=\"" + Num(kTop) + "\" x2=\"" + Num(x) + "\" y2=\"" + Num(m_h - kBottom) +
                "\" stroke=\"" + colour + "\" stroke-width=\"1.5\"" +
                (dash[0] ? std::string(" stroke-dasharray=\"") + dash + "\"" : std::string()) + "/><text x=\"" +
-               Num(x + 3) + "\" y=\"" + Num(kTop + 12) + "\" " + kFont + " fill=\"" + colour + "\">" +
-               XmlEscape(label) + "</text>";
+               Num(right ? x - 3 : x + 3) + "\" y=\"" + Num(kTop + 12 + row * 13) + "\" text-anchor=\"" +
+               (right ? "end" : "start") + "\" " + kFont + " fill=\"" + colour + "\">" + XmlEscape(label) + "</text>";
     }
 
 private:
@@ -242,8 +245,19 @@ std::string TrendSvg(const StepSeries& series, const StepStatistics& st, const T
         if (!options.highlightRunId.empty() && series.points[i].runId == options.highlightRunId)
             highlighted = i;
     }
+    // Control-rule marks are many on a long stable series (runs of 8 come by chance): at most a quarter of
+    // the drawn points, spread evenly; the key still counts them all.
+    const size_t controlMarks = std::max<size_t>(1, options.maxPoints / 4);
+    size_t shown = 0, seen = 0;
+    std::set<size_t> controlDrawn;
+    for (const size_t i : control) {
+        if (seen++ * controlMarks >= shown * control.size()) {
+            controlDrawn.insert(i);
+            ++shown;
+        }
+    }
     keep.insert(failing.begin(), failing.end());
-    keep.insert(control.begin(), control.end());
+    keep.insert(controlDrawn.begin(), controlDrawn.end());
     if (highlighted < n)
         keep.insert(highlighted);
     const std::vector<size_t> drawn = Thinned(series.points, options.maxPoints, keep);
@@ -275,13 +289,13 @@ std::string TrendSvg(const StepSeries& series, const StepStatistics& st, const T
     }
     // The key: what the colours mean.
     s += "<g class=\"key\" " + std::string(kFont) + "><circle cx=\"" + Num(kLeft + 8) + "\" cy=\"" +
-         Num(options.height - 30.0) + "\" r=\"3\" fill=\"#c62828\"/><text x=\"" + Num(kLeft + 14) + "\" y=\"" +
-         Num(options.height - 26.0) + "\" fill=\"#222\">past a limit (" + std::to_string(failing.size()) +
-         ")</text><circle cx=\"" + Num(kLeft + 140) + "\" cy=\"" + Num(options.height - 30.0) +
-         "\" r=\"3\" fill=\"#ef6c00\"/><text x=\"" + Num(kLeft + 146) + "\" y=\"" + Num(options.height - 26.0) +
+         Num(options.height - 10.0) + "\" r=\"3\" fill=\"#c62828\"/><text x=\"" + Num(kLeft + 14) + "\" y=\"" +
+         Num(options.height - 6.0) + "\" fill=\"#222\">past a limit (" + std::to_string(failing.size()) +
+         ")</text><circle cx=\"" + Num(kLeft + 140) + "\" cy=\"" + Num(options.height - 10.0) +
+         "\" r=\"3\" fill=\"#ef6c00\"/><text x=\"" + Num(kLeft + 146) + "\" y=\"" + Num(options.height - 6.0) +
          "\" fill=\"#222\">control rule broken (" + std::to_string(control.size()) + ")</text></g>";
     if (drawn.size() < n)
-        s += "<text x=\"" + Num(options.width - kRight) + "\" y=\"" + Num(options.height - 26.0) +
+        s += "<text x=\"" + Num(options.width - kRight) + "\" y=\"" + Num(options.height - 6.0) +
              "\" text-anchor=\"end\" " + kFont + " fill=\"#666\">" + std::to_string(drawn.size()) + " of " +
              std::to_string(n) + " points drawn</text>";
     return s + "</svg>";
@@ -336,11 +350,11 @@ std::string HistogramSvg(const StepSeries& series, const StepStatistics& st, con
     }
     s += plot.VLine(st.low, "#c62828", "", "low limit " + Figure(st.low));
     s += plot.VLine(st.high, "#c62828", "", "high limit " + Figure(st.high));
-    s += plot.VLine(st.mean, "#607d8b", "2 3", "mean");
+    s += plot.VLine(st.mean, "#607d8b", "2 3", "mean", 1);
     if (highlighted < n)
         s += plot.VLine(series.points[highlighted].value, "#6a1b9a", "4 2",
-                        "this run " + Figure(series.points[highlighted].value));
-    s += "<text x=\"" + Num(kLeft + 6) + "\" y=\"" + Num(kTop + 26.0) + "\" " + kFont + " fill=\"#222\">" +
+                        "this run " + Figure(series.points[highlighted].value), 2);
+    s += "<text x=\"" + Num(kLeft) + "\" y=\"" + Num(options.height - 8.0) + "\" " + kFont + " fill=\"#222\">" +
          XmlEscape(figures) + "</text>";
     return s + "</svg>";
 }

@@ -7,7 +7,7 @@
 #include <string>
 
 struct TrendOptions {
-    int width = 760;
+    int width = 640;
     int height = 300;
     std::string title;          // empty: "NAME (UNIT) by run"
     std::string highlightRunId; // this run's point is drawn larger and labelled
@@ -15,7 +15,7 @@ struct TrendOptions {
 };
 
 struct HistogramOptions {
-    int width = 760;
+    int width = 640;
     int height = 300;
     std::string title; // empty: "NAME (UNIT) distribution"
     int bins = 0;      // 0: chosen from n
