@@ -126,16 +126,15 @@ void CRecordsWindow::BuildControls(std::optional<uint32_t> boardId) {
 
     m_trend = new CSvgChartView(this);
     m_trend->setObjectName(QStringLiteral("trendChart"));
-    m_trend->setAccessibleName(QStringLiteral("Trend: choose a measured step"));
     m_histogram = new CSvgChartView(this);
     m_histogram->setObjectName(QStringLiteral("histogramChart"));
-    m_histogram->setAccessibleName(QStringLiteral("Histogram: choose a measured step"));
     m_figures = new QLabel(this);
     m_figures->setObjectName(QStringLiteral("stepFigures"));
     m_figures->setAccessibleName(QStringLiteral("Figures of the chosen step"));
     m_figures->setWordWrap(true);
     m_figures->setTextInteractionFlags(Qt::TextSelectableByKeyboard | Qt::TextSelectableByMouse);
     m_figures->setFocusPolicy(Qt::StrongFocus);
+    ClearCharts();
 
     auto* charts = new QWidget(this);
     auto* chartsLayout = new QVBoxLayout(charts);
@@ -223,9 +222,7 @@ bool CRecordsWindow::ApplyFilter() {
     ++m_stepQuery;
     ++m_seriesQuery;
     m_steps->setRowCount(0);
-    m_trend->Clear();
-    m_histogram->Clear();
-    m_figures->clear();
+    ClearCharts();
     m_runs->Reset(filter);
     return true;
 }
@@ -296,6 +293,13 @@ void CRecordsWindow::OnRunChosen() {
                         ++row;
                     }
                 }
+                // The step looked at in the run before stays chosen, so runs can be compared step by step.
+                const QList<QTableWidgetItem*> same = m_steps->findItems(m_stepName, Qt::MatchExactly);
+                for (QTableWidgetItem* item : same)
+                    if (item->column() == 0) {
+                        m_steps->setCurrentCell(item->row(), 0);
+                        break;
+                    }
                 emit stepsShown();
             });
         } catch (const std::exception& e) {
@@ -303,6 +307,14 @@ void CRecordsWindow::OnRunChosen() {
             m_worker->Deliver([this, error] { ShowFailure(QStringLiteral("The run's steps cannot be read"), error); });
         }
     });
+}
+
+void CRecordsWindow::ClearCharts() {
+    m_trend->Clear();
+    m_histogram->Clear();
+    m_trend->setAccessibleName(QStringLiteral("Trend: choose a measured step"));
+    m_histogram->setAccessibleName(QStringLiteral("Histogram: choose a measured step"));
+    m_figures->clear();
 }
 
 void CRecordsWindow::ShowFailure(const QString& what, const QString& error) {
@@ -313,16 +325,18 @@ void CRecordsWindow::ShowFailure(const QString& what, const QString& error) {
 void CRecordsWindow::OnStepChosen() {
     const int row = m_steps->currentRow();
     const int query = ++m_seriesQuery;
-    if (row < 0 || m_runId.isEmpty())
+    if (row < 0 || m_runId.isEmpty()) {
+        ClearCharts();
         return;
+    }
     const QString step = m_steps->item(row, 0)->text();
     const QString unit = m_steps->item(row, 3)->text();
+    m_stepName = step;
     const QModelIndex run = m_runsView->currentIndex();
     if (!run.isValid())
         return;
     const TestRecord chosen = m_runs->Run(run.row());
-    m_trend->Clear();
-    m_histogram->Clear();
+    ClearCharts();
     if (m_steps->item(row, 2)->text().isEmpty()) {
         const QString none = QStringLiteral("%1 has no measured value: no chart").arg(step);
         m_trend->setAccessibleName(none);

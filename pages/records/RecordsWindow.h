@@ -63,12 +63,15 @@ private:
     void OnRunChosen();
     void OnStepChosen();
     void ShowCharts(const StepCharts& charts, const TestRecord& chosen);
+    // No step chosen: empty charts, named as such.
+    void ClearCharts();
     void ShowFailure(const QString& what, const QString& error);
     void UpdateStatus();
 
     StoreUrl m_url;
     bool m_open = false;
     QString m_runId;                    // the run whose steps are shown
+    QString m_stepName;                 // the step last chosen, chosen again in the next run shown
     int m_stepQuery = 0;                // the latest steps or series query; older answers are dropped
     std::atomic<int> m_seriesQuery = 0; // read by the query thread to skip a series no longer wanted
 

@@ -281,5 +281,14 @@ TEST_F(RecordsWindowTest, AChosenStepShowsItsChartsNamedWithTheirFigures) {
         EXPECT_TRUE(w->Histogram()->HasChart());
         EXPECT_TRUE(w->Figures()->text().contains(QStringLiteral("This run: "))) << w->Figures()->text().toStdString();
     }
+    // Another run keeps the step chosen: its charts follow with that run's point.
+    int other = row + 1;
+    while (w->Runs()->Run(other).command != "selftest")
+        ++other;
+    QSignalSpy again(w.get(), &CRecordsWindow::chartsShown);
+    w->RunsView()->setCurrentIndex(w->Runs()->index(other, 0));
+    ASSERT_TRUE(again.wait(10000));
+    EXPECT_EQ(w->StepsTable()->currentRow(), 2);
+    EXPECT_TRUE(w->Trend()->accessibleName().startsWith(QStringLiteral("line 2 level of selftest, trend of ")));
     EXPECT_TRUE(prompts.messages.empty());
 }
