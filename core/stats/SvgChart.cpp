@@ -53,10 +53,10 @@ std::string Num(double v) {
     return text;
 }
 
-// Tick values at 1, 2 or 5 times a power of ten, about `count` of them across [lo, hi].
+// Tick values at 1, 2 or 5 times a power of ten, about `count` of them across [lo, hi]. Each tick is an
+// integer multiple of the step, never a running sum, so a step below the values' resolution cannot loop.
 std::vector<double> Ticks(double lo, double hi, int count) {
-    std::vector<double> ticks;
-    if (!(hi > lo))
+    if (!(hi > lo) || !std::isfinite(hi - lo))
         return {lo};
     const double rough = (hi - lo) / count;
     const double power = std::pow(10.0, std::floor(std::log10(rough)));
@@ -66,8 +66,15 @@ std::vector<double> Ticks(double lo, double hi, int count) {
         if (step >= rough)
             break;
     }
-    for (double t = std::ceil(lo / step) * step; t <= hi + step * 1e-9; t += step)
+    const double first = std::ceil(lo / step), last = std::floor(hi / step);
+    if (!(step > 0.0) || !std::isfinite(first) || !std::isfinite(last) || last - first > 4.0 * count)
+        return {lo, hi};
+    std::vector<double> ticks;
+    const int n = int(last - first);
+    for (int i = 0; i <= n; ++i) {
+        const double t = (first + i) * step;
         ticks.push_back(std::fabs(t) < step * 1e-9 ? 0.0 : t);
+    }
     return ticks;
 }
 
@@ -81,9 +88,11 @@ struct Range {
         hi = any ? std::max(hi, *v) : *v;
         any = true;
     }
+    // Values that differ only in their last digits are drawn as one level, with room around it.
     void Pad() {
         const double span = hi - lo;
-        const double pad = span > 0.0 ? span * 0.06 : (std::fabs(lo) > 0.0 ? std::fabs(lo) * 0.05 : 1.0);
+        const double size = std::max(std::fabs(lo), std::fabs(hi));
+        const double pad = span > size * 1e-9 ? span * 0.06 : (size > 0.0 ? size * 0.05 : 1.0);
         lo -= pad;
         hi += pad;
     }

@@ -6,6 +6,7 @@
 
 #include <QXmlStreamReader>
 
+#include <cmath>
 #include <random>
 
 namespace {
@@ -102,6 +103,15 @@ TEST(Charts, FiguresAndEscapes) {
     EXPECT_EQ(Figure(std::nullopt), "-");
     EXPECT_EQ(Figure(1.23456789, 4), "1.235");
     EXPECT_EQ(Figure(-0.0), "0");
+    // Values a last digit apart, far from zero: the axis must still be drawn in a few ticks.
+    for (const double base : {718.6762425653975, -1e12, 3e-300}) {
+        StepSeries close{"close", "V", {}};
+        for (int i = 0; i < 10; ++i)
+            close.points.push_back({i, 1, "r", i % 2 ? std::nextafter(base, 1e308) : base, {}, {}, true});
+        const StepStatistics st = Summarise(close);
+        EXPECT_TRUE(Parse(TrendSvg(close, st)).ok) << base;
+        EXPECT_TRUE(Parse(HistogramSvg(close, st)).ok) << base;
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The reader over a seeded SQLite store: the runs a filter selects, each board's last attempt chosen, the
 // steps in time order, against the same selection made here from the records written.
 #include "StatsLoader.h"
+#include "RecordsTestData.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +13,23 @@
 
 namespace {
 
-TEST(StatsLoader, ChoosesLastAttemptsInTimeOrder) {
+// SQLite always; PostgreSQL when VELTRIN_TEST_PG_URL names a server.
+class StatsLoader : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(StatsLoader, ChoosesLastAttemptsInTimeOrder) {
     const unsigned seed = std::random_device{}();
     std::mt19937 rng(seed);
     SCOPED_TRACE("seed " + std::to_string(seed));
     QTemporaryDir dir;
-    auto store = OpenRecordStore(*ParseStoreUrl("sqlite:" + dir.filePath("stats.sqlite"), nullptr));
+    StoreUrl url = *ParseStoreUrl("sqlite:" + dir.filePath("stats.sqlite"), nullptr);
+    if (std::string(GetParam()) == "postgresql") {
+        const auto pg = records_test::PostgresUnderTest();
+        if (!pg)
+            GTEST_SKIP() << "VELTRIN_TEST_PG_URL is not set";
+        records_test::DropPostgresStore(*pg);
+        url = *pg;
+    }
+    auto store = OpenRecordStore(url);
     std::vector<TestRecord> written;
     for (int i = 0; i < 120; ++i) {
         TestRecord r;
@@ -95,5 +107,7 @@ TEST(StatsLoader, ChoosesLastAttemptsInTimeOrder) {
     EXPECT_TRUE(onlyContinuity.series.empty());
     EXPECT_EQ(onlyContinuity.runs.size(), written.size());
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, StatsLoader, ::testing::Values("sqlite", "postgresql"));
 
 } // namespace
