@@ -19,6 +19,7 @@ CBoardDlg::CBoardDlg(CDriverLibrary* library, std::string devicePath, uint32_t c
     m_context.type = type;
     m_context.index = index;
     m_context.channels = channels;
+    m_context.boardId = boardId;
 }
 
 CBoardDlg::~CBoardDlg() {

@@ -50,6 +50,8 @@ public:
     // The page object at a tab (null for a tab whose page is not built); it may have ended itself.
     CPageDlg* Page(int tab) const;
     const PageContext& Context() const { return m_context; }
+    // The board's name for the pages (the records they keep); before OnInitDialog.
+    void SetBoardName(const std::string& name) { m_context.boardName = name; }
 
 private:
     void OpenDevices();

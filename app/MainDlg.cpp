@@ -3,9 +3,11 @@
 
 #include "AboutDlg.h"
 #include "AppSwitches.h"
+#include "DesktopRecords.h"
 #include "DriverLibrary.h"
 #include "Mnemonics.h"
 #include "Prompts.h"
+#include "RecordsWindow.h"
 #include "Settings.h"
 
 #include <QAction>
@@ -94,6 +96,9 @@ void CMainDlg::BuildMenu() {
     loadOnStart->setCheckable(true);
     loadOnStart->setChecked(ReadAppInt(kLoadOnStartEntry, 0) != 0);
     connect(loadOnStart, &QAction::toggled, this, [](bool on) { WriteAppInt(kLoadOnStartEntry, on ? 1 : 0); });
+    QAction* records = options->addAction(QStringLiteral("Test records"));
+    records->setObjectName(QStringLiteral("recordsAction"));
+    connect(records, &QAction::triggered, this, [this] { ShowRecords(); });
     options->addSeparator();
     QAction* exit = options->addAction(QStringLiteral("Exit"));
     exit->setObjectName(QStringLiteral("exitAction"));
@@ -160,6 +165,8 @@ bool CMainDlg::BuildNextBoard(int pagesNow) {
     } catch (const std::exception&) {
         board.reset();
     }
+    if (board)
+        board->SetBoardName(next.record.name);
     if (!board || !board->OnInitDialog(pagesNow))
         return false; // no tab; the remaining boards follow without a gap
     // The menu keeps its letters; the pages choose from the others.
@@ -222,6 +229,28 @@ CBoardDlg* CMainDlg::Board(int tab) const {
     if (tab < 0 || tab >= static_cast<int>(m_boards.size()))
         return nullptr;
     return m_boards[static_cast<size_t>(tab)].get();
+}
+
+CRecordsWindow* CMainDlg::ShowRecords(const StoreUrl* store) {
+    if (m_records) {
+        m_records->show();
+        m_records->raise();
+        m_records->activateWindow();
+        return m_records;
+    }
+    QString error;
+    const std::optional<StoreUrl> url = store ? std::optional<StoreUrl>(*store) : ProgramStoreUrl(&error);
+    if (!url) {
+        Prompts().Message(this, error, QStringLiteral("Test records"), PromptIcon::Error);
+        return nullptr;
+    }
+    std::optional<uint32_t> board;
+    if (CBoardDlg* current = Board(m_tabs->currentIndex()))
+        board = current->Context().boardId;
+    m_records = new CRecordsWindow(*url, board, this);
+    m_records->setAttribute(Qt::WA_DeleteOnClose);
+    m_records->show();
+    return m_records;
 }
 
 void CMainDlg::ShowAbout() {

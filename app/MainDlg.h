@@ -6,6 +6,7 @@
 
 #include <QDialog>
 #include <QIcon>
+#include <QPointer>
 #include <QSet>
 
 #include <deque>
@@ -14,6 +15,8 @@
 #include <vector>
 
 class CDriverLibrary;
+class CRecordsWindow;
+struct StoreUrl;
 class QAction;
 class QTabWidget;
 
@@ -53,6 +56,10 @@ public:
     static QString TabText(const BoardRecord& record);
 
     void ShowAbout();
+    // The "Test records" window on the program's store (or `store`), starting with the current tab's
+    // board; one window, raised when open already. Null, with a message, when the environment names no
+    // usable store.
+    CRecordsWindow* ShowRecords(const StoreUrl* store = nullptr);
     // Remembers the window's size and position for the next start, then ends the dialog.
     void done(int result) override;
 
@@ -91,4 +98,5 @@ private:
     std::vector<std::unique_ptr<CBoardDlg>> m_boards; // tab order; grows past ten boards
     std::unique_ptr<CDriverLibrary> m_library;
     QSet<QChar> m_menuLetters; // the mnemonics of the menu bar's entries
+    QPointer<CRecordsWindow> m_records;
 };

@@ -3,13 +3,20 @@
 
 #include "AboutDlg.h"
 #include "CodecPage.h"
+#include "DesktopRecords.h"
 #include "MainDlg.h"
+#include "RecordsWindow.h"
+#include "RunsModel.h"
+#include "SampleRecords.h"
 
 #include <QDir>
 #include <QEventLoop>
 #include <QPixmap>
 #include <QRegularExpression>
 #include <QTabWidget>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <algorithm>
@@ -37,6 +44,56 @@ bool Save(QWidget& widget, const QString& file) {
     }
     std::fprintf(stderr, "veltrin-test: cannot write %s\n", qPrintable(QDir::toNativeSeparators(file)));
     return false;
+}
+
+// Runs the event loop until `signal` of `sender` or `ms` pass; true when the signal came.
+template <typename Signal>
+bool WaitFor(const typename QtPrivate::FunctionPointer<Signal>::Object* sender, Signal signal, int ms) {
+    QEventLoop loop;
+    bool came = false;
+    const QMetaObject::Connection c = QObject::connect(sender, signal, &loop, [&] {
+        came = true;
+        loop.quit();
+    });
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(c);
+    return came;
+}
+
+// The records window with a board's runs, the newest chosen and its first step's charts: on the store
+// the environment names, or else on a seeded sample store in a temporary folder.
+bool RecordsPicture(const QString& file, int settleMs) {
+    QTemporaryDir temp;
+    std::optional<StoreUrl> url;
+    std::optional<uint32_t> board;
+    if (!qEnvironmentVariableIsEmpty("VELTRIN_RECORDS")) {
+        QString error;
+        url = ProgramStoreUrl(&error);
+        if (!url) {
+            std::fprintf(stderr, "veltrin-test: %s\n", qPrintable(error));
+            return false;
+        }
+    } else {
+        url = ParseStoreUrl(temp.filePath(QStringLiteral("records.sqlite")), nullptr);
+        try {
+            board = WriteSampleRecords(*OpenRecordStore(*url), 240, 1);
+        } catch (const StoreError& error) {
+            std::fprintf(stderr, "veltrin-test: sample records: %s\n", error.what());
+            return false;
+        }
+    }
+    CRecordsWindow window(*url, board);
+    window.show();
+    if (WaitFor(&window, &CRecordsWindow::runsPage, 5000) && window.Runs()->rowCount() > 0) {
+        window.RunsView()->setCurrentIndex(window.Runs()->index(0, 0));
+        if (WaitFor(&window, &CRecordsWindow::stepsShown, 5000) && window.StepsTable()->rowCount() > 0) {
+            window.StepsTable()->setCurrentCell(0, 0);
+            WaitFor(&window, &CRecordsWindow::chartsShown, 10000);
+        }
+    }
+    Settle(settleMs);
+    return Save(window, file);
 }
 
 } // namespace
@@ -81,6 +138,9 @@ int TakeScreenshots(CMainDlg& window, const QString& dir, int settleMs) {
     about.show();
     Settle(settleMs);
     if (Save(about, QDir(dir).filePath(QStringLiteral("about.png"))))
+        ++written;
+    about.close();
+    if (RecordsPicture(QDir(dir).filePath(QStringLiteral("records.png")), settleMs))
         ++written;
     return written;
 }

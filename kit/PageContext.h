@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 
 class CDevice;
 class CPageDlg;
@@ -15,6 +16,8 @@ struct PageContext {
     uint32_t type = 0;                         // board type code; BoardModelFor() tells what the board has
     int32_t index = 0;                         // settings index: 0..9 for kernel boards, -1 for library boards
     uint32_t channels = 0;                     // phone-line channels
+    uint32_t boardId = 0;                      // the board's own ID, as discovery read it
+    std::string boardName;                     // the board's name, as discovery read it
     std::array<CDevice*, kMaxLines> lineIn{};  // LineInLeaf(n), null when absent
     std::array<CDevice*, kMaxLines> lineOut{}; // LineOutLeaf(n)
     CDevice* left = nullptr;                   // kLeftOutputLeaf

@@ -3,11 +3,15 @@
 
 #include "CalibrationRequests.h"
 #include "CalibrationTexts.h"
+#include "DesktopRecords.h"
 #include "InstructionPicture.h"
+#include "LineRequests.h"
 #include "PageFactories.h"
 #include "Prompts.h"
+#include "RecordWriter.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -18,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -174,6 +179,7 @@ void CCalibrationPage::OnNext() {
             return;
         }
     }
+    NoteReadings();
     m_step = static_cast<int16_t>((m_step + 1) % 3);
     UpdateStep();
 }
@@ -185,14 +191,85 @@ void CCalibrationPage::OnApply() {
     }
     if (!m_pDevice)
         return;
-    if (ApplyCalibration(*m_pDevice))
+    if (ApplyCalibration(*m_pDevice)) {
+        RecordApplied();
         Prompts().Message(this, QStringLiteral("Colibration info is set"), QStringLiteral("Info"),
                           PromptIcon::Information);
-    else
+    } else
         Prompts().Message(this, QStringLiteral("Can not set colibration info"), QStringLiteral("Error"),
                           PromptIcon::Error);
 }
 
+void CCalibrationPage::KeepRecords(const PageContext& context) {
+    m_board = context;
+    if (!m_records) {
+        m_records = new CRecordWriter(this);
+        connect(m_records, &CRecordWriter::written, this,
+                [this](int kind, const QString& message) { OnRecordWritten(kind, message); });
+    }
+}
+
+std::optional<double> CCalibrationPage::ReadLine(int line) const {
+    CDevice* device = m_board.lineIn[static_cast<size_t>(line)];
+    if (!device)
+        return std::nullopt;
+    const std::optional<LineState> state = GetLineState(*device);
+    if (!state)
+        return std::nullopt;
+    return state->voltage;
+}
+
+void CCalibrationPage::NoteReadings() {
+    if (!m_records)
+        return;
+    // Step 0 starts a calibration of the ticked lines; steps 0 and 1 are read with their voltage applied.
+    if (m_step == 0) {
+        m_run = {};
+        m_run.boardType = m_board.type;
+        m_run.boardId = m_board.boardId;
+        m_run.boardName = m_board.boardName;
+        m_run.boardNumber = m_board.index;
+        m_run.maxVoltage = m_maxVoltage;
+        m_run.startedMs = QDateTime::currentMSecsSinceEpoch();
+        for (int i = 0; i < m_nLines; ++i)
+            if (m_lineBoxes[static_cast<size_t>(i)]->isChecked())
+                m_run.lines.push_back({i, ReadLine(i), std::nullopt, std::nullopt});
+    } else if (m_step == 1) {
+        for (CalibrationLine& line : m_run.lines)
+            line.fullReading = ReadLine(line.line);
+    }
+    m_runComplete = m_step == 2 && !m_run.lines.empty();
+}
+
+void CCalibrationPage::RecordApplied() {
+    if (!m_records || !m_runComplete)
+        return; // a calibration taken into use again, or made before the page kept records
+    m_runComplete = false;
+    for (CalibrationLine& line : m_run.lines)
+        line.correctedReading = ReadLine(line.line);
+    m_run.endedMs = QDateTime::currentMSecsSinceEpoch();
+    QString error;
+    const std::optional<RecordSettings> settings = ProgramRecordSettings(&error);
+    if (!settings) {
+        if (qEnvironmentVariable("VELTRIN_RECORDS").compare(QStringLiteral("none"), Qt::CaseInsensitive) != 0)
+            OnRecordWritten(static_cast<int>(KeepResult::Kind::Failed), error);
+        return;
+    }
+    m_records->Write(*settings, MakeCalibrationRecord(m_run));
+}
+
+void CCalibrationPage::OnRecordWritten(int kind, const QString& message) {
+    // The calibration stays applied either way; the record is what may be missing.
+    if (kind == static_cast<int>(KeepResult::Kind::Spooled))
+        std::fprintf(stderr, "veltrin-test: %s\n", qPrintable(message));
+    else if (kind == static_cast<int>(KeepResult::Kind::Failed))
+        Prompts().Message(this,
+                          QStringLiteral("The calibration is applied, but its record is not kept: %1").arg(message),
+                          QStringLiteral("Error"), PromptIcon::Error);
+}
+
 std::unique_ptr<CPageDlg> CreateCalibrationPage(const PageContext& context, QWidget* parent) {
-    return std::make_unique<CCalibrationPage>(context.cfg, context.channels, parent);
+    auto page = std::make_unique<CCalibrationPage>(context.cfg, context.channels, parent);
+    page->KeepRecords(context);
+    return page;
 }

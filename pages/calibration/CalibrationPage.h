@@ -2,6 +2,8 @@
 // voltage on the chosen lines, compute correction coefficients and take them into use.
 #pragma once
 
+#include "CalibrationRecord.h"
+#include "PageContext.h"
 #include "PageDlg.h"
 
 #include <array>
@@ -12,6 +14,7 @@ class QCheckBox;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
+class CRecordWriter;
 
 class CCalibrationPage : public CPageDlg {
     Q_OBJECT
@@ -28,6 +31,12 @@ public:
 
     int Step() const { return m_step; }
 
+    // Keeps a record of every calibration applied from now on, in the program's records store: the board
+    // is `context`'s, and its line devices give the voltmeter readings.
+    void KeepRecords(const PageContext& context);
+    // The writer of those records (null until KeepRecords).
+    CRecordWriter* Records() const { return m_records; }
+
 private:
     void BuildControls();
     // Shows the current step: which controls are usable and its instruction.
@@ -37,6 +46,11 @@ private:
     void OnBack();
     void OnNext();
     void OnApply();
+    // What the line's voltmeter reads now; none without a line device or an answer.
+    std::optional<double> ReadLine(int line) const;
+    void NoteReadings();
+    void RecordApplied();
+    void OnRecordWritten(int kind, const QString& message);
 
     int16_t m_step = 0;
     int32_t m_nLines = 0;
@@ -51,4 +65,11 @@ private:
     QPushButton* m_applyButton = nullptr;
     QPlainTextEdit* m_instruction = nullptr;
     QLineEdit* m_maxVoltageEdit = nullptr;
+
+    // Records: the board, its line devices, and the calibration under way (complete once the third step
+    // has been done on every ticked line).
+    CRecordWriter* m_records = nullptr;
+    PageContext m_board;
+    CalibrationRun m_run;
+    bool m_runComplete = false;
 };

@@ -67,9 +67,10 @@ TEST_F(ProgramTest, ScreenshotRunWritesOnePictureAPageAndExitsCleanly) {
     const QStringList files = QDir(dir).entryList({"*.png"}, QDir::Files, QDir::Name);
     EXPECT_EQ(listed.size(), files.size());
     EXPECT_TRUE(files.contains("analyser.png"));
+    EXPECT_TRUE(files.contains("records.png"));
     for (const QString& file : files) {
         EXPECT_TRUE(file.startsWith("board0-") || file.startsWith("board1-") || file == "about.png" ||
-                    file == "analyser.png")
+                    file == "analyser.png" || file == "records.png")
             << file.toStdString();
         EXPECT_FALSE(QImage(QDir(dir).filePath(file)).isNull()) << file.toStdString();
     }
