@@ -56,17 +56,19 @@ bash tools/check-package.sh build
 
 # ---- Thread sanitizer: the pieces that worker threads share with the user-interface thread (sound
 # files closed while a worker appends, the simulator's devices used from several threads, the
-# streaming pages and their workers). Qt itself is not built with the sanitizer; what its own threads
-# do inside it is left out (tools/tsan-qt.supp).
+# streaming pages and their workers, the records window's queries and the calibration's record writer).
+# Qt itself is not built with the sanitizer; what its own threads do inside it is left out
+# (tools/tsan-qt.supp).
 stage "Thread sanitizer"
 cmake -S . -B build-tsan -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELTRIN_WERROR=ON "${launcher[@]}" \
     -DVELTRIN_SANITIZE=thread >/dev/null
-cmake --build build-tsan -j "$jobs" --target stream_core_tests sim_tests output_page_tests codec_tests
+cmake --build build-tsan -j "$jobs" --target stream_core_tests sim_tests output_page_tests codec_tests \
+    records_window_tests calibration_page_tests
 # The engine's chaos scenarios run here by the thousand (about a minute and a half); the other builds
 # run a few hundred. A failing scenario prints its seed: VELTRIN_CHAOS_SEED=n replays it alone.
 VELTRIN_CHAOS_SCENARIOS=2000 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/stream_core_tests --gtest_brief=1
 TSAN_OPTIONS=halt_on_error=1 build-tsan/bin/sim_tests --gtest_brief=1
-for pages in output_page_tests codec_tests; do
+for pages in output_page_tests codec_tests records_window_tests calibration_page_tests; do
     QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 suppressions=$PWD/tools/tsan-qt.supp" \
         build-tsan/bin/$pages --gtest_brief=1
 done
