@@ -3,13 +3,6 @@
 
 #include "CliOutput.h"
 
-#include <QSysInfo>
-
-#ifndef _WIN32
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
 const std::set<std::string>& RecordOptionNames() {
     static const std::set<std::string> names = {"records", "station", "operator", "mode"};
     return names;
@@ -21,16 +14,6 @@ QString OptionOrEnvironment(const CliArgs& args, const char* option, const char*
     if (const auto value = args.Value(option))
         return QString::fromStdString(*value);
     return qEnvironmentVariable(variable);
-}
-
-QString LoginName() {
-#ifndef _WIN32
-    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name)
-        return QString::fromLocal8Bit(entry->pw_name);
-    return qEnvironmentVariable("USER");
-#else
-    return qEnvironmentVariable("USERNAME");
-#endif
 }
 
 } // namespace
@@ -48,10 +31,10 @@ RecordSettings RecordSettingsFromArgs(const CliArgs& args) {
     }
     settings.station = OptionOrEnvironment(args, "station", "VELTRIN_STATION");
     if (settings.station.isEmpty())
-        settings.station = QSysInfo::machineHostName();
+        settings.station = DefaultStation();
     settings.operatorName = OptionOrEnvironment(args, "operator", "VELTRIN_OPERATOR");
     if (settings.operatorName.isEmpty())
-        settings.operatorName = LoginName();
+        settings.operatorName = DefaultOperator();
     if (const auto mode = args.Value("mode")) {
         settings.mode = QString::fromStdString(*mode);
         if (!ValidMode(settings.mode))

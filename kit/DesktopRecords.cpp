@@ -1,23 +1,6 @@
 // The desktop program's records settings from its environment, as the command line reads them.
 #include "DesktopRecords.h"
 
-#include <QSysInfo>
-
-#ifndef _WIN32
-#include <pwd.h>
-#include <unistd.h>
-#endif
-
-QString LoginName() {
-#ifndef _WIN32
-    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name)
-        return QString::fromLocal8Bit(entry->pw_name);
-    return qEnvironmentVariable("USER");
-#else
-    return qEnvironmentVariable("USERNAME");
-#endif
-}
-
 std::optional<StoreUrl> ProgramStoreUrl(QString* error) {
     const QString text = qEnvironmentVariable("VELTRIN_RECORDS");
     if (text.isEmpty())
@@ -46,10 +29,10 @@ std::optional<RecordSettings> ProgramRecordSettings(QString* error) {
     settings.store = *url;
     settings.station = qEnvironmentVariable("VELTRIN_STATION");
     if (settings.station.isEmpty())
-        settings.station = QSysInfo::machineHostName();
+        settings.station = DefaultStation();
     settings.operatorName = qEnvironmentVariable("VELTRIN_OPERATOR");
     if (settings.operatorName.isEmpty())
-        settings.operatorName = LoginName();
+        settings.operatorName = DefaultOperator();
     settings.version = QStringLiteral(VELTRIN_KIT_VERSION);
     return settings;
 }

@@ -10,5 +10,3 @@
 std::optional<StoreUrl> ProgramStoreUrl(QString* error);
 // The settings of records the program writes; nothing with the reason in `error` as above.
 std::optional<RecordSettings> ProgramRecordSettings(QString* error);
-// The name the user logged in with.
-QString LoginName();

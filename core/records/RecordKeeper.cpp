@@ -3,12 +3,30 @@
 #include "RecordKeeper.h"
 
 #include <QFileInfo>
+#include <QSysInfo>
+
+#ifndef _WIN32
+#include <pwd.h>
+#include <unistd.h>
+#endif
 
 namespace {
 
 bool SpoolHasRecords(const QString& path) { return QFileInfo(path).size() > 0; }
 
 } // namespace
+
+QString DefaultStation() { return QSysInfo::machineHostName(); }
+
+QString DefaultOperator() {
+#ifndef _WIN32
+    if (const passwd* entry = getpwuid(geteuid()); entry && entry->pw_name)
+        return QString::fromLocal8Bit(entry->pw_name);
+    return qEnvironmentVariable("USER");
+#else
+    return qEnvironmentVariable("USERNAME");
+#endif
+}
 
 std::unique_ptr<IRecordStore> OpenSettingsStore(const RecordSettings& s) {
     StoreOpenOptions options;

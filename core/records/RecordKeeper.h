@@ -9,6 +9,10 @@
 #include <mutex>
 
 // Who and where records are made, as the command line or the environment give it.
+// A record's station and operator when none is given: the host's name and the name the user logged in with.
+QString DefaultStation();
+QString DefaultOperator();
+
 struct RecordSettings {
     StoreUrl store = DefaultStoreUrl();
     bool defaultStore = true; // the store is the default one (its folder is made on first use)

@@ -120,7 +120,7 @@ TEST_F(CalibrationRecords, AnAppliedCalibrationLeavesOneRecordWithTheReadings) {
     EXPECT_EQ(r.mode, QStringLiteral("production"));
     EXPECT_EQ(r.outcome, QStringLiteral("pass"));
     EXPECT_EQ(r.station, QStringLiteral("bench \"7\"\nwest"));
-    EXPECT_EQ(r.operatorName, LoginName());
+    EXPECT_EQ(r.operatorName, DefaultOperator());
     EXPECT_FALSE(r.operatorName.isEmpty());
     EXPECT_EQ(r.attempt, 1);
     EXPECT_LE(r.startedMs, r.endedMs);
