@@ -1,5 +1,7 @@
 // veltrin-cli analyse started as a process on a raw recording synthesised here: the figures it prints
 // and the limits that make it fail, naming the figure.
+#include "ProgramRun.h"
+
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -12,27 +14,9 @@
 
 namespace {
 
-struct Outcome {
-    int code = -1;
-    QByteArray out;
-    QString err;
-};
+using Outcome = ProgramRun;
 
-Outcome Analyse(const QStringList& arguments) {
-    QProcess process;
-    process.start(PROGRAM, arguments);
-    Outcome run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "veltrin-cli did not finish";
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = process.readAllStandardOutput();
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
-}
+Outcome Analyse(const QStringList& arguments) { return RunProgram(arguments); }
 
 // One second at 16 kHz as the program records it: silence, then a 1 kHz tone at -20 dBFS with its
 // second harmonic 40 dB down (so THD+N is -40 dB), then silence again.

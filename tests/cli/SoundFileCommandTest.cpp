@@ -3,6 +3,7 @@
 // themselves, and `record --format wav` read back, whole or stopped early.
 #include "CliCommands.h"
 #include "CliOutput.h"
+#include "ProgramRun.h"
 #include "RecordingFile.h"
 #include "SoundFile.h"
 
@@ -27,19 +28,8 @@ struct CliRun {
 };
 
 CliRun Cli(const QStringList& arguments) {
-    QProcess process;
-    process.start(PROGRAM, arguments);
-    CliRun run;
-    if (!process.waitForFinished(30000)) {
-        process.kill();
-        process.waitForFinished();
-        ADD_FAILURE() << "veltrin-cli did not finish";
-        return run;
-    }
-    run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.figures = QJsonDocument::fromJson(process.readAllStandardOutput()).object();
-    run.err = QString::fromUtf8(process.readAllStandardError());
-    return run;
+    const ProgramRun run = RunProgram(arguments);
+    return {run.code, QJsonDocument::fromJson(run.out).object(), run.err};
 }
 
 // A 16-bit WAV file at 48 kHz of the channels given (full scale 1.0), through libsndfile.
