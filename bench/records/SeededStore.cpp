@@ -1,4 +1,5 @@
-// Filling the seeded store: records and steps inserted with bound values, 5000 records a transaction.
+// Filling the seeded store: records and steps inserted with bound values, 5000 records a transaction, in
+// the layout of schema 2; opening the store afterwards migrates it (its steps packed per record).
 #include "SeededStore.h"
 
 #include "RecordStore.h"
@@ -10,7 +11,8 @@
 #include <random>
 
 bool FillSeededStore(const QString& path, int count, uint32_t seed) {
-    OpenRecordStore(*ParseStoreUrl("sqlite:" + path, nullptr)); // the schema
+    const StoreUrl url = *ParseStoreUrl("sqlite:" + path, nullptr);
+    OpenRecordStore(url, {false, 2}); // the schema the rows below are written in
     const QString connection = QStringLiteral("seeded-fill");
     bool ok = true;
     {
@@ -75,5 +77,7 @@ bool FillSeededStore(const QString& path, int count, uint32_t seed) {
         db.close();
     }
     QSqlDatabase::removeDatabase(connection);
+    if (ok)
+        OpenRecordStore(url);
     return ok;
 }

@@ -26,6 +26,11 @@ QStringList SchemaMigration(int version) {
             QStringLiteral("CREATE INDEX records_by_start ON records (started_ms)"),
             QStringLiteral("CREATE INDEX records_by_attempt ON records (board_id, board_type, command)"),
         };
+    case 3:
+        // Each record's measured and failing steps packed in one value (MeasuredSteps), so statistics read
+        // one row per record. BYTEA is PostgreSQL's binary type; SQLite keeps a blob as it is under any type
+        // name. The store fills it for the records already there (SqlRecordStore's migration).
+        return {QStringLiteral("ALTER TABLE records ADD COLUMN measured BYTEA")};
     default:
         return {};
     }

@@ -63,9 +63,11 @@ public:
 // The WHERE, ORDER BY and LIMIT clauses of the records table that `filter` selects, its values appended
 // to `values`; starts with a space.
 QString RecordSelection(const RecordFilter& filter, QVariantList* values);
+// Only the WHERE clause of it (empty when the filter selects everything), for readers that need no order.
+QString RecordCondition(const RecordFilter& filter, QVariantList* values);
 
 // The schema this program writes; stores of a lower one are migrated when opened.
-inline constexpr int kRecordSchema = 2;
+inline constexpr int kRecordSchema = 3;
 
 struct StoreOpenOptions {
     bool createFolder = false;  // make the SQLite file's folder when missing (the default store, the spool)

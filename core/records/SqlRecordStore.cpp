@@ -1,5 +1,6 @@
 // The records store over Qt's SQL module: SQLite (WAL, busy timeout, immediate write transactions) for a
 // station, PostgreSQL for a fleet. Every value travels as a bound parameter.
+#include "MeasuredSteps.h"
 #include "RecordSchema.h"
 #include "RecordStore.h"
 
@@ -12,6 +13,7 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <algorithm>
 #include <atomic>
 
 namespace {
@@ -65,8 +67,11 @@ private:
     int CheckIsStore();
     int SchemaVersion();
     void Migrate(int target);
+    // Packs the measured steps of every record that has none packed yet (those written before they were).
+    void PackEarlierRecords();
 
     StoreUrl m_url;
+    int m_schema = kRecordSchema; // what this connection writes (lower only in tests of the migration)
     QString m_connection;
     QSqlDatabase m_db;
 };
@@ -150,6 +155,7 @@ void SqlRecordStore::Prepare(const StoreOpenOptions& options) {
     }
     if (version != options.schema)
         Migrate(options.schema);
+    m_schema = std::max(version, options.schema);
 }
 
 SqlRecordStore::~SqlRecordStore() {
@@ -245,6 +251,8 @@ void SqlRecordStore::Migrate(int target) {
         for (int version = CheckIsStore() + 1; version <= target; ++version) {
             for (const QString& statement : SchemaMigration(version))
                 Run(statement);
+            if (version == 3)
+                PackEarlierRecords();
             Run(QStringLiteral("UPDATE record_meta SET value = ? WHERE name = 'schema'"), {QString::number(version)});
         }
         Commit();
@@ -252,6 +260,48 @@ void SqlRecordStore::Migrate(int target) {
         Rollback();
         throw;
     }
+}
+
+void SqlRecordStore::PackEarlierRecords() {
+    // The steps of the records without packed steps, a record's rows together; only the steps the packed
+    // form keeps are read. Each record's value is set once its last row has been seen.
+    QSqlQuery steps = Run(QStringLiteral("SELECT s.run_id, s.name, s.result, s.value, s.unit, s.low, s.high FROM "
+                                         "record_steps s JOIN records r ON r.run_id = s.run_id WHERE r.measured IS "
+                                         "NULL AND (s.value IS NOT NULL OR s.result IN ('fail', 'error')) ORDER BY "
+                                         "s.run_id, s.position"));
+    QSqlQuery update(m_db);
+    if (!update.prepare(QStringLiteral("UPDATE records SET measured = ? WHERE run_id = ?")))
+        Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot prepare a query"), update.lastError());
+    const auto pack = [&](const QString& runId, const std::vector<TestStep>& kept) {
+        update.bindValue(0, PackMeasuredSteps(kept));
+        update.bindValue(1, runId);
+        if (!update.exec())
+            Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot pack a record's steps"), update.lastError());
+    };
+    QString runId;
+    std::vector<TestStep> kept;
+    while (steps.next()) {
+        const QString id = steps.value(0).toString();
+        if (id != runId && !runId.isEmpty()) {
+            pack(runId, kept);
+            kept.clear();
+        }
+        runId = id;
+        TestStep s;
+        s.name = steps.value(1).toString();
+        s.result = steps.value(2).toString();
+        s.value = OptionalReal(steps.value(3));
+        s.unit = steps.value(4).toString();
+        s.low = OptionalReal(steps.value(5));
+        s.high = OptionalReal(steps.value(6));
+        kept.push_back(std::move(s));
+    }
+    if (steps.lastError().isValid())
+        Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot read the steps to pack"), steps.lastError());
+    if (!runId.isEmpty())
+        pack(runId, kept);
+    // The rest have no step the packed form keeps.
+    Run(QStringLiteral("UPDATE records SET measured = ? WHERE measured IS NULL"), {PackMeasuredSteps({})});
 }
 
 IRecordStore::Written SqlRecordStore::Write(TestRecord& r, bool keepAttempt) {
@@ -269,13 +319,22 @@ IRecordStore::Written SqlRecordStore::Write(TestRecord& r, bool keepAttempt) {
         }
         const QString arguments =
             QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(r.arguments)).toJson(QJsonDocument::Compact));
-        QSqlQuery insert =
-            Run(QStringLiteral("INSERT INTO records (%1) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, "
-                               "?, ?) ON CONFLICT (run_id) DO NOTHING")
-                    .arg(QLatin1String(kRecordColumns)),
-                {Text(r.runId), Text(r.command), arguments, r.boardNumber, Text(r.boardName), qlonglong(r.boardType),
-                 qlonglong(r.boardId), Text(r.station), Text(r.operatorName), Text(r.mode), Text(r.version),
-                 qlonglong(r.startedMs), qlonglong(r.endedMs), Text(r.outcome), attempt});
+        QVariantList fields = {Text(r.runId),        Text(r.command),   arguments,
+                               r.boardNumber,        Text(r.boardName), qlonglong(r.boardType),
+                               qlonglong(r.boardId), Text(r.station),   Text(r.operatorName),
+                               Text(r.mode),         Text(r.version),   qlonglong(r.startedMs),
+                               qlonglong(r.endedMs), Text(r.outcome),   attempt};
+        QString columns = QLatin1String(kRecordColumns);
+        if (m_schema >= 3) {
+            columns += QLatin1String(", measured");
+            fields.append(PackMeasuredSteps(r.steps));
+        }
+        QStringList marks;
+        for (qsizetype i = 0; i < fields.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        QSqlQuery insert = Run(QStringLiteral("INSERT INTO records (%1) VALUES (%2) ON CONFLICT (run_id) DO NOTHING")
+                                   .arg(columns, marks.join(QLatin1String(", "))),
+                               fields);
         if (insert.numRowsAffected() == 0) {
             Rollback();
             return Written::AlreadyPresent;
@@ -305,7 +364,7 @@ IRecordStore::Written SqlRecordStore::Write(TestRecord& r, bool keepAttempt) {
 
 } // namespace
 
-QString RecordSelection(const RecordFilter& f, QVariantList* values) {
+QString RecordCondition(const RecordFilter& f, QVariantList* values) {
     QStringList clauses;
     const auto add = [&](const char* clause, const QVariant& value) {
         clauses.append(QLatin1String(clause));
@@ -329,7 +388,11 @@ QString RecordSelection(const RecordFilter& f, QVariantList* values) {
         add("started_ms >= ?", qlonglong(*f.sinceMs));
     if (f.untilMs)
         add("started_ms < ?", qlonglong(*f.untilMs));
-    QString sql = clauses.isEmpty() ? QString() : " WHERE " + clauses.join(QLatin1String(" AND "));
+    return clauses.isEmpty() ? QString() : " WHERE " + clauses.join(QLatin1String(" AND "));
+}
+
+QString RecordSelection(const RecordFilter& f, QVariantList* values) {
+    QString sql = RecordCondition(f, values);
     sql += f.oldestFirst ? QStringLiteral(" ORDER BY started_ms, run_id")
                          : QStringLiteral(" ORDER BY started_ms DESC, run_id DESC");
     if (f.limit > 0) {

@@ -1,6 +1,9 @@
-// The statistics' input from a records store in two queries: the selected runs from the records table,
-// then the steps of the chosen runs joined in time order, reading only the columns the figures need.
+// The statistics' input from a records store in one pass over the records table: each selected record's
+// fields and its packed measured steps (MeasuredSteps). The last attempts are chosen here, and the values
+// come out in time order without a join with the steps table or a sort by the database.
 #include "StatsLoader.h"
+
+#include "MeasuredSteps.h"
 
 #include <QSqlQuery>
 #include <QVariant>
@@ -8,17 +11,71 @@
 #include <algorithm>
 #include <cstdint>
 #include <map>
+#include <tuple>
+
+namespace {
+
+[[noreturn]] void Damaged(IRecordStore& store, const std::string& runId) {
+    throw StoreError(StoreError::Kind::Unavailable,
+                     QStringLiteral("records store %1: the measured steps of record %2 are damaged")
+                         .arg(store.Describe(), QString::fromStdString(runId)));
+}
+
+// The series of the data for a name and unit, found by comparing with what the same place in the previous
+// record held (records of one command list their steps alike), looked up by name only where that differs.
+// Each point's row (the order the database gave the records in) is kept beside it.
+class SeriesFinder {
+public:
+    SeriesFinder(StatsData& data, std::vector<std::vector<uint32_t>>& rows) : m_data(data), m_rows(rows) {}
+    size_t Find(size_t place, const PackedStep& step) {
+        if (place >= m_recent.size())
+            m_recent.resize(place + 1);
+        Recent& r = m_recent[place];
+        if (!r.series || r.name != step.name || r.unit != step.unit) {
+            auto key = std::make_pair(std::string(step.name), std::string(step.unit));
+            auto [it, added] = m_index.try_emplace(key, m_data.series.size());
+            if (added) {
+                m_data.series.push_back({key.first, key.second, {}});
+                m_rows.emplace_back();
+            }
+            r = {std::move(key.first), std::move(key.second), it->second};
+        }
+        return *r.series;
+    }
+
+private:
+    struct Recent {
+        std::string name, unit;
+        std::optional<size_t> series;
+    };
+    StatsData& m_data;
+    std::vector<std::vector<uint32_t>>& m_rows;
+    std::vector<Recent> m_recent;
+    std::map<std::pair<std::string, std::string>, size_t> m_index;
+};
+
+} // namespace
 
 StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
     StatsData data;
-    // The filter's own order decides which records a limit keeps (the newest, unless oldest first).
+    // Without a limit the database is asked for no order: the runs are put in time order here. With one,
+    // the filter's own order decides which records it keeps (the newest, unless oldest first).
     QVariantList values;
-    const QString selection = RecordSelection(request.filter, &values);
-    store.Select(QStringLiteral("SELECT run_id, command, board_type, board_id, station, started_ms, attempt, outcome "
-                                "FROM records") +
+    const QString selection =
+        request.filter.limit > 0 ? RecordSelection(request.filter, &values) : RecordCondition(request.filter, &values);
+    // One pass: every selected run, its measured values decoded at once into their series (each point
+    // with its row, as the last attempts are known only at the end), and the failing steps of every run
+    // that did not pass counted for the Pareto (first attempts included: a retested board's failure is
+    // where the loss comes from).
+    std::vector<std::vector<uint32_t>> rows;
+    SeriesFinder series(data, rows);
+    std::map<std::string, size_t, std::less<>> failing;
+    store.Select(QStringLiteral("SELECT run_id, command, board_type, board_id, station, started_ms, attempt, outcome, "
+                                "measured FROM records") +
                      selection,
                  values, [&](const QSqlQuery& q) {
-                     RunResult r;
+                     const uint32_t row = uint32_t(data.runs.size());
+                     RunResult& r = data.runs.emplace_back();
                      r.runId = q.value(0).toString().toStdString();
                      r.command = q.value(1).toString().toStdString();
                      r.boardType = static_cast<uint32_t>(q.value(2).toLongLong());
@@ -27,115 +84,113 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
                      r.startedMs = q.value(5).toLongLong();
                      r.attempt = q.value(6).toInt();
                      r.passed = q.value(7).toString() == QLatin1String("pass");
-                     data.runs.push_back(std::move(r));
-                 });
-    std::sort(data.runs.begin(), data.runs.end(), [](const RunResult& a, const RunResult& b) {
-        return a.startedMs != b.startedMs ? a.startedMs < b.startedMs : a.runId < b.runId;
-    });
-
-    // The chosen runs, picked by the database so only their steps are read: each board's last attempt
-    // (latest start, run id breaking ties) among the selected runs, unless every attempt is wanted.
-    QVariantList stepValues = values;
-    QString chosen = QStringLiteral("SELECT run_id, started_ms, board_id FROM records") + selection;
-    if (!request.allAttempts)
-        chosen = QStringLiteral("SELECT run_id, started_ms, board_id FROM (SELECT run_id, started_ms, board_id, "
-                                "ROW_NUMBER() OVER (PARTITION BY board_type, board_id, command ORDER BY started_ms "
-                                "DESC, run_id DESC) AS latest FROM (SELECT run_id, started_ms, board_id, board_type, "
-                                "command FROM records%1) selected) ranked WHERE latest = 1")
-                     .arg(selection);
-    // The chosen runs numbered in time order (start, then run id), so each step row carries a small
-    // number rather than the run's id, and no sort of the step rows is asked of the database.
-    struct Chosen {
-        std::string runId;
-        int64_t startedMs = 0;
-        uint32_t boardId = 0;
-    };
-    std::vector<Chosen> chosenRuns;
-    store.Select(
-        QStringLiteral("SELECT run_id, started_ms, board_id FROM (%1) c ORDER BY started_ms, run_id").arg(chosen),
-        values, [&](const QSqlQuery& q) {
-            chosenRuns.push_back({q.value(0).toString().toStdString(), q.value(1).toLongLong(),
-                                  static_cast<uint32_t>(q.value(2).toLongLong())});
-        });
-    data.chosenRuns = chosenRuns.size();
-    QString stepFilter;
-    if (!request.step.empty()) {
-        stepFilter = QStringLiteral(" AND s.name = ?");
-        stepValues.append(QString::fromStdString(request.step));
-    }
-    // The series a step position held last, so a row's name and unit are compared once, not looked up.
-    struct Recent {
-        QString name, unit;
-        size_t series = 0;
-    };
-    std::vector<Recent> recent;
-    std::map<std::pair<QString, QString>, size_t> seriesIndex;
-    std::vector<std::vector<uint32_t>> order; // each series' points' run numbers
-    store.Select(QStringLiteral("SELECT r.seq, s.position, s.name, s.unit, CASE WHEN s.result = 'pass' THEN 1 ELSE 0 "
-                                "END, s.value, s.low, s.high FROM (SELECT run_id, ROW_NUMBER() OVER (ORDER BY "
-                                "started_ms, run_id) AS seq FROM (%1) c) r JOIN record_steps s ON s.run_id = r.run_id "
-                                "WHERE s.value IS NOT NULL%2")
-                     .arg(chosen, stepFilter),
-                 stepValues, [&](const QSqlQuery& q) {
-                     const qlonglong seq = q.value(0).toLongLong() - 1;
-                     if (seq < 0 || size_t(seq) >= chosenRuns.size())
-                         return;
-                     const Chosen& run = chosenRuns[size_t(seq)];
-                     const size_t position = size_t(std::max(0, q.value(1).toInt()));
-                     const QString name = q.value(2).toString();
-                     const QString unit = q.value(3).toString();
-                     if (position >= recent.size())
-                         recent.resize(position + 1, {QString(), QString(), SIZE_MAX});
-                     Recent& r = recent[position];
-                     if (r.series == SIZE_MAX || r.name != name || r.unit != unit) {
-                         const auto [it, added] = seriesIndex.emplace(std::make_pair(name, unit), data.series.size());
-                         if (added) {
-                             data.series.push_back({name.toStdString(), unit.toStdString(), {}});
-                             order.emplace_back();
+                     const QByteArray packed = q.value(8).toByteArray();
+                     if (packed.isNull())
+                         Damaged(store, r.runId);
+                     const SharedRunId runId(r.runId);
+                     PackedStepReader reader(packed.constData(), size_t(packed.size()));
+                     PackedStep step;
+                     for (size_t place = 0; reader.Next(step); ++place) {
+                         if (!request.step.empty() && step.name != request.step)
+                             continue;
+                         if (!r.passed && (step.result == PackedResult::Fail || step.result == PackedResult::Error)) {
+                             auto it = failing.find(step.name);
+                             if (it == failing.end())
+                                 it = failing.emplace(std::string(step.name), 0).first;
+                             ++it->second;
                          }
-                         r = {name, unit, it->second};
+                         if (!step.value)
+                             continue;
+                         const size_t i = series.Find(place, step);
+                         std::vector<StepPoint>& points = data.series[i].points;
+                         StepPoint& p = points.emplace_back();
+                         p.timeMs = r.startedMs;
+                         p.boardId = r.boardId;
+                         p.runId = runId;
+                         p.value = *step.value;
+                         p.low = step.low;
+                         p.high = step.high;
+                         p.passed = step.result == PackedResult::Pass;
+                         rows[i].push_back(row);
                      }
-                     StepPoint p;
-                     p.timeMs = run.startedMs;
-                     p.boardId = run.boardId;
-                     p.runId = run.runId;
-                     p.value = q.value(5).toDouble();
-                     if (const QVariant low = q.value(6); !low.isNull())
-                         p.low = low.toDouble();
-                     if (const QVariant high = q.value(7); !high.isNull())
-                         p.high = high.toDouble();
-                     p.passed = q.value(4).toInt() == 1;
-                     data.series[r.series].points.push_back(std::move(p));
-                     order[r.series].push_back(uint32_t(seq));
+                     if (reader.Damaged())
+                         Damaged(store, r.runId);
                  });
-    // Rows come run by run in practice; where they did not, the points are put in time order here.
+    data.failingSteps.assign(failing.begin(), failing.end());
+
+    // The runs in time order (start, then run id); each row's place in it.
+    std::vector<uint32_t> byTime(data.runs.size());
+    for (size_t i = 0; i < byTime.size(); ++i)
+        byTime[i] = uint32_t(i);
+    const auto before = [&](uint32_t a, uint32_t b) {
+        const RunResult &x = data.runs[a], &y = data.runs[b];
+        return x.startedMs != y.startedMs ? x.startedMs < y.startedMs : x.runId < y.runId;
+    };
+    const bool inTimeOrder = std::is_sorted(byTime.begin(), byTime.end(), before);
+    if (!inTimeOrder)
+        std::sort(byTime.begin(), byTime.end(), before);
+    std::vector<uint32_t> rank(byTime.size());
+    for (size_t i = 0; i < byTime.size(); ++i)
+        rank[byTime[i]] = uint32_t(i);
+
+    // The chosen runs: each board's last attempt (latest start, run id breaking ties) of a command among
+    // the selected runs, unless every attempt is wanted. In time order the last one seen of a board is
+    // its last attempt.
+    std::vector<bool> chosen(data.runs.size(), true);
+    if (!request.allAttempts) {
+        std::map<std::tuple<uint32_t, uint32_t, std::string_view>, uint32_t> last;
+        for (const uint32_t row : byTime) {
+            const RunResult& r = data.runs[row];
+            auto [it, added] = last.try_emplace({r.boardType, r.boardId, r.command}, row);
+            if (!added) {
+                chosen[it->second] = false;
+                it->second = row;
+            }
+        }
+    }
+    data.chosenRuns = size_t(std::count(chosen.begin(), chosen.end(), true));
+
+    // Each series keeps the points of the chosen runs, in time order.
     for (size_t i = 0; i < data.series.size(); ++i) {
-        const std::vector<uint32_t>& seqs = order[i];
-        if (std::is_sorted(seqs.begin(), seqs.end()))
-            continue;
-        std::vector<size_t> by(seqs.size());
-        for (size_t k = 0; k < by.size(); ++k)
-            by[k] = k;
-        std::stable_sort(by.begin(), by.end(), [&](size_t a, size_t b) { return seqs[a] < seqs[b]; });
-        std::vector<StepPoint> sorted;
-        sorted.reserve(by.size());
-        for (const size_t k : by)
-            sorted.push_back(std::move(data.series[i].points[k]));
-        data.series[i].points = std::move(sorted);
+        std::vector<StepPoint>& points = data.series[i].points;
+        std::vector<uint32_t>& of = rows[i];
+        size_t kept = 0;
+        for (size_t k = 0; k < points.size(); ++k) {
+            if (!chosen[of[k]])
+                continue;
+            if (kept != k) {
+                points[kept] = std::move(points[k]);
+                of[kept] = of[k];
+            }
+            ++kept;
+        }
+        points.resize(kept);
+        of.resize(kept);
+        if (!inTimeOrder) {
+            std::vector<size_t> order(kept);
+            for (size_t k = 0; k < kept; ++k)
+                order[k] = k;
+            std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank[of[a]] < rank[of[b]]; });
+            std::vector<StepPoint> sorted;
+            sorted.reserve(kept);
+            std::vector<uint32_t> sortedRows;
+            sortedRows.reserve(kept);
+            for (const size_t k : order) {
+                sorted.push_back(std::move(points[k]));
+                sortedRows.push_back(of[k]);
+            }
+            points = std::move(sorted);
+            of = std::move(sortedRows);
+        }
     }
 
-    // The failing steps of every selected run, first attempts included: a retested board's failure is
-    // where the loss comes from. Only runs that did not pass can hold one.
-    QVariantList failValues = values;
-    if (!request.step.empty())
-        failValues.append(QString::fromStdString(request.step));
-    store.Select(QStringLiteral("SELECT s.name, COUNT(*) FROM (SELECT run_id, outcome FROM records%1) r JOIN "
-                                "record_steps s ON s.run_id = r.run_id WHERE r.outcome <> 'pass' AND s.result IN "
-                                "('fail', 'error')%2 GROUP BY s.name")
-                     .arg(selection, request.step.empty() ? QString() : QStringLiteral(" AND s.name = ?")),
-                 failValues, [&](const QSqlQuery& q) {
-                     data.failingSteps.emplace_back(q.value(0).toString().toStdString(),
-                                                    size_t(q.value(1).toLongLong()));
-                 });
+    // The runs in time order.
+    if (!inTimeOrder) {
+        std::vector<RunResult> sorted;
+        sorted.reserve(byTime.size());
+        for (const uint32_t row : byTime)
+            sorted.push_back(std::move(data.runs[row]));
+        data.runs = std::move(sorted);
+    }
     return data;
 }

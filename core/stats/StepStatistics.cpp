@@ -4,6 +4,11 @@
 #include <algorithm>
 #include <cmath>
 
+const std::string& SharedRunId::Text() const {
+    static const std::string none;
+    return m_id ? *m_id : none;
+}
+
 std::vector<double> Values(const StepSeries& series) {
     std::vector<double> values;
     values.reserve(series.points.size());

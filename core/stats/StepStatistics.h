@@ -5,15 +5,31 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+// A run's id, shared by that run's points rather than copied into each: the statistics of a store hold
+// millions of points of some hundred thousand runs. Reads as the id's text; empty when there is none.
+class SharedRunId {
+public:
+    SharedRunId() = default;
+    SharedRunId(std::string id) : m_id(std::make_shared<const std::string>(std::move(id))) {}
+    SharedRunId(const char* id) : SharedRunId(std::string(id)) {}
+    const std::string& Text() const;
+    operator const std::string&() const { return Text(); }
+    friend bool operator==(const SharedRunId& a, const std::string& b) { return a.Text() == b; }
+
+private:
+    std::shared_ptr<const std::string> m_id;
+};
 
 // One run's measurement of the step.
 struct StepPoint {
     int64_t timeMs = 0; // when the run started, UTC milliseconds
     uint32_t boardId = 0;
-    std::string runId;
+    SharedRunId runId;
     double value = 0.0;
     std::optional<double> low; // the limits the run judged against; none where there was no limit
     std::optional<double> high;
