@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSqlDatabase>
@@ -263,45 +264,49 @@ void SqlRecordStore::Migrate(int target) {
 }
 
 void SqlRecordStore::PackEarlierRecords() {
-    // The steps of the records without packed steps, a record's rows together; only the steps the packed
-    // form keeps are read. Each record's value is set once its last row has been seen.
-    QSqlQuery steps = Run(QStringLiteral("SELECT s.run_id, s.name, s.result, s.value, s.unit, s.low, s.high FROM "
-                                         "record_steps s JOIN records r ON r.run_id = s.run_id WHERE r.measured IS "
-                                         "NULL AND (s.value IS NOT NULL OR s.result IN ('fail', 'error')) ORDER BY "
-                                         "s.run_id, s.position"));
-    QSqlQuery update(m_db);
-    if (!update.prepare(QStringLiteral("UPDATE records SET measured = ? WHERE run_id = ?")))
-        Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot prepare a query"), update.lastError());
-    const auto pack = [&](const QString& runId, const std::vector<TestStep>& kept) {
-        update.bindValue(0, PackMeasuredSteps(kept));
-        update.bindValue(1, runId);
-        if (!update.exec())
-            Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot pack a record's steps"), update.lastError());
-    };
-    QString runId;
-    std::vector<TestStep> kept;
-    while (steps.next()) {
-        const QString id = steps.value(0).toString();
-        if (id != runId && !runId.isEmpty()) {
-            pack(runId, kept);
-            kept.clear();
+    // A few hundred records at a time, each batch's rows read whole before its updates run: PostgreSQL's
+    // driver drops the rest of a result still being read when another statement runs on the connection.
+    constexpr int kBatch = 500;
+    for (;;) {
+        QStringList runIds;
+        QSqlQuery batch = Run(QStringLiteral("SELECT run_id FROM records WHERE measured IS NULL LIMIT %1").arg(kBatch));
+        while (batch.next())
+            runIds.append(batch.value(0).toString());
+        if (batch.lastError().isValid())
+            Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot read the records to pack"), batch.lastError());
+        batch.finish();
+        if (runIds.isEmpty())
+            return;
+        // Only the steps the packed form keeps are read, in each record's order.
+        QStringList marks;
+        QVariantList ids;
+        for (const QString& id : runIds) {
+            marks.append(QStringLiteral("?"));
+            ids.append(id);
         }
-        runId = id;
-        TestStep s;
-        s.name = steps.value(1).toString();
-        s.result = steps.value(2).toString();
-        s.value = OptionalReal(steps.value(3));
-        s.unit = steps.value(4).toString();
-        s.low = OptionalReal(steps.value(5));
-        s.high = OptionalReal(steps.value(6));
-        kept.push_back(std::move(s));
+        QHash<QString, std::vector<TestStep>> kept;
+        QSqlQuery steps =
+            Run(QStringLiteral("SELECT run_id, name, result, value, unit, low, high FROM record_steps WHERE run_id IN "
+                               "(%1) AND (value IS NOT NULL OR result IN ('fail', 'error')) ORDER BY run_id, position")
+                    .arg(marks.join(QLatin1String(", "))),
+                ids);
+        while (steps.next()) {
+            TestStep s;
+            s.name = steps.value(1).toString();
+            s.result = steps.value(2).toString();
+            s.value = OptionalReal(steps.value(3));
+            s.unit = steps.value(4).toString();
+            s.low = OptionalReal(steps.value(5));
+            s.high = OptionalReal(steps.value(6));
+            kept[steps.value(0).toString()].push_back(std::move(s));
+        }
+        if (steps.lastError().isValid())
+            Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot read the steps to pack"), steps.lastError());
+        steps.finish();
+        for (const QString& id : runIds)
+            Run(QStringLiteral("UPDATE records SET measured = ? WHERE run_id = ?"),
+                {PackMeasuredSteps(kept.value(id)), id});
     }
-    if (steps.lastError().isValid())
-        Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot read the steps to pack"), steps.lastError());
-    if (!runId.isEmpty())
-        pack(runId, kept);
-    // The rest have no step the packed form keeps.
-    Run(QStringLiteral("UPDATE records SET measured = ? WHERE measured IS NULL"), {PackMeasuredSteps({})});
 }
 
 IRecordStore::Written SqlRecordStore::Write(TestRecord& r, bool keepAttempt) {

@@ -23,10 +23,10 @@ namespace {
 
 // The series of the data for a name and unit, found by comparing with what the same place in the previous
 // record held (records of one command list their steps alike), looked up by name only where that differs.
-// Each point's row (the order the database gave the records in) is kept beside it.
+// Beside each point: its row (the order the database gave the records in) and its place in its record.
 class SeriesFinder {
 public:
-    SeriesFinder(StatsData& data, std::vector<std::vector<uint32_t>>& rows) : m_data(data), m_rows(rows) {}
+    SeriesFinder(StatsData& data, std::vector<std::vector<uint64_t>>& rows) : m_data(data), m_rows(rows) {}
     size_t Find(size_t place, const PackedStep& step) {
         if (place >= m_recent.size())
             m_recent.resize(place + 1);
@@ -49,7 +49,7 @@ private:
         std::optional<size_t> series;
     };
     StatsData& m_data;
-    std::vector<std::vector<uint32_t>>& m_rows;
+    std::vector<std::vector<uint64_t>>& m_rows;
     std::vector<Recent> m_recent;
     std::map<std::pair<std::string, std::string>, size_t> m_index;
 };
@@ -67,7 +67,7 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
     // with its row, as the last attempts are known only at the end), and the failing steps of every run
     // that did not pass counted for the Pareto (first attempts included: a retested board's failure is
     // where the loss comes from).
-    std::vector<std::vector<uint32_t>> rows;
+    std::vector<std::vector<uint64_t>> rows;
     SeriesFinder series(data, rows);
     std::map<std::string, size_t, std::less<>> failing;
     store.Select(QStringLiteral("SELECT run_id, command, board_type, board_id, station, started_ms, attempt, outcome, "
@@ -111,7 +111,7 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
                          p.low = step.low;
                          p.high = step.high;
                          p.passed = step.result == PackedResult::Pass;
-                         rows[i].push_back(row);
+                         rows[i].push_back(uint64_t(row) << 32 | uint32_t(place));
                      }
                      if (reader.Damaged())
                          Damaged(store, r.runId);
@@ -150,13 +150,14 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
     }
     data.chosenRuns = size_t(std::count(chosen.begin(), chosen.end(), true));
 
-    // Each series keeps the points of the chosen runs, in time order.
+    // Each series keeps the points of the chosen runs, in time order; a series without any goes.
+    const auto rowOf = [](uint64_t entry) { return uint32_t(entry >> 32); };
     for (size_t i = 0; i < data.series.size(); ++i) {
         std::vector<StepPoint>& points = data.series[i].points;
-        std::vector<uint32_t>& of = rows[i];
+        std::vector<uint64_t>& of = rows[i];
         size_t kept = 0;
         for (size_t k = 0; k < points.size(); ++k) {
-            if (!chosen[of[k]])
+            if (!chosen[rowOf(of[k])])
                 continue;
             if (kept != k) {
                 points[kept] = std::move(points[k]);
@@ -166,23 +167,37 @@ StatsData LoadStats(IRecordStore& store, const StatsRequest& request) {
         }
         points.resize(kept);
         of.resize(kept);
-        if (!inTimeOrder) {
-            std::vector<size_t> order(kept);
-            for (size_t k = 0; k < kept; ++k)
-                order[k] = k;
-            std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return rank[of[a]] < rank[of[b]]; });
-            std::vector<StepPoint> sorted;
-            sorted.reserve(kept);
-            std::vector<uint32_t> sortedRows;
-            sortedRows.reserve(kept);
-            for (const size_t k : order) {
-                sorted.push_back(std::move(points[k]));
-                sortedRows.push_back(of[k]);
-            }
-            points = std::move(sorted);
-            of = std::move(sortedRows);
+        if (inTimeOrder)
+            continue;
+        std::vector<size_t> order(kept);
+        for (size_t k = 0; k < kept; ++k)
+            order[k] = k;
+        std::stable_sort(order.begin(), order.end(),
+                         [&](size_t a, size_t b) { return rank[rowOf(of[a])] < rank[rowOf(of[b])]; });
+        std::vector<StepPoint> sorted;
+        sorted.reserve(kept);
+        std::vector<uint64_t> sortedRows;
+        sortedRows.reserve(kept);
+        for (const size_t k : order) {
+            sorted.push_back(std::move(points[k]));
+            sortedRows.push_back(of[k]);
         }
+        points = std::move(sorted);
+        of = std::move(sortedRows);
     }
+    // The series in the order they first appear: by their first point's run in time order, then by its
+    // place in that run.
+    std::vector<size_t> seriesOrder;
+    for (size_t i = 0; i < data.series.size(); ++i)
+        if (!rows[i].empty())
+            seriesOrder.push_back(i);
+    const auto first = [&](size_t i) { return std::make_pair(rank[rowOf(rows[i][0])], uint32_t(rows[i][0])); };
+    std::sort(seriesOrder.begin(), seriesOrder.end(), [&](size_t a, size_t b) { return first(a) < first(b); });
+    std::vector<StepSeries> ordered;
+    ordered.reserve(seriesOrder.size());
+    for (const size_t i : seriesOrder)
+        ordered.push_back(std::move(data.series[i]));
+    data.series = std::move(ordered);
 
     // The runs in time order.
     if (!inTimeOrder) {
