@@ -267,16 +267,31 @@ void SqlRecordStore::PackEarlierRecords() {
     // A few hundred records at a time, each batch's rows read whole before its updates run: PostgreSQL's
     // driver drops the rest of a result still being read when another statement runs on the connection.
     constexpr int kBatch = 500;
+    // Every row of the records table grows, so most of its pages change: a larger page cache keeps SQLite
+    // from writing the same pages to the log again and again within the one transaction.
+    if (!Postgres())
+        Run(QStringLiteral("PRAGMA cache_size = -262144"));
+    QSqlQuery update(m_db);
+    if (!update.prepare(QStringLiteral("UPDATE records SET measured = ? WHERE run_id = ?")))
+        Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot prepare a query"), update.lastError());
+    // The records in run id order, each batch starting after the last one of the one before, so no batch
+    // reads past the records packed already.
+    QString after = QStringLiteral("");
     for (;;) {
         QStringList runIds;
-        QSqlQuery batch = Run(QStringLiteral("SELECT run_id FROM records WHERE measured IS NULL LIMIT %1").arg(kBatch));
+        QSqlQuery batch =
+            Run(QStringLiteral("SELECT run_id FROM records WHERE run_id > ? AND measured IS NULL ORDER BY "
+                               "run_id LIMIT %1")
+                    .arg(kBatch),
+                {after});
         while (batch.next())
             runIds.append(batch.value(0).toString());
         if (batch.lastError().isValid())
             Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot read the records to pack"), batch.lastError());
         batch.finish();
         if (runIds.isEmpty())
-            return;
+            break;
+        after = runIds.back();
         // Only the steps the packed form keeps are read, in each record's order.
         QStringList marks;
         QVariantList ids;
@@ -303,10 +318,15 @@ void SqlRecordStore::PackEarlierRecords() {
         if (steps.lastError().isValid())
             Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot read the steps to pack"), steps.lastError());
         steps.finish();
-        for (const QString& id : runIds)
-            Run(QStringLiteral("UPDATE records SET measured = ? WHERE run_id = ?"),
-                {PackMeasuredSteps(kept.value(id)), id});
+        for (const QString& id : runIds) {
+            update.bindValue(0, PackMeasuredSteps(kept.value(id)));
+            update.bindValue(1, id);
+            if (!update.exec())
+                Fail(StoreError::Kind::Unavailable, QStringLiteral("cannot pack a record's steps"), update.lastError());
+        }
     }
+    if (!Postgres())
+        Run(QStringLiteral("PRAGMA cache_size = -2000")); // SQLite's default again
 }
 
 IRecordStore::Written SqlRecordStore::Write(TestRecord& r, bool keepAttempt) {
