@@ -42,7 +42,7 @@ bash tools/check-report.sh build
 # ---- Test records against a real PostgreSQL server too: the same store tests in a throwaway cluster
 # that pg_virtualenv makes and removes (it sets PGHOST, PGPORT, PGUSER, PGPASSWORD and PGDATABASE).
 stage "Records on PostgreSQL"
-pg_virtualenv sh -c 'VELTRIN_TEST_PG_URL="postgresql://$PGUSER@$PGHOST:$PGPORT/$PGDATABASE" \
+pg_virtualenv sh -c 'export VELTRIN_TEST_PG_URL="postgresql://$PGUSER@$PGHOST:$PGPORT/$PGDATABASE" &&
     build/bin/records_core_tests --gtest_brief=1 && build/bin/stats_core_tests --gtest_brief=1'
 
 # ---- The README's main command, run as a newcomer runs it (no display, no board driver).
