@@ -55,11 +55,6 @@ Step NotHeard(const std::string& name, const StepReading& r, const std::string& 
     return s;
 }
 
-std::vector<int16_t> Recorded(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return RawSamples({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
-}
-
 void WritePlan(const std::string& path, const ChannelPlan& plan) {
     const std::vector<int16_t> samples = PlanSamples(plan);
     std::vector<uint8_t> bytes;
@@ -200,7 +195,7 @@ std::vector<Step> RunChannelSuite(const OpenBoard& board, int line, const Channe
         run.Wait(plan.Seconds() + 1.0, nullptr, "channel line " + std::to_string(line));
         run.Stop();
     }
-    const std::vector<int16_t> samples = Recorded(recording);
+    const std::vector<int16_t> samples = RecordedSamples(recording);
     const auto start = FindPlanStart(samples, plan);
     if (!start)
         throw StepError("line " + std::to_string(line) +

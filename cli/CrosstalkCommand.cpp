@@ -27,11 +27,6 @@ constexpr size_t kMinBlock = 64;
 // on the listening line does not pass for crosstalk.
 double ToneLevel(const AudioFigures& f) { return f.levelDb - 10.0 * std::log10(1.0 + std::pow(10.0, f.thdnDb / 10.0)); }
 
-std::vector<int16_t> Recorded(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return RawSamples({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
-}
-
 // What the listening line heard while the tone played: the middle half of its recording, since a quiet
 // recording shows no edge where the tone began.
 std::optional<AudioFigures> Listened(const std::vector<int16_t>& samples, uint32_t rate) {
@@ -101,7 +96,7 @@ int RunCrosstalk(CliContext& c) {
         run.Wait(seconds, nullptr, "crosstalk");
         run.Stop();
     }
-    const std::optional<AudioFigures> heard = Listened(Recorded(path), rate);
+    const std::optional<AudioFigures> heard = Listened(RecordedSamples(path), rate);
     if (!heard)
         throw DeviceError("line " + std::to_string(to.line) + " recorded too few samples to analyse");
     // Only the played tone counts: a line hearing something else hears no crosstalk of it.

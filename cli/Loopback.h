@@ -7,7 +7,12 @@
 #include "LineFigures.h"
 #include "TestStep.h"
 
+#include <cstdint>
 #include <string>
+
+// The loopback tone differs from anything a line hears by itself, so an input that is not looped back
+// does not pass for one that is.
+inline constexpr uint32_t kLoopbackFrequency = 1500;
 
 struct LoopbackLeg {
     int line = 0;

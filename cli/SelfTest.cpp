@@ -31,7 +31,6 @@ constexpr uint32_t kScratchWords = 16;
 constexpr uint32_t kWatchdogInterval = 1000; // ms, far longer than the test's kicks are apart
 constexpr int kWatchdogKicks = 10;
 constexpr uint32_t kOutputFrequency = 1000;
-constexpr uint32_t kLoopbackFrequency = 1500;
 constexpr uint32_t kToneAmplitude = 8000;
 // A step of plain requests answers within this; the streams get their time on top of it.
 constexpr std::chrono::milliseconds kRequestBudget{2000};

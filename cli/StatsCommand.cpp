@@ -124,10 +124,6 @@ QByteArray FiguresJson(const StatsFigures& f) {
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
 
-std::string Percent(const std::optional<double>& share) {
-    return share ? Figure(*share * 100.0, 4) + " %" : std::string("-");
-}
-
 // Characters on a terminal: UTF-8 bytes that do not continue a character.
 size_t Width(const std::string& text) {
     return size_t(std::count_if(text.begin(), text.end(), [](char ch) { return (uint8_t(ch) & 0xC0) != 0x80; }));

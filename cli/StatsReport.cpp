@@ -10,10 +10,6 @@ namespace {
 
 std::string Esc(const std::string& text) { return XmlEscape(text); }
 
-std::string Percent(const std::optional<double>& share) {
-    return share ? Figure(*share * 100.0, 4) + " %" : std::string("-");
-}
-
 std::string Row(const std::vector<std::string>& cells, const char* tag = "td") {
     std::string row = "<tr>";
     for (const std::string& c : cells)

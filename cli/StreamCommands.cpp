@@ -29,9 +29,6 @@
 
 namespace {
 
-// The loopback tone differs from anything a line hears by itself, so an input that is not looped back
-// does not pass for one that is.
-constexpr uint32_t kLoopbackFrequency = 1500;
 constexpr uint32_t kLoopbackAmplitude = 8000;
 constexpr uint32_t kDefaultAmplitude = 8000;
 // The analysis takes at most this many samples from the middle of a recorded tone (1.4 s at 48 kHz).

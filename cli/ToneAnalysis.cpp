@@ -8,6 +8,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 
 ToneMeasurement MeasureTone(std::span<const int16_t> samples, uint32_t rate) {
@@ -113,4 +115,9 @@ std::vector<int16_t> RawSamples(const std::vector<uint8_t>& bytes) {
     for (size_t i = 4; i + 1 < bytes.size(); i += 2)
         samples.push_back(static_cast<int16_t>(static_cast<uint16_t>(bytes[i] | (bytes[i + 1] << 8))));
     return samples;
+}
+
+std::vector<int16_t> RecordedSamples(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return RawSamples({std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()});
 }

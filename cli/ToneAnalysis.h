@@ -49,3 +49,5 @@ std::string ContinuityText(const Continuity& continuity, size_t shown = 3);
 
 // The 16-bit little-endian samples of a raw recording, after its 4-byte rate header.
 std::vector<int16_t> RawSamples(const std::vector<uint8_t>& bytes);
+// The samples of the raw recording in `path`; none when it cannot be read.
+std::vector<int16_t> RecordedSamples(const std::string& path);

@@ -5,7 +5,7 @@
 #include "Error.h"
 
 namespace {
-constexpr const char* kSourceFile = "VirtualDevice.cpp";
+constexpr const char* kVirtualSourceFile = "VirtualDevice.cpp";
 }
 
 CVirtualDevice::CVirtualDevice(const CDriverLibrary& library, const std::string& name) {
@@ -16,10 +16,10 @@ CVirtualDevice::CVirtualDevice(const CDriverLibrary& library, const std::string&
     m_close = library.Function<DriverCloseFn>("Close");
     m_cancel = library.Function<DriverCancelFn>("Cancel");
     if (!m_create || !m_read || !m_write || !m_control || !m_close)
-        throw CError("ERROR: Incorrect DLL-version; File: %s Line: %d", kSourceFile, __LINE__);
+        throw CError("ERROR: Incorrect DLL-version; File: %s Line: %d", kVirtualSourceFile, __LINE__);
     m_handle = m_create(name.c_str());
     if (m_handle == -1)
-        throw CError("ERROR: Can't create file %s; File: %s Line: %d", name.c_str(), kSourceFile, __LINE__);
+        throw CError("ERROR: Can't create file %s; File: %s Line: %d", name.c_str(), kVirtualSourceFile, __LINE__);
 }
 
 CVirtualDevice::~CVirtualDevice() {

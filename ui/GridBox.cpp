@@ -36,8 +36,6 @@ private:
     int m_row;
 };
 
-constexpr int kScrollRange = 10000;
-
 } // namespace
 
 CGridBox::CGridBox(QWidget* parent) : QWidget(parent) {

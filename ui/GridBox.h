@@ -35,6 +35,8 @@ public:
     static constexpr int kMaxRows = 1000000;
     // Longer texts are cut to this many characters before they are shortened for drawing.
     static constexpr int kTextLimit = 2047;
+    // The vertical scroll bar's range; the top row maps onto it proportionally.
+    static constexpr int kScrollRange = 10000;
 
     explicit CGridBox(QWidget* parent = nullptr);
     ~CGridBox() override;

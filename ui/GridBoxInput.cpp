@@ -14,7 +14,6 @@
 #include <string>
 
 namespace {
-constexpr int kScrollRange = 10000;
 // Half the width of the zone around a column border in which the pointer grabs the border.
 constexpr int kBorderGrip = 5;
 // A dragged column keeps at least this width plus one.

@@ -42,6 +42,10 @@ std::string Figure(const std::optional<double>& value, int digits) {
     return text;
 }
 
+std::string Percent(const std::optional<double>& share) {
+    return share ? Figure(*share * 100.0, 4) + " %" : std::string("-");
+}
+
 namespace {
 
 constexpr int kLeft = 72, kRight = 24, kTop = 34, kBottom = 62;

@@ -31,3 +31,5 @@ std::string HistogramSvg(const StepSeries& series, const StepStatistics& statist
 std::string XmlEscape(const std::string& text);
 // A figure as a report shows it: `digits` significant digits, "-" when absent.
 std::string Figure(const std::optional<double>& value, int digits = 4);
+// A share (0..1) as a percentage with four significant digits, "-" when absent.
+std::string Percent(const std::optional<double>& share);

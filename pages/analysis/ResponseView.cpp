@@ -9,12 +9,12 @@
 
 namespace {
 
-constexpr double kLowHz = 100.0;
-constexpr double kHighHz = 24000.0;
-constexpr double kTopDb = -5.0; // gain drawn up, loss down
-constexpr double kBottomDb = 25.0;
+constexpr double kCurveLowHz = 100.0;
+constexpr double kCurveHighHz = 24000.0;
+constexpr double kCurveTopDb = -5.0; // gain drawn up, loss down
+constexpr double kCurveBottomDb = 25.0;
 
-QRectF PlotArea(const QWidget& widget) { return QRectF(widget.rect()).adjusted(40, 8, -8, -20); }
+QRectF CurveArea(const QWidget& widget) { return QRectF(widget.rect()).adjusted(40, 8, -8, -20); }
 
 } // namespace
 
@@ -73,16 +73,18 @@ void CResponseView::Changed() {
 
 void CResponseView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const QRectF area = PlotArea(*this);
+    const QRectF area = CurveArea(*this);
     painter.fillRect(area, QColor(16, 20, 24));
     painter.setPen(QColor(90, 90, 90));
     painter.drawRect(area);
     const auto x = [&](double hz) {
-        const double t = std::log(std::clamp(hz, kLowHz, kHighHz) / kLowHz) / std::log(kHighHz / kLowHz);
+        const double t =
+            std::log(std::clamp(hz, kCurveLowHz, kCurveHighHz) / kCurveLowHz) / std::log(kCurveHighHz / kCurveLowHz);
         return area.left() + t * area.width();
     };
     const auto y = [&](double db) {
-        return area.top() + (std::clamp(db, kTopDb, kBottomDb) - kTopDb) / (kBottomDb - kTopDb) * area.height();
+        return area.top() + (std::clamp(db, kCurveTopDb, kCurveBottomDb) - kCurveTopDb) /
+                                (kCurveBottomDb - kCurveTopDb) * area.height();
     };
     painter.setPen(QColor(70, 70, 70));
     painter.drawLine(QPointF(area.left(), y(0.0)), QPointF(area.right(), y(0.0)));

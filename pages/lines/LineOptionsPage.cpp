@@ -3,6 +3,7 @@
 #include "LineOptionsPage.h"
 
 #include "DropList.h"
+#include "LineControlName.h"
 #include "LineOptionsSync.h"
 #include "LineRequests.h"
 #include "PageFactories.h"
@@ -14,11 +15,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-namespace {
-
-QString Name(int line, const char* control) { return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control)); }
-
-} // namespace
+namespace {} // namespace
 
 CLineOptionsPage::CLineOptionsPage(const PageContext& context, QWidget* parent)
     : CPageDlg(parent), m_lines(context.lineIn) {
@@ -31,19 +28,19 @@ CLineOptionsPage::CLineOptionsPage(const PageContext& context, QWidget* parent)
 QGroupBox* CLineOptionsPage::MakeLineGroup(int line) {
     LineControls& c = m_controls[static_cast<size_t>(line)];
     c.group = new QGroupBox(QStringLiteral("Канал %1").arg(line + 1), this);
-    c.group->setObjectName(Name(line, "Group"));
+    c.group->setObjectName(LineControlName(line, "Group"));
     c.compensation = new QCheckBox(QStringLiteral("Компенсация"), c.group);
-    c.compensation->setObjectName(Name(line, "Compensation"));
+    c.compensation->setObjectName(LineControlName(line, "Compensation"));
     c.tape = new QCheckBox(QStringLiteral("Управление внешним магнитофоном"), c.group);
-    c.tape->setObjectName(Name(line, "Tape"));
+    c.tape->setObjectName(LineControlName(line, "Tape"));
     c.externalInput = new QCheckBox(QStringLiteral("Состояние внешнего входа"), c.group);
-    c.externalInput->setObjectName(Name(line, "ExternalInput"));
+    c.externalInput->setObjectName(LineControlName(line, "ExternalInput"));
     c.powerGroup = new QGroupBox(QStringLiteral("Питание датчиков"), c.group);
-    c.powerGroup->setObjectName(Name(line, "PowerGroup"));
+    c.powerGroup->setObjectName(LineControlName(line, "PowerGroup"));
     // Without a name of its own a group inside a group is announced by the outer group's title.
     c.powerGroup->setAccessibleName(c.powerGroup->title());
     c.power = new CDropList(c.powerGroup);
-    c.power->setObjectName(Name(line, "Power"));
+    c.power->setObjectName(LineControlName(line, "Power"));
     auto* powerLayout = new QVBoxLayout(c.powerGroup);
     powerLayout->addWidget(c.power);
 

@@ -5,6 +5,7 @@
 #include "BoardModels.h"
 #include "DialDlg.h"
 #include "HookView.h"
+#include "LineControlName.h"
 #include "LineRequests.h"
 #include "LineSettingsDlg.h"
 #include "LineSettingsFlow.h"
@@ -25,8 +26,6 @@ namespace {
 
 const QString kSetStateFailed = QStringLiteral("Cann't set phone line state for device");
 
-QString Name(int line, const char* control) { return QStringLiteral("line%1%2").arg(line).arg(QLatin1String(control)); }
-
 } // namespace
 
 CPhoneLinePage::CPhoneLinePage(const PageContext& context, QWidget* parent)
@@ -40,34 +39,34 @@ CPhoneLinePage::CPhoneLinePage(const PageContext& context, QWidget* parent)
 QGroupBox* CPhoneLinePage::MakeLineGroup(int line) {
     LineControls& c = m_controls[static_cast<size_t>(line)];
     c.group = new QGroupBox(QStringLiteral("Channel %1").arg(line + 1), this);
-    c.group->setObjectName(Name(line, "Group"));
+    c.group->setObjectName(LineControlName(line, "Group"));
 
     c.picture = new CHookView(c.group);
-    c.picture->setObjectName(Name(line, "Picture"));
+    c.picture->setObjectName(LineControlName(line, "Picture"));
 
     c.ringsLabel = new QLabel(QStringLiteral("Rings           :"), c.group);
-    c.ringsLabel->setObjectName(Name(line, "RingsLabel"));
+    c.ringsLabel->setObjectName(LineControlName(line, "RingsLabel"));
     c.rings = new QLabel(c.group);
-    c.rings->setObjectName(Name(line, "Rings"));
+    c.rings->setObjectName(LineControlName(line, "Rings"));
     c.number = new QLabel(QStringLiteral("Static"), c.group);
-    c.number->setObjectName(Name(line, "Number"));
+    c.number->setObjectName(LineControlName(line, "Number"));
     c.number->setTextFormat(Qt::PlainText); // the number's bytes come from the board, never markup
     c.voltageLabel = new QLabel(QStringLiteral("Voltage       :"), c.group);
-    c.voltageLabel->setObjectName(Name(line, "VoltageLabel"));
+    c.voltageLabel->setObjectName(LineControlName(line, "VoltageLabel"));
     c.voltage = new QLabel(QStringLiteral("-120"), c.group);
-    c.voltage->setObjectName(Name(line, "Voltage"));
+    c.voltage->setObjectName(LineControlName(line, "Voltage"));
 
     c.hook = new QPushButton(QStringLiteral("Hook up"), c.group);
-    c.hook->setObjectName(Name(line, "Hook"));
+    c.hook->setObjectName(LineControlName(line, "Hook"));
     c.hook->setCheckable(true);
     c.settings = new QPushButton(QStringLiteral("Settings"), c.group);
-    c.settings->setObjectName(Name(line, "Settings"));
+    c.settings->setObjectName(LineControlName(line, "Settings"));
     c.dial = new QPushButton(QStringLiteral("Dial"), c.group);
-    c.dial->setObjectName(Name(line, "Dial"));
+    c.dial->setObjectName(LineControlName(line, "Dial"));
     c.input = new QCheckBox(QStringLiteral("Input control"), c.group);
-    c.input->setObjectName(Name(line, "InputControl"));
+    c.input->setObjectName(LineControlName(line, "InputControl"));
     c.commutation = new QCheckBox(QStringLiteral("Commutation"), c.group);
-    c.commutation->setObjectName(Name(line, "Commutation"));
+    c.commutation->setObjectName(LineControlName(line, "Commutation"));
 
     // toggled, not clicked: an assistive tool's toggle action changes the state without a click.
     connect(c.hook, &QPushButton::toggled, this, [this, line] { OnHook(line); });

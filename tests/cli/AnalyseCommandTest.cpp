@@ -14,9 +14,7 @@
 
 namespace {
 
-using Outcome = ProgramRun;
-
-Outcome Analyse(const QStringList& arguments) { return RunProgram(arguments); }
+ProgramRun Analyse(const QStringList& arguments) { return RunProgram(arguments); }
 
 // One second at 16 kHz as the program records it: silence, then a 1 kHz tone at -20 dBFS with its
 // second harmonic 40 dB down (so THD+N is -40 dB), then silence again.
@@ -45,7 +43,7 @@ QString WriteRecording(const QTemporaryDir& dir) {
 TEST(AnalyseCommand, PrintsTheFiguresAndFailsOnlyOutsideTheLimits) {
     QTemporaryDir dir;
     const QString path = WriteRecording(dir);
-    const Outcome plain = Analyse({"--json", "analyse", path});
+    const ProgramRun plain = Analyse({"--json", "analyse", path});
     ASSERT_EQ(plain.code, 0) << plain.err.toStdString();
     const QJsonObject figures = QJsonDocument::fromJson(plain.out).object();
     EXPECT_NEAR(figures["frequency"].toDouble(), 1000.0, 1.0);
@@ -82,7 +80,7 @@ TEST(AnalyseCommand, PrintsTheFiguresAndFailsOnlyOutsideTheLimits) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.limits.join(' ').toStdString());
-        const Outcome run = Analyse(QStringList{"analyse", path} + c.limits);
+        const ProgramRun run = Analyse(QStringList{"analyse", path} + c.limits);
         EXPECT_EQ(run.code, c.code) << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(QString::fromUtf8(c.named))) << run.err.toStdString();
         if (c.code != 2) {

@@ -14,13 +14,13 @@
 
 namespace {
 
-struct Outcome {
+struct ChannelOutcome {
     int code = -1;
     QJsonObject json;
     QString err;
 };
 
-Outcome Start(const QTemporaryDir& home, const QStringList& arguments, const QString& impair) {
+ChannelOutcome Start(const QTemporaryDir& home, const QStringList& arguments, const QString& impair) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     for (const char* key : {"HOME", "TMPDIR", "XDG_DATA_HOME", "XDG_CONFIG_DIRS", "VELTRIN_DEVICE_ROOT"})
         env.insert(key, home.path());
@@ -30,7 +30,7 @@ Outcome Start(const QTemporaryDir& home, const QStringList& arguments, const QSt
     QProcess process;
     process.setProcessEnvironment(env);
     process.start(PROGRAM, QStringList{"--demo", "--json"} + arguments);
-    Outcome run;
+    ChannelOutcome run;
     if (!process.waitForFinished(60000)) {
         process.kill();
         process.waitForFinished();
@@ -76,7 +76,8 @@ TEST(ChannelCommand, LossAndGainFollowTheLinesFilterAndCompressor) {
         const QString impair = QString("response:%1-%2").arg(c.low).arg(c.high) +
                                (c.point ? QString(",compress:%1").arg(*c.point) : QString());
         SCOPED_TRACE(impair.toStdString());
-        const Outcome run = Start(home, {"channel", "0", "line:1", "--rate", "8000", "--masks", EXAMPLE_MASKS}, impair);
+        const ChannelOutcome run =
+            Start(home, {"channel", "0", "line:1", "--rate", "8000", "--masks", EXAMPLE_MASKS}, impair);
         EXPECT_EQ(run.code, c.code) << run.err.toStdString();
         EXPECT_EQ(run.json["rate"].toInt(), 8000);
         QStringList failed;
@@ -115,7 +116,7 @@ TEST(ChannelCommand, LossAndGainFollowTheLinesFilterAndCompressor) {
 TEST(ChannelCommand, SelfTestMeasuresEveryLineAndUsageErrorsSayWhy) {
     QTemporaryDir home;
     // Without a limit every point is skipped with its value, and the run says so.
-    const Outcome bare = Start(home, {"selftest", "0", "--for", "0.2", "--loopback", "--channel"}, "");
+    const ChannelOutcome bare = Start(home, {"selftest", "0", "--for", "0.2", "--loopback", "--channel"}, "");
     EXPECT_EQ(bare.code, 0) << bare.err.toStdString();
     int channelSteps = 0;
     for (const QJsonValue& board : bare.json["boards"].toArray())
@@ -136,7 +137,7 @@ TEST(ChannelCommand, SelfTestMeasuresEveryLineAndUsageErrorsSayWhy) {
         {{"selftest", "--masks", EXAMPLE_MASKS}, "--law and --masks go with --channel"},
     };
     for (const auto& u : usage) {
-        const Outcome run = Start(home, u.arguments, "");
+        const ChannelOutcome run = Start(home, u.arguments, "");
         EXPECT_EQ(run.code, 2) << u.arguments.join(' ').toStdString();
         EXPECT_TRUE(run.err.contains(u.message)) << run.err.toStdString();
     }

@@ -69,7 +69,7 @@ struct CliProgram : ::testing::Test {
     }
 };
 
-QString Hex(uint32_t code) { return "0x" + QString::number(code, 16); }
+QString CodeText(uint32_t code) { return "0x" + QString::number(code, 16); }
 
 } // namespace
 
@@ -120,10 +120,10 @@ TEST_F(CliProgram, InjectedFaultFailsTheSelfTestAndNamesTheStep) {
         QString step;
     };
     const Case cases[] = {
-        {"fail:VELTRIN_CFG:" + Hex(req::kWatchdogStart), "watchdog"},
-        {"short:VELTRIN_CFG:" + Hex(req::kMemoryData), "memory"},
-        {"fail:PHONE_LINE1_IN_DEV:" + Hex(req::kGetLineState), "line 1"},
-        {"fail:LINE_OUT_RIGHT:" + Hex(req::kGetCounters), "stream right"},
+        {"fail:VELTRIN_CFG:" + CodeText(req::kWatchdogStart), "watchdog"},
+        {"short:VELTRIN_CFG:" + CodeText(req::kMemoryData), "memory"},
+        {"fail:PHONE_LINE1_IN_DEV:" + CodeText(req::kGetLineState), "line 1"},
+        {"fail:LINE_OUT_RIGHT:" + CodeText(req::kGetCounters), "stream right"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.fault.toStdString());
@@ -343,14 +343,14 @@ TEST_F(CliProgram, FaultsNeverPassAndSayWhatFailed) {
         {"fail:*", {"list"}, 3, "board 1 (VSIM1)"},
         {"refuse:VSIM0\\LINE_OUT_LEFT", {"selftest", "0", "--for", "0.2"}, 3, "stream left error"},
         // Answers that are short or fail.
-        {"short:" + cfg + Hex(req::kMemoryData) + ":2",
+        {"short:" + cfg + CodeText(req::kMemoryData) + ":2",
          {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "3"},
          3,
          "answered with 4 bytes"},
-        {"fail:" + cfg + Hex(req::kSetCodecRate), {"loopback", "0", "line:1", "--rate", "8000"}, 3, "8000"},
-        {"fail:" + cfg + Hex(req::kGetCodecRate), {"info", "0"}, 3, "cannot get the codec rate"},
+        {"fail:" + cfg + CodeText(req::kSetCodecRate), {"loopback", "0", "line:1", "--rate", "8000"}, 3, "8000"},
+        {"fail:" + cfg + CodeText(req::kGetCodecRate), {"info", "0"}, 3, "cannot get the codec rate"},
         // Exit 1 names the step and what was measured.
-        {"fail:" + cfg + Hex(req::kWatchdogKick),
+        {"fail:" + cfg + CodeText(req::kWatchdogKick),
          {"watchdog", "0", "--interval", "100", "--for", "0.05"},
          3,
          "watchdog error: "},
@@ -536,7 +536,7 @@ TEST_F(CliProgram, CrosstalkIsTheNeighboursToneAgainstTheLinesOwnLoopback) {
 TEST_F(CliProgram, SelfTestReportsEveryStepAsJUnitAndInJson) {
     const QString junit = home.filePath("report.xml");
     const Result run = Start({"--demo", "--json", "selftest", "--for", "0.2", "--junit", junit},
-                             {{"VELTRIN_SIM_FAULTS", "fail:VSIM1\\VELTRIN_CFG:" + Hex(req::kWatchdogKick)}});
+                             {{"VELTRIN_SIM_FAULTS", "fail:VSIM1\\VELTRIN_CFG:" + CodeText(req::kWatchdogKick)}});
     EXPECT_EQ(run.code, 3) << run.err.toStdString();
     EXPECT_TRUE(run.err.contains("board 1: watchdog error: 10 of 10 kicks refused")) << run.err.toStdString();
     // Every JSON step carries its measurement and limits.
@@ -748,7 +748,7 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
             QStringList arguments = QStringList{"--demo", "--json"} + k.arguments;
             if (arguments.last() == "--out")
                 arguments << home.filePath(QString("rec%1.raw").arg(n++));
-            cells.push_back({QString("%1:VSIM0\\%2:%3").arg(fault, k.device, Hex(k.code)), arguments, nullptr, {}});
+            cells.push_back({QString("%1:VSIM0\\%2:%3").arg(fault, k.device, CodeText(k.code)), arguments, nullptr, {}});
         }
     }
     constexpr size_t kSideBySide = 12;
@@ -1038,12 +1038,14 @@ TEST_F(CliProgram, FailedCommandsLeaveTheirTargetsAndNoStrayTemporaryFiles) {
         QStringList arguments; // the target follows
         int code;
     };
-    const QString cfg = "VSIM0\\VELTRIN_CFG:" + Hex(req::kMemoryData);
+    const QString cfg = "VSIM0\\VELTRIN_CFG:" + CodeText(req::kMemoryData);
     const Case cases[] = {
         {"fail:" + cfg, {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--out"}, 3},
         {"short:" + cfg, {"mem", "read", "0", "--memory", "daram", "--start", "0", "--count", "4", "--out"}, 3},
         {"refuse:VSIM0\\PHONE_LINE1_IN_DEV", {"record", "0", "line:1", "--for", "0.2", "--out"}, 3},
-        {"hang:VSIM0\\PHONE_LINE1_IN_DEV:" + Hex(req::kStream), {"record", "0", "line:1", "--for", "0.2", "--out"}, 3},
+        {"hang:VSIM0\\PHONE_LINE1_IN_DEV:" + CodeText(req::kStream),
+         {"record", "0", "line:1", "--for", "0.2", "--out"},
+         3},
         {"refuse:VSIM0", {"selftest", "0", "--for", "0.2", "--junit"}, 3},
     };
     for (const Case& c : cases) {

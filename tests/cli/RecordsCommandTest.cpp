@@ -14,7 +14,7 @@
 
 namespace {
 
-struct Outcome {
+struct RecordsOutcome {
     int code = -1;
     QByteArray out;
     QByteArray err;
@@ -22,7 +22,7 @@ struct Outcome {
 
 class RecordsProgram : public ::testing::Test {
 protected:
-    Outcome Program(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
+    RecordsOutcome Program(const QStringList& arguments, const QMap<QString, QString>& extra = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("HOME", m_dir.path());
         env.insert("XDG_DATA_HOME", m_dir.filePath("data"));
@@ -32,7 +32,7 @@ protected:
         QProcess process;
         process.setProcessEnvironment(env);
         process.start(PROGRAM, arguments);
-        Outcome run;
+        RecordsOutcome run;
         if (!process.waitForFinished(30000))
             return run;
         run.code = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
@@ -87,10 +87,10 @@ TEST_F(RecordsProgram, ImportListShowExportKeepEveryRecordExactlyAndOnce) {
         lines += JsonLine(r);
     WriteFile(Path("in.jsonl"), lines);
     const QString store = "sqlite:" + Path("fleet.sqlite");
-    Outcome first = Program({"records", "import", Path("in.jsonl"), "--records", store, "--json"});
+    RecordsOutcome first = Program({"records", "import", Path("in.jsonl"), "--records", store, "--json"});
     ASSERT_EQ(first.code, 0) << first.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(first.out).object().value("added").toInt(), 3);
-    Outcome again = Program({"records", "import", Path("in.jsonl"), "--records", store, "--json"});
+    RecordsOutcome again = Program({"records", "import", Path("in.jsonl"), "--records", store, "--json"});
     EXPECT_EQ(QJsonDocument::fromJson(again.out).object().value("present").toInt(), 3);
 
     // list filters, newest first
@@ -105,7 +105,7 @@ TEST_F(RecordsProgram, ImportListShowExportKeepEveryRecordExactlyAndOnce) {
                 {{"--station", "Prüfplatz 3", "--limit", "1"}, {2}},
                 {{"--operator", "nobody"}, {}}};
     for (const auto& row : rows) {
-        Outcome list = Program(QStringList{"records", "list", "--records", store, "--json"} + row.filter);
+        RecordsOutcome list = Program(QStringList{"records", "list", "--records", store, "--json"} + row.filter);
         ASSERT_EQ(list.code, 0) << list.err.toStdString();
         const QJsonArray listed = QJsonDocument::fromJson(list.out).object().value("records").toArray();
         ASSERT_EQ(listed.size(), qsizetype(row.expected.size())) << row.filter.join(' ').toStdString();
@@ -113,16 +113,17 @@ TEST_F(RecordsProgram, ImportListShowExportKeepEveryRecordExactlyAndOnce) {
             EXPECT_EQ(listed[qsizetype(i)].toObject().value("run").toString(), records[size_t(row.expected[i])].runId);
     }
 
-    Outcome show = Program({"records", "show", records[1].runId, "--records", store, "--json"});
+    RecordsOutcome show = Program({"records", "show", records[1].runId, "--records", store, "--json"});
     ASSERT_EQ(show.code, 0) << show.err.toStdString();
     EXPECT_EQ(*RecordFromJson(QJsonDocument::fromJson(show.out).object().value("record").toObject(), nullptr),
               records[1]);
 
-    Outcome csv = Program(
+    RecordsOutcome csv = Program(
         {"records", "export", "--board", "id:200", "--format", "csv", "--out", Path("x.csv"), "--records", store});
     ASSERT_EQ(csv.code, 0) << csv.err.toStdString();
     EXPECT_EQ(ReadFile(Path("x.csv")), CsvHeader() + CsvRows(records[1]) + CsvRows(records[0]));
-    Outcome json = Program({"records", "export", "--format", "json", "--out", Path("x.jsonl"), "--records", store});
+    RecordsOutcome json =
+        Program({"records", "export", "--format", "json", "--out", Path("x.jsonl"), "--records", store});
     ASSERT_EQ(json.code, 0) << json.err.toStdString();
     EXPECT_EQ(ReadFile(Path("x.jsonl")), JsonLine(records[2]) + JsonLine(records[1]) + JsonLine(records[0]));
 }
@@ -156,14 +157,14 @@ TEST_F(RecordsProgram, MistakesAreUsageErrorsAndABadStoreIsLeftAlone) {
         {{"records", "list"}, 3, "not a records store"}, // VELTRIN_RECORDS below
     };
     for (const auto& row : rows) {
-        const Outcome run = Program(row.arguments, {{"VELTRIN_RECORDS", Path("notes.txt")}});
+        const RecordsOutcome run = Program(row.arguments, {{"VELTRIN_RECORDS", Path("notes.txt")}});
         EXPECT_EQ(run.code, row.code) << row.arguments.join(' ').toStdString() << "\n" << run.err.toStdString();
         EXPECT_TRUE(run.err.contains(row.says)) << row.arguments.join(' ').toStdString() << "\n"
                                                 << run.err.toStdString();
     }
     EXPECT_EQ(ReadFile(Path("notes.txt")), "not a records store\n");
     // The broken import added nothing.
-    Outcome list = Program({"records", "list", "--records", store, "--json"});
+    RecordsOutcome list = Program({"records", "list", "--records", store, "--json"});
     EXPECT_EQ(QJsonDocument::fromJson(list.out).object().value("records").toArray().size(), 0);
 }
 
@@ -176,12 +177,12 @@ TEST_F(RecordsProgram, SyncUploadsTheSpoolToTheStore) {
     TestRecord record = Sample(300, "calibrate", "pass", 1'796'000'000'000);
     EXPECT_EQ(CRecordKeeper(settings).Keep(record).kind, KeepResult::Kind::Spooled);
     const QString store = "sqlite:" + Path("s.sqlite");
-    Outcome sync = Program({"records", "sync", "--records", store, "--json"});
+    RecordsOutcome sync = Program({"records", "sync", "--records", store, "--json"});
     ASSERT_EQ(sync.code, 0) << sync.err.toStdString();
     EXPECT_EQ(QJsonDocument::fromJson(sync.out).object().value("uploaded").toInt(), 1);
-    Outcome twice = Program({"records", "sync", "--records", store, "--json"});
+    RecordsOutcome twice = Program({"records", "sync", "--records", store, "--json"});
     EXPECT_EQ(QJsonDocument::fromJson(twice.out).object().value("uploaded").toInt(), 0);
-    Outcome show = Program({"records", "show", record.runId, "--records", store, "--json"});
+    RecordsOutcome show = Program({"records", "show", record.runId, "--records", store, "--json"});
     ASSERT_EQ(show.code, 0) << show.err.toStdString();
     EXPECT_EQ(*RecordFromJson(QJsonDocument::fromJson(show.out).object().value("record").toObject(), nullptr), record);
 }

@@ -3,6 +3,7 @@
 
 #include "Device.h"
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -13,6 +14,9 @@
 #include <string>
 #include <utility>
 #include <vector>
+
+// A fixed array of bytes as the vector a request takes.
+template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
 
 // One call made on a recording device.
 struct RecordedCall {

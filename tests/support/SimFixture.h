@@ -4,8 +4,10 @@
 #include "SimDevice.h"
 #include "Simulator.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // A simulator on a manual clock, with its boards, for one test.
 struct SimFixtureBoards {
@@ -19,3 +21,9 @@ struct SimFixtureBoards {
         return SimDevice::Open(*simulator, simulator->BaseName(static_cast<uint32_t>(board)) + "\\" + leaf);
     }
 };
+
+// A control request with input bytes only; the device's answer (1 for success).
+inline uint32_t Ctl(CDevice& device, uint32_t code, std::vector<uint8_t> in) {
+    uint32_t returned = 0;
+    return device.DevIoControl(code, in.data(), static_cast<uint32_t>(in.size()), nullptr, 0, &returned);
+}

@@ -56,7 +56,7 @@ void Check(const char* what, double actual, const Expect& e) {
 // White noise over 20 Hz to 20 kHz at 48 kHz is that share of the whole band's power.
 const double kBandShareDb = 10.0 * std::log10((20000.0 - 20.0) / 24000.0);
 
-struct Case {
+struct AnalyserCase {
     const char* name;
     double (*signal)(size_t);
     uint32_t rate;
@@ -65,7 +65,7 @@ struct Case {
 };
 
 TEST(AudioAnalyserTest, SynthesisedSignalsReadTheirFigures) {
-    const Case cases[] = {
+    const AnalyserCase cases[] = {
         {"clean tone between bins",
          Clean,
          48000,
@@ -103,7 +103,7 @@ TEST(AudioAnalyserTest, SynthesisedSignalsReadTheirFigures) {
         // and 23 kHz are outside the band.
         {"full-scale square", Square, 48000, 4800, {1000, 1}, {3.01, 0.02}, {-7.22, 0.05}, {-6.51, 0.05}, {}},
     };
-    for (const Case& c : cases) {
+    for (const AnalyserCase& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<double> block(c.block);
         for (size_t i = 0; i < c.block; ++i)

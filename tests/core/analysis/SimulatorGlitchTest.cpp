@@ -16,11 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-uint32_t Ctl(CDevice& device, uint32_t code, std::vector<uint8_t> in) {
-    uint32_t returned = 0;
-    return device.DevIoControl(code, in.data(), static_cast<uint32_t>(in.size()), nullptr, 0, &returned);
-}
-
 struct Line {
     uint32_t rate;
     double hz;

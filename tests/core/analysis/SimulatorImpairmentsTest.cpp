@@ -16,11 +16,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-uint32_t Ctl(CDevice& device, uint32_t code, std::vector<uint8_t> in) {
-    uint32_t returned = 0;
-    return device.DevIoControl(code, in.data(), static_cast<uint32_t>(in.size()), nullptr, 0, &returned);
-}
-
 // A second of a 1 kHz sine at half of full scale (-6.02 dBFS) at 16 kHz.
 void PlayTone(CDevice& out) {
     std::vector<uint8_t> bytes;
@@ -33,7 +28,7 @@ void PlayTone(CDevice& out) {
     ASSERT_EQ(Ctl(out, req::kStream, Le16({1, 1, 0, 0, 0})), 1u);
 }
 
-struct Case {
+struct ImpairmentCase {
     const char* name;
     uint32_t type; // 0x310 takes gain steps, 0x330D tenths of a dB
     const char* impair;
@@ -44,7 +39,7 @@ struct Case {
     double level, thd, thdn, noise; // expected; NaN: not checked
 };
 
-constexpr double kNot = std::numeric_limits<double>::quiet_NaN();
+constexpr double kUnchecked = std::numeric_limits<double>::quiet_NaN();
 // -6.02 dBFS played, -6 dB on the output, +3 dB on the input.
 constexpr double kLevel = -9.02;
 // THD of a tone with no harmonic added: at most this (what is left is the 16-bit rounding of a tone
@@ -52,17 +47,18 @@ constexpr double kLevel = -9.02;
 constexpr double kClean = -60.0;
 
 TEST(SimulatorImpairments, RecordingsShowTheSetGainsAndImpairments) {
-    const Case cases[] = {
+    const ImpairmentCase cases[] = {
         // Harmonic 40 dB down, noise at -70 dBFS (61 dB under the tone): THD+N adds the two.
         {"tenths of a dB", 0x330D, "noise:-70,harmonic:-40", -60, 30, 1, 1, kLevel, -40.0, -39.97, -70.0},
-        {"gain steps", 0x310, "harmonic:-50", 6, 9, 2, 2, kLevel, -50.0, -50.0, kNot},
-        {"no impairments", 0x330D, "", -60, 30, 0, 0, kLevel, kClean, kNot, kNot},
+        {"gain steps", 0x310, "harmonic:-50", 6, 9, 2, 2, kLevel, -50.0, -50.0, kUnchecked},
+        {"no impairments", 0x330D, "", -60, 30, 0, 0, kLevel, kClean, kUnchecked, kUnchecked},
         // Line 1's own output is silent: its input hears only line 0's tone, 30 dB down, no harmonic;
         // line 2 is no neighbour of line 0 and hears nothing.
-        {"crosstalk", 0x330D, "crosstalk:-30,harmonic:-30", 0, 0, 0, 1, -36.02, kClean, kNot, kNot},
-        {"no crosstalk beyond the neighbour", 0x330D, "crosstalk:-30", 0, 0, 0, 2, kAnalysisFloorDb, kNot, kNot, kNot},
+        {"crosstalk", 0x330D, "crosstalk:-30,harmonic:-30", 0, 0, 0, 1, -36.02, kClean, kUnchecked, kUnchecked},
+        {"no crosstalk beyond the neighbour", 0x330D, "crosstalk:-30", 0, 0, 0, 2, kAnalysisFloorDb, kUnchecked,
+         kUnchecked, kUnchecked},
     };
-    for (const Case& c : cases) {
+    for (const ImpairmentCase& c : cases) {
         SCOPED_TRACE(c.name);
         SimFixtureBoards sim({{c.type, 501, 4, "", ""}});
         sim::Board& board = sim.simulator->BoardAt(0);

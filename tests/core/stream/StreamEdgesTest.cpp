@@ -14,8 +14,6 @@
 
 namespace {
 
-template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
-
 // The bytes of samples 0, 1, 2 ... little-endian.
 std::vector<uint8_t> Counting(size_t bytes) {
     std::vector<uint8_t> out(bytes);

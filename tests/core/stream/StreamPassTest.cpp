@@ -14,8 +14,6 @@
 
 namespace {
 
-template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
-
 // A channel device whose buffer state and byte count the test sets.
 struct ScriptedChannel {
     explicit ScriptedChannel(StreamDirection direction) : device("chan", log) {

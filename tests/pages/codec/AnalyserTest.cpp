@@ -24,8 +24,6 @@
 
 namespace {
 
-template <size_t N> std::vector<uint8_t> Vec(const std::array<uint8_t, N>& a) { return {a.begin(), a.end()}; }
-
 // One codec line whose input delivers the samples 0, 1, 2 ... in every read while data is available.
 struct SequenceLine {
     SettingsSandbox sandbox;
