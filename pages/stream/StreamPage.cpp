@@ -164,7 +164,12 @@ bool CStreamPage::ChooseFileToPlay(int channel) {
         return false;
     s.file.Close();
     if (!s.file.OpenForReading(LocalPath(path))) {
-        ShowError(this, QStringLiteral("Cann't open TRN file"));
+        // The file layer's reason (an encoding it does not read, a header cut short, ...) goes on the
+        // next line, so the user learns what to change.
+        QString text = QStringLiteral("Cann't open TRN file");
+        if (const std::string why = s.file.LastError(); !why.empty())
+            text += QLatin1Char('\n') + QString::fromStdString(why);
+        ShowError(this, text);
         return false;
     }
     return true;
