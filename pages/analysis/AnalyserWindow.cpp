@@ -40,7 +40,8 @@ CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWi
                                    QStringLiteral("Stop the sweep"), this);
     m_sweepButton->setEnabled(m_sweep->Possible());
     m_stopSweepButton->setEnabled(false);
-    m_sweepState = Named(new QLabel(this), QStringLiteral("analyserSweepState"), QStringLiteral("Sweep state"));
+    // Read by its text, which says how the sweep goes.
+    m_sweepState = Named(new QLabel(this), QStringLiteral("analyserSweepState"));
     m_sweepState->setWordWrap(true);
     connect(m_sweepButton, &QPushButton::clicked, this, &CAnalyserWindow::StartSweep);
     connect(m_stopSweepButton, &QPushButton::clicked, this, &CAnalyserWindow::StopSweep);
