@@ -51,6 +51,7 @@ CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWi
     });
     connect(m_sweep, &CResponseSweep::Ended, this, [this](const QString& text, bool failed) {
         m_sweepState->setText(text);
+        m_sweepEnd = m_tap->Total();
         m_sweepButton->setEnabled(true);
         m_stopSweepButton->setEnabled(false);
         if (failed)
@@ -156,7 +157,9 @@ void CAnalyserWindow::Refresh() {
     m_thdn->setText(f.tone ? number(f.thdnDb, "dB") : QStringLiteral("-"));
     m_noise->setText(number(f.noiseDb, "dBFS"));
     m_spectrum->SetSpectrum(m_analyser.SpectrumDb(), rate);
-    // A sweep puts its own settled readings on the view.
-    if (f.tone && !m_sweep->Running())
+    // A sweep puts its own settled readings on the view; a block that still holds some of its steps
+    // (each cut short, so read low) adds nothing after it either.
+    const bool afterSweep = total < m_sweepEnd || total >= m_sweepEnd + kBlock;
+    if (f.tone && !m_sweep->Running() && afterSweep)
         m_response->AddReading(f.frequency, FundamentalLevelDb(f));
 }

@@ -53,6 +53,7 @@ private:
     CAudioAnalyser m_analyser{kBlock};
     std::vector<int16_t> m_samples = std::vector<int16_t>(kBlock);
     uint64_t m_seen = 0;
+    uint64_t m_sweepEnd = 0; // the tap's count when the last sweep ended
     QTimer m_timer;
     CWaveformView* m_waveform = nullptr;
     CSpectrumView* m_spectrum = nullptr;

@@ -11,6 +11,8 @@
 #include <QFile>
 
 #include <algorithm>
+#include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -82,9 +84,11 @@ QString CResponseSweep::Start() {
             buffered = state->length / 2;
             held = (state->length - std::min(state->space, state->length)) / 2;
         }
-    // The input hears what the output still held (perhaps an earlier sweep's reference) before the
-    // signal, which begins with silence: the held samples and half that silence are taken as silence.
-    m_quietUntil = held + rate / 20;
+    // The input hears what the output still held (perhaps an earlier sweep's, or the user's tone)
+    // before the signal. How much of it comes before the signal in the recording is known only roughly,
+    // so only its first half is passed over; the reference is told from what follows by its lead
+    // silence and its frequency (FindReference).
+    m_quietUntil = held / 2;
     m_plan = MakeSweepPlan(rate, kLaw, buffered + rate * 3 / 10);
     m_steps = m_plan.segments;
     m_folder = std::make_unique<QTemporaryDir>();
@@ -136,10 +140,6 @@ bool CResponseSweep::TakeNewSamples() {
         const size_t copied = m_tap->Latest(std::span<int16_t>(m_recorded).subspan(at));
         if (copied == fresh && m_tap->Total() == total) {
             m_taken = total;
-            if (at < m_quietUntil)
-                std::fill(m_recorded.begin() + static_cast<std::ptrdiff_t>(at),
-                          m_recorded.begin() + static_cast<std::ptrdiff_t>(std::min(m_recorded.size(), m_quietUntil)),
-                          int16_t{0});
             return true;
         }
         m_recorded.resize(at);
@@ -153,14 +153,10 @@ void CResponseSweep::Tick() {
     if (!TakeNewSamples())
         return Finish(QStringLiteral("The sweep stopped: the line's input started again or the analyser fell behind"),
                       true);
-    const PlanSegment& reference = m_steps.front();
-    // The reference is sought every 50 ms of new input, and taken once it has arrived whole, so its
-    // onset is measured against its full level.
+    // The reference is sought every 50 ms of new input.
     if (!m_start && m_recorded.size() >= m_searchedAt + m_plan.rate / 20) {
         m_searchedAt = m_recorded.size();
-        const auto start = FindPlanStart(m_recorded, m_plan);
-        if (start && *start + reference.start + reference.count <= m_recorded.size())
-            m_start = start;
+        m_start = FindReference();
     }
     while (m_start && m_next < m_steps.size()) {
         const auto reading = MeasureStep(m_recorded, *m_start, m_plan, m_steps[m_next], *m_analyser);
@@ -190,6 +186,47 @@ void CResponseSweep::Tick() {
     Finish(outputStopped ? QStringLiteral("The sweep stopped at %1 Hz: the line's output stopped").arg(at)
                          : QStringLiteral("The sweep stopped at %1 Hz: the input heard no more of it").arg(at),
            true);
+}
+
+std::optional<size_t> CResponseSweep::FindReference() {
+    const PlanSegment& reference = m_steps.front();
+    const size_t window = m_plan.rate / 100;
+    // The reference's own 1020 Hz component over 10 ms from `from`.
+    const auto power = [&](const std::vector<int16_t>& x, size_t from) {
+        const double step = 2.0 * std::numbers::pi * kReferenceHz / m_plan.rate;
+        double c = 0.0, s = 0.0;
+        for (size_t i = 0; i < window; ++i) {
+            c += x[from + i] * std::cos(step * static_cast<double>(i));
+            s += x[from + i] * std::sin(step * static_cast<double>(i));
+        }
+        return c * c + s * s;
+    };
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        std::vector<int16_t> heard(m_recorded);
+        std::fill(heard.begin(), heard.begin() + static_cast<std::ptrdiff_t>(std::min(m_quietUntil, heard.size())),
+                  int16_t{0});
+        const auto start = FindPlanStart(heard, m_plan);
+        if (!start)
+            return std::nullopt;
+        const size_t onset = *start + reference.start;
+        // Taken once it has arrived whole, so its onset was measured against its full level.
+        if (onset + reference.count > heard.size())
+            return std::nullopt;
+        // The reference comes after the signal's lead silence and is 1020 Hz to its end; a tone the
+        // output held from before (a user's 1000 Hz tone reads as 1020 Hz over 10 ms, or a piece of an
+        // earlier reference) is not, and the reference is sought again after it.
+        const double full = power(heard, onset + 2 * window);
+        const bool quietBefore = onset >= m_quietUntil + 6 * window && power(heard, onset - 6 * window) < full / 16 &&
+                                 power(heard, onset - 4 * window) < full / 16;
+        const auto reading = MeasureStep(heard, *start, m_plan, reference, *m_analyser);
+        if (quietBefore && reading && reading->heard)
+            return start;
+        size_t end = onset + window;
+        while (end + window <= heard.size() && power(heard, end) >= full / 4)
+            end += window;
+        m_quietUntil = end;
+    }
+    return std::nullopt;
 }
 
 void CResponseSweep::Finish(const QString& text, bool failed) {

@@ -51,6 +51,9 @@ private:
     void Tick();
     // Takes what the tap holds beyond what was taken; false when samples were lost or the input restarted.
     bool TakeNewSamples();
+    // Where the played signal's first sample lies in the recording, once its reference has arrived whole
+    // after whatever the output held from before (passed over for good once told apart).
+    std::optional<size_t> FindReference();
     void Finish(const QString& text, bool failed);
 
     StreamChannel& m_input;
@@ -66,7 +69,7 @@ private:
     std::unique_ptr<QTemporaryDir> m_folder; // the played signal's file
     std::vector<int16_t> m_recorded;         // the input since the sweep began
     uint64_t m_taken = 0;                    // tap samples taken so far
-    size_t m_quietUntil = 0;                 // m_recorded before this is what the output held before
+    size_t m_quietUntil = 0;                 // m_recorded before this is not the signal
     std::optional<size_t> m_start;           // where the played signal's first sample lies in m_recorded
     size_t m_searchedAt = 0;                 // m_recorded's size at the last search for the reference
     size_t m_next = 0;                       // the step to read next
