@@ -51,7 +51,9 @@ std::vector<double> PlanFrequencies(uint32_t rate) {
 
 std::span<const double> PlanLevels() { return kLevels; }
 
-ChannelPlan MakeChannelPlan(uint32_t rate, CompandingLaw law, size_t trailingSamples) {
+namespace {
+
+ChannelPlan MakePlan(uint32_t rate, CompandingLaw law, size_t trailingSamples, bool levelsAndIdle) {
     if (rate < 4000)
         throw std::invalid_argument("a telephone channel is measured at 4000 Hz or more");
     ChannelPlan plan;
@@ -69,12 +71,24 @@ ChannelPlan MakeChannelPlan(uint32_t rate, CompandingLaw law, size_t trailingSam
     for (const double hz : PlanFrequencies(rate))
         if (hz != kReferenceHz)
             add(PlanPart::Frequency, hz, kReferenceDbm0, kStepSeconds);
-    for (const double dbm0 : kLevels)
-        if (dbm0 != kReferenceDbm0)
-            add(PlanPart::Level, kReferenceHz, dbm0, kStepSeconds);
-    add(PlanPart::Idle, 0.0, 0.0, kIdleSeconds);
+    if (levelsAndIdle) {
+        for (const double dbm0 : kLevels)
+            if (dbm0 != kReferenceDbm0)
+                add(PlanPart::Level, kReferenceHz, dbm0, kStepSeconds);
+        add(PlanPart::Idle, 0.0, 0.0, kIdleSeconds);
+    }
     plan.length = at + trailingSamples;
     return plan;
+}
+
+} // namespace
+
+ChannelPlan MakeChannelPlan(uint32_t rate, CompandingLaw law, size_t trailingSamples) {
+    return MakePlan(rate, law, trailingSamples, true);
+}
+
+ChannelPlan MakeSweepPlan(uint32_t rate, CompandingLaw law, size_t trailingSamples) {
+    return MakePlan(rate, law, trailingSamples, false);
 }
 
 std::vector<int16_t> PlanSamples(const ChannelPlan& plan) {
@@ -136,31 +150,36 @@ double FundamentalLevelDb(const AudioFigures& f) {
     return f.levelDb - 10.0 * std::log10(1.0 + std::pow(10.0, f.thdnDb / 10.0));
 }
 
+std::optional<StepReading> MeasureStep(std::span<const int16_t> recorded, size_t start, const ChannelPlan& plan,
+                                       const PlanSegment& s, CAudioAnalyser& analyser) {
+    if (start + s.start + s.count > recorded.size())
+        return std::nullopt;
+    StepReading r;
+    r.segment = s;
+    const double fullScale = FullScaleDbm0(plan.law);
+    const size_t tail = Samples(kTailSeconds, plan.rate);
+    if (s.part == PlanPart::Idle) {
+        const size_t from = start + s.start + s.count - tail - plan.idleBlock;
+        r.weightedDbm0p = PsophometricLevelDbfs(recorded.subspan(from, plan.idleBlock), plan.rate) + fullScale;
+        return r;
+    }
+    const size_t from = start + s.start + s.count - tail - plan.block;
+    const AudioFigures& f = analyser.Analyse(recorded.subspan(from, plan.block), plan.rate);
+    r.heard = f.tone && std::abs(f.frequency - s.hz) <= std::max(2.0, 0.01 * s.hz);
+    r.levelDbm0 = (r.heard ? FundamentalLevelDb(f) : f.levelDb) + fullScale;
+    if (r.heard)
+        r.stdDb = -f.thdnDb;
+    return r;
+}
+
 std::vector<StepReading> MeasurePlan(std::span<const int16_t> recorded, size_t start, const ChannelPlan& plan) {
     const PlanSegment& last = plan.segments.back();
     if (start + last.start + last.count > recorded.size())
         throw std::runtime_error("the recording ended before the measurement did (" + std::to_string(recorded.size()) +
                                  " samples, " + std::to_string(start + last.start + last.count) + " needed)");
     CAudioAnalyser analyser(plan.block);
-    const double fullScale = FullScaleDbm0(plan.law);
     std::vector<StepReading> readings;
-    for (const PlanSegment& s : plan.segments) {
-        StepReading r;
-        r.segment = s;
-        const size_t tail = Samples(kTailSeconds, plan.rate);
-        if (s.part == PlanPart::Idle) {
-            const size_t from = start + s.start + s.count - tail - plan.idleBlock;
-            r.weightedDbm0p = PsophometricLevelDbfs(recorded.subspan(from, plan.idleBlock), plan.rate) + fullScale;
-            readings.push_back(r);
-            continue;
-        }
-        const size_t from = start + s.start + s.count - tail - plan.block;
-        const AudioFigures& f = analyser.Analyse(recorded.subspan(from, plan.block), plan.rate);
-        r.heard = f.tone && std::abs(f.frequency - s.hz) <= std::max(2.0, 0.01 * s.hz);
-        r.levelDbm0 = (r.heard ? FundamentalLevelDb(f) : f.levelDb) + fullScale;
-        if (r.heard)
-            r.stdDb = -f.thdnDb;
-        readings.push_back(r);
-    }
+    for (const PlanSegment& s : plan.segments)
+        readings.push_back(*MeasureStep(recorded, start, plan, s, analyser));
     return readings;
 }

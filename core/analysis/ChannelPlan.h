@@ -51,6 +51,9 @@ std::span<const double> PlanLevels();
 // `trailingSamples` of silence end the signal: what a device still holds in its buffer when the last
 // byte was handed to it, so the recording outlasts the plan.
 ChannelPlan MakeChannelPlan(uint32_t rate, CompandingLaw law, size_t trailingSamples);
+// The loss curve's part of the plan alone: the reference, then a tone at -10 dBm0 for each frequency of
+// PlanFrequencies, with the same lead, step lengths and blocks, and `trailingSamples` of silence.
+ChannelPlan MakeSweepPlan(uint32_t rate, CompandingLaw law, size_t trailingSamples);
 // The played signal, full scale 32768 (+3 dBm0 stays below clipping for both laws).
 std::vector<int16_t> PlanSamples(const ChannelPlan& plan);
 
@@ -71,6 +74,11 @@ struct StepReading {
 // Every step of the plan read from `recorded`, whose sample `start` is the plan's first; a recording
 // that ends before the plan does throws std::runtime_error.
 std::vector<StepReading> MeasurePlan(std::span<const int16_t> recorded, size_t start, const ChannelPlan& plan);
+
+// One step read from `recorded` as MeasurePlan reads it, once the recording holds all of it (nothing
+// before): a live measurement reads each step as it arrives.
+std::optional<StepReading> MeasureStep(std::span<const int16_t> recorded, size_t start, const ChannelPlan& plan,
+                                       const PlanSegment& step, CAudioAnalyser& analyser);
 
 // The fundamental's own level, without what THD+N counts beside it.
 double FundamentalLevelDb(const AudioFigures& figures);

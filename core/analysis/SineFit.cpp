@@ -104,6 +104,7 @@ SineFit FitSineAt(std::span<const double> x, double omega, std::span<const doubl
 SineFit FitSine(std::span<const double> x, double omega, std::span<const double> weights) {
     const double bin = 2.0 * std::numbers::pi / static_cast<double>(x.size());
     SineFit fit = FitSineAt(x, omega, weights);
+    double lastStep = 0.0;
     for (int iteration = 0; iteration < 12; ++iteration) {
         std::array<std::array<double, 4>, 4> m{};
         std::array<double, 4> v{};
@@ -131,6 +132,12 @@ SineFit FitSine(std::span<const double> x, double omega, std::span<const double>
         fit.dc = p[2];
         if (std::abs(step) < bin * 1e-9)
             break;
+        // A tone the block is made of converges within a few steps, each far smaller than the one
+        // before; steps that stop shrinking mean no one tone dominates (many tones, a wideband signal),
+        // where more steps only wander and cost.
+        if (iteration >= 3 && std::abs(step) > 0.7 * std::abs(lastStep))
+            break;
+        lastStep = step;
     }
     if (!(std::abs(fit.omega - omega) <= 2 * bin))
         return FitSineAt(x, omega, weights);

@@ -1,6 +1,6 @@
 // Drawing the analyser's waveform and spectrum: the static parts (frame, grid, labels) kept as a picture
-// made again only when the size or the scale changes, the signal as a one-pixel antialiased line with at
-// most two points per pixel column.
+// made again only when the size or the scale changes, the signal as a one-pixel line with at most two
+// points per pixel column (smoothed only where it joins samples further apart than a column).
 #include "AnalyserPlots.h"
 
 #include <QPainter>
@@ -103,7 +103,8 @@ void CWaveformView::paintEvent(QPaintEvent*) {
     QPainterPath path;
     const auto yOf = [&](int sample) { return area.center().y() - sample / full * area.height() / 2; };
     const auto columns = static_cast<size_t>(std::max(1.0, std::floor(area.width())));
-    if (m_shown.size() <= 2 * columns) {
+    const bool sparse = m_shown.size() <= 2 * columns;
+    if (sparse) {
         const double step = area.width() / static_cast<double>(m_shown.size() - 1);
         for (size_t i = 0; i < m_shown.size(); ++i) {
             const QPointF point(area.left() + step * static_cast<double>(i), yOf(m_shown[i]));
@@ -133,7 +134,9 @@ void CWaveformView::paintEvent(QPaintEvent*) {
             path.lineTo(x, yOf(low));
         }
     }
-    painter.setRenderHint(QPainter::Antialiasing);
+    // Slanted lines between samples are smoothed; a span per pixel column is a vertical line, which
+    // smoothing would not change but make several times dearer.
+    painter.setRenderHint(QPainter::Antialiasing, sparse);
     painter.setPen(LinePen(QColor(80, 220, 120)));
     painter.drawPath(path);
 }
@@ -206,19 +209,32 @@ void CSpectrumView::paintEvent(QPaintEvent*) {
     };
 
     // One point per pixel column: the loudest bin falling into it, so a narrow tone is never skipped.
-    QPainterPath path;
+    // A segment from one column to the next is drawn plain (smoothing would change next to nothing on
+    // the screen but costs several times as much on a dense spectrum); one across several columns, where
+    // the bins lie further apart than the pixels (the low end of the axis), smoothed.
+    QPainterPath plain;
+    QPainterPath smooth;
+    QPointF previous;
+    int previousColumn = -1;
+    bool plainOpen = false; // the plain path ends at `previous`
     int column = -1;
     double loudest = kBottomDb;
-    bool started = false;
     auto flush = [&] {
         if (column < 0)
             return;
         const QPointF point(column, yOf(loudest));
-        if (started)
-            path.lineTo(point);
-        else
-            path.moveTo(point);
-        started = true;
+        if (previousColumn >= 0 && column - previousColumn > 1) {
+            smooth.moveTo(previous);
+            smooth.lineTo(point);
+            plainOpen = false;
+        } else if (previousColumn >= 0) {
+            if (!plainOpen)
+                plain.moveTo(previous);
+            plain.lineTo(point);
+            plainOpen = true;
+        }
+        previous = point;
+        previousColumn = column;
     };
     for (size_t k = m_firstBin; k < m_db.size(); ++k) {
         const int x = m_binColumn[k - m_firstBin];
@@ -231,7 +247,8 @@ void CSpectrumView::paintEvent(QPaintEvent*) {
         }
     }
     flush();
-    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(LinePen(QColor(90, 170, 255)));
-    painter.drawPath(path);
+    painter.drawPath(plain);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.drawPath(smooth);
 }

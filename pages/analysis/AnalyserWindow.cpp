@@ -3,8 +3,11 @@
 
 #include "AnalyserPlots.h"
 #include "ChannelPlan.h"
+#include "Prompts.h"
+#include "ResponseSweep.h"
 #include "ResponseView.h"
 #include "StreamChannel.h"
+#include "StreamPage.h"
 #include "StreamWidgets.h"
 
 #include <QGridLayout>
@@ -25,9 +28,35 @@ CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWi
 
     m_waveform = Named(new CWaveformView(this), QStringLiteral("analyserWaveform"), QStringLiteral("Waveform"));
     m_spectrum = Named(new CSpectrumView(this), QStringLiteral("analyserSpectrum"), QStringLiteral("Spectrum"));
-    // Every tone heard adds its point, so a sweep played on the line's output draws the line's response.
+    // Every tone heard adds its point, so tones played on the line's output draw the line's response;
+    // "Sweep" plays the channel plan's frequencies itself.
     m_response = new CResponseView(this);
     m_response->setObjectName(QStringLiteral("analyserResponse"));
+    // The page that holds the input holds the output the sweep plays on.
+    m_sweep = new CResponseSweep(input, dynamic_cast<CStreamPage*>(parent), m_tap, this);
+    m_sweepButton = PageButton(QStringLiteral("Sweep"), QStringLiteral("analyserSweep"),
+                               QStringLiteral("Sweep the line's response"), this);
+    m_stopSweepButton = PageButton(QStringLiteral("Stop sweep"), QStringLiteral("analyserStopSweep"),
+                                   QStringLiteral("Stop the sweep"), this);
+    m_sweepButton->setEnabled(m_sweep->Possible());
+    m_stopSweepButton->setEnabled(false);
+    // Read by its text, which says how the sweep goes.
+    m_sweepState = Named(new QLabel(this), QStringLiteral("analyserSweepState"));
+    m_sweepState->setWordWrap(true);
+    connect(m_sweepButton, &QPushButton::clicked, this, &CAnalyserWindow::StartSweep);
+    connect(m_stopSweepButton, &QPushButton::clicked, this, &CAnalyserWindow::StopSweep);
+    connect(m_sweep, &CResponseSweep::Reading, this, [this](double hz, double levelDb) {
+        m_response->AddReading(hz, levelDb);
+        m_sweepState->setText(QStringLiteral("Sweeping: %1 Hz").arg(hz, 0, 'f', 0));
+    });
+    connect(m_sweep, &CResponseSweep::Ended, this, [this](const QString& text, bool failed) {
+        m_sweepState->setText(text);
+        m_sweepEnd = m_tap->Total();
+        m_sweepButton->setEnabled(true);
+        m_stopSweepButton->setEnabled(false);
+        if (failed)
+            ShowError(this, text);
+    });
     const QString none = QStringLiteral("-");
     m_frequency = FigureText(none, QStringLiteral("analyserFrequency"), QStringLiteral("Frequency"),
                              QStringLiteral("00000.0 Hz"), this);
@@ -57,7 +86,12 @@ CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWi
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_waveform, 2);
     layout->addWidget(m_spectrum, 3);
+    auto* sweep = new QHBoxLayout;
+    sweep->addWidget(m_sweepButton);
+    sweep->addWidget(m_stopSweepButton);
+    sweep->addWidget(m_sweepState, 1);
     layout->addWidget(m_response, 2);
+    layout->addLayout(sweep);
     layout->addLayout(bottom);
     resize(640, 660);
 
@@ -66,7 +100,26 @@ CAnalyserWindow::CAnalyserWindow(StreamChannel& input, const QString& title, QWi
     m_input.AttachTap(m_tap);
 }
 
-CAnalyserWindow::~CAnalyserWindow() { m_input.AttachTap(nullptr); }
+CAnalyserWindow::~CAnalyserWindow() {
+    // A sweep under way ends with its window, its output stopped, before the tap goes.
+    delete m_sweep;
+    m_input.AttachTap(nullptr);
+}
+
+void CAnalyserWindow::StartSweep() {
+    m_response->Clear();
+    if (const QString refused = m_sweep->Start(); !refused.isEmpty()) {
+        m_sweepState->setText(refused);
+        ShowError(this, refused);
+        return;
+    }
+    m_sweepState->setText(QStringLiteral("Sweeping: 1020 Hz reference"));
+    m_sweepButton->setEnabled(false);
+    m_stopSweepButton->setEnabled(true);
+    m_stopSweepButton->setFocus();
+}
+
+void CAnalyserWindow::StopSweep() { m_sweep->Stop(); }
 
 void CAnalyserWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
@@ -104,6 +157,9 @@ void CAnalyserWindow::Refresh() {
     m_thdn->setText(f.tone ? number(f.thdnDb, "dB") : QStringLiteral("-"));
     m_noise->setText(number(f.noiseDb, "dBFS"));
     m_spectrum->SetSpectrum(m_analyser.SpectrumDb(), rate);
-    if (f.tone)
+    // A sweep puts its own settled readings on the view; a block that still holds some of its steps
+    // (each cut short, so read low) adds nothing after it either.
+    const bool afterSweep = total < m_sweepEnd || total >= m_sweepEnd + kBlock;
+    if (f.tone && !m_sweep->Running() && afterSweep)
         m_response->AddReading(f.frequency, FundamentalLevelDb(f));
 }

@@ -5,6 +5,7 @@
 #include "ChannelFigures.h"
 #include "ChannelMasks.h"
 
+#include <QPixmap>
 #include <QWidget>
 
 #include <map>
@@ -16,7 +17,9 @@ public:
     explicit CResponseView(QWidget* parent = nullptr);
 
     // A tone heard at `hz` with its fundamental at `levelDb` (any one scale); a tone within 1 Hz of one
-    // already held replaces it, so a sweep played again shows its latest pass.
+    // already held replaces it, so a sweep played again shows its latest pass. A steady tone heard again
+    // (its level within kRedrawDb) is not drawn again: the picture would not change.
+    static constexpr double kRedrawDb = 0.05;
     void AddReading(double hz, double levelDb);
     void Clear();
     // The limits drawn, and each point is judged against (the recommended mask unless told).
@@ -32,7 +35,15 @@ protected:
 
 private:
     void Changed();
+    // The frame, grid, labels and mask, drawn again only when the size or the mask changes.
+    void MakeBackground();
 
-    std::map<long, double> m_levels; // by whole hertz
+    struct Reading {
+        double level = 0.0;
+        double drawn = 0.0; // the level the picture and the summary show
+    };
+    std::map<long, Reading> m_levels; // by whole hertz
     ChannelMask m_mask;
+    QPixmap m_background;
+    bool m_backgroundStale = true;
 };

@@ -70,7 +70,76 @@ void CStreamPage::Stop(int channel) {
     if (!status.changed)
         return;
     Group(channel).SetRunning(false);
+    RestoreAfterMeasurement(channel);
     Stopped(channel);
+}
+
+int CStreamPage::OutputBeside(const StreamChannel& input) {
+    if (input.direction != StreamDirection::Input)
+        return -1;
+    for (int channel : {0, 1})
+        if (&Channel(1 - channel) == &input && Channel(channel).direction == StreamDirection::Output &&
+            m_groups[static_cast<size_t>(channel)] && Group(channel).sine)
+            return channel;
+    return -1;
+}
+
+QString CStreamPage::PlayMeasurement(int channel, const std::string& path, uint32_t rate) {
+    StreamChannel& s = Channel(channel);
+    if (!m_started || m_shutDown || !s.device)
+        return QStringLiteral("The line's output is not open");
+    if (s.running.load(std::memory_order_relaxed))
+        return QStringLiteral("The line's output is playing: stop it first, the sweep plays its own tones on it");
+    if (State(channel).mute != 0)
+        return QStringLiteral("The line's output is muted: unmute it, or the sweep plays nothing");
+    StartWorker();
+    Measurement m;
+    m.channel = channel;
+    m.source = s.source.load(std::memory_order_relaxed);
+    if (s.file.IsOpen())
+        m.file = s.file.Path();
+    if (!s.file.OpenForReading(path)) {
+        const QString why = QString::fromStdString(s.file.LastError());
+        if (!m.file.empty())
+            s.file.OpenForReading(m.file);
+        return QStringLiteral("Cannot read the sweep's signal: ") + why;
+    }
+    s.source.store(StreamChannel::kSourceFile, std::memory_order_relaxed);
+    m_measurement = m;
+    StartRequest request;
+    request.rate = rate;
+    request.rateApplied = true; // the line runs at it already
+    const RunStatus status = m_runs[static_cast<size_t>(channel)].Start(request);
+    if (!status.error.empty() || !status.changed) {
+        RestoreAfterMeasurement(channel);
+        return status.error.empty() ? QStringLiteral("The line's output did not start")
+                                    : QString::fromStdString(status.error);
+    }
+    m_measurement->run = s.runId.load(std::memory_order_relaxed);
+    Group(channel).SetRunning(true);
+    return {};
+}
+
+bool CStreamPage::MeasurementPlaying(int channel) const {
+    return m_measurement && m_measurement->channel == channel &&
+           m_runs[static_cast<size_t>(channel)].IsCurrent(m_measurement->run);
+}
+
+void CStreamPage::EndMeasurement(int channel) {
+    if (MeasurementPlaying(channel))
+        Stop(channel);
+}
+
+void CStreamPage::RestoreAfterMeasurement(int channel) {
+    if (!m_measurement || m_measurement->channel != channel)
+        return;
+    StreamChannel& s = Channel(channel);
+    s.file.Close();
+    // A file that no longer opens leaves the channel without one, as a stored file that does not open.
+    if (!m_measurement->file.empty())
+        s.file.OpenForReading(m_measurement->file);
+    s.source.store(m_measurement->source, std::memory_order_relaxed);
+    m_measurement.reset();
 }
 
 void CStreamPage::TakeReport(int channel, const PassEvent& event) {
@@ -164,7 +233,12 @@ bool CStreamPage::ChooseFileToPlay(int channel) {
         return false;
     s.file.Close();
     if (!s.file.OpenForReading(LocalPath(path))) {
-        ShowError(this, QStringLiteral("Cann't open TRN file"));
+        // The file layer's reason (an encoding it does not read, a header cut short, ...) goes on the
+        // next line, so the user learns what to change.
+        QString text = QStringLiteral("Cann't open TRN file");
+        if (const std::string why = s.file.LastError(); !why.empty())
+            text += QLatin1Char('\n') + QString::fromStdString(why);
+        ShowError(this, text);
         return false;
     }
     return true;

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,19 @@ public:
     void MuteToggled(int channel);
     void ResetPeak(int channel);
     void SliderMoved(int channel);
+
+    // A signal played on an output for a view of the page's input (the analyser's sweep), through the
+    // output's channel run as its own Start plays a file. The output channel beside `input` on this page,
+    // or -1 when there is none.
+    int OutputBeside(const StreamChannel& input);
+    // Plays the sound file `path` (at the rate the line runs at) on output `channel`. Refused, with the
+    // reason and nothing changed, while the channel runs or is muted; a failed Start gives its message.
+    // The group shows the channel running and its Stop ends the play, as does the end of the file; when
+    // it ends the channel has its own file and source again.
+    QString PlayMeasurement(int channel, const std::string& path, uint32_t rate);
+    bool MeasurementPlaying(int channel) const;
+    // Stops what PlayMeasurement started (within the channel run's bound); nothing when it has ended.
+    void EndMeasurement(int channel);
 
     bool SecondRequestSet() const { return m_secondSet; }
     StreamChannel& Channel(int channel) { return (*m_channels)[static_cast<size_t>(channel)]; }
@@ -105,6 +119,17 @@ private:
     // A worker's report: the end of a file stops its channel (when it is still the run reported).
     void TakeReport(int channel, const PassEvent& event);
 
+    // Gives the channel a measurement played back its own file and source.
+    void RestoreAfterMeasurement(int channel);
+
+    // The output lent to a measurement: its run, and what the user had chosen to play on it.
+    struct Measurement {
+        int channel = -1;
+        uint32_t run = 0;
+        int32_t source = StreamChannel::kSourceSine;
+        std::string file; // the file that was open, or empty
+    };
+    std::optional<Measurement> m_measurement;
     bool m_shutDown = false;
     // On the heap: a worker left behind in a hung driver request keeps them (see Shutdown).
     std::unique_ptr<std::array<StreamChannel, 2>> m_channels = std::make_unique<std::array<StreamChannel, 2>>();

@@ -1,12 +1,16 @@
 // The input tap and the analyser window: the tap sees every sample the engine reads from a codec input,
-// recording or not, and the window shows the simulated board's tone live and keeps its figures after
-// the input stops.
+// recording or not, the window shows the simulated board's tone live and keeps its figures after the
+// input stops, and its sweep measures a looped-back line's response.
 #include "AnalyserWindow.h"
+#include "ChannelPlan.h"
 #include "CodecPage.h"
 #include "DeviceNames.h"
 #include "RecordingDevice.h"
 #include "RecordingPrompts.h"
 #include "RequestCodes.h"
+#include "ResponseSweep.h"
+#include "ResponseView.h"
+#include "Settings.h"
 #include "SettingsSandbox.h"
 #include "SimDevice.h"
 #include "Simulator.h"
@@ -14,6 +18,7 @@
 
 #include <QAccessible>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -21,6 +26,8 @@
 
 #include <array>
 #include <atomic>
+#include <cmath>
+#include <numbers>
 
 namespace {
 
@@ -148,4 +155,89 @@ TEST(AnalyserWindow, ShowsTheSimulatedToneLiveAndKeepsItsFiguresAfterTheStop) {
     for (int i = 0; i < 4; ++i)
         EXPECT_EQ(window->findChild<QLabel*>(QLatin1String(figures[static_cast<size_t>(i)].first))->text(), held[i]);
     EXPECT_TRUE(held[0].endsWith(QLatin1String(" Hz"))) << "the figures stay after the stop";
+}
+
+TEST(AnalyserWindow, SweepReadsTheLoopedBackLinesBandEdgesAndGivesTheOutputBack) {
+    SettingsSandbox sandbox;
+    RecordingPrompts prompts;
+    WriteBoardInt(0, QStringLiteral("AIC"), QStringLiteral("SampleRate"), 8000);
+    qputenv("VELTRIN_SIM_BOARDS", "0x330:1:4");
+    qputenv("VELTRIN_SIM_INPUT", "loopback");
+    qputenv("VELTRIN_SIM_IMPAIR", "response:300-3400");
+    const auto simulator = sim::Simulator::FromEnvironment();
+    for (const char* name : {"VELTRIN_SIM_BOARDS", "VELTRIN_SIM_INPUT", "VELTRIN_SIM_IMPAIR"})
+        qunsetenv(name);
+    auto open = [&](const std::string& leaf) {
+        return SimDevice::Open(*simulator, simulator->BaseName(0) + "\\" + leaf);
+    };
+    const auto cfg = open(kConfigLeaf);
+    const auto in = open(LineInLeaf(1));
+    const auto out = open(LineOutLeaf(1));
+    CCodecPage page(0x330, 0, 1, in.get(), out.get(), cfg.get());
+    ASSERT_TRUE(page.OnInitDialog());
+    page.OpenAnalyser();
+    CAnalyserWindow* window = page.Analyser();
+    auto* sweep = window->findChild<QPushButton*>(QStringLiteral("analyserSweep"));
+    auto* stop = window->findChild<QPushButton*>(QStringLiteral("analyserStopSweep"));
+    auto* outputStart = page.findChild<QPushButton*>(QStringLiteral("outputStartButton"));
+    ASSERT_TRUE(sweep && stop && outputStart);
+    EXPECT_EQ(sweep->accessibleName(), QStringLiteral("Sweep the line's response"));
+    EXPECT_NE(sweep->focusPolicy() & Qt::TabFocus, 0);
+
+    // Refused, with the reason, while the input is stopped and while the user's own tone plays.
+    sweep->click();
+    page.Start(CCodecPage::kInput);
+    page.Start(CCodecPage::kOutput);
+    sweep->click();
+    ASSERT_EQ(prompts.messages.size(), 2u);
+    EXPECT_EQ(prompts.messages[0].text,
+              QStringLiteral("Start the line's input first: the sweep measures what it hears"));
+    EXPECT_EQ(prompts.messages[1].text,
+              QStringLiteral("The line's output is playing: stop it first, the sweep plays its own tones on it"));
+    page.Stop(CCodecPage::kOutput);
+
+    // A Stop ends the sweep at once and gives the output back, stopped, to its own sine source. The
+    // output still holds the signal's start (silence and the reference), which plays before the next.
+    sweep->click();
+    EXPECT_FALSE(outputStart->isEnabled()) << "the output shows the sweep's run";
+    QTest::qWait(250);
+    ASSERT_TRUE(window->Sweep()->Running() && page.Channel(CCodecPage::kOutput).running);
+    stop->click();
+    EXPECT_FALSE(window->Sweep()->Running());
+    EXPECT_FALSE(page.Channel(CCodecPage::kOutput).running.load());
+    EXPECT_TRUE(outputStart->isEnabled());
+    EXPECT_EQ(page.Channel(CCodecPage::kOutput).source.load(), StreamChannel::kSourceSine);
+
+    // The full sweep: one point per frequency of the plan, each the filter's loss relative to 1020 Hz.
+    QString ended;
+    QObject::connect(window->Sweep(), &CResponseSweep::Ended, [&](const QString& text, bool) { ended = text; });
+    const auto begun = std::chrono::steady_clock::now();
+    sweep->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !ended.isEmpty(); }, 15000));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - begun).count();
+    const std::vector<double> planned = PlanFrequencies(8000);
+    EXPECT_EQ(ended, QStringLiteral("Sweep done: %1 frequencies").arg(planned.size())) << seconds << " s";
+    EXPECT_EQ(prompts.messages.size(), 2u);
+    EXPECT_FALSE(page.Channel(CCodecPage::kOutput).running.load()) << "the output stops with the sweep";
+    EXPECT_TRUE(outputStart->isEnabled());
+    const auto curve = window->findChild<CResponseView*>(QStringLiteral("analyserResponse"))->Curve();
+    ASSERT_TRUE(curve);
+    ASSERT_EQ(curve->size(), planned.size());
+    // The simulator's second-order Butterworth edges by the bilinear transform: each edge's analogue
+    // (f / edge)^4 term with both frequencies warped to tan(pi f / rate); 3 dB down at each edge.
+    const auto bandDb = [](double hz) {
+        const auto w = [](double f) { return std::tan(std::numbers::pi * f / 8000); };
+        const double h = std::pow(w(hz) / w(300), 4), l = std::pow(w(hz) / w(3400), 4);
+        return 10 * std::log10(h / (1 + h)) - 10 * std::log10(1 + l);
+    };
+    for (size_t i = 0; i < planned.size(); ++i) {
+        EXPECT_NEAR((*curve)[i].x, planned[i], 0.5);
+        // The fit reads a clean tone's level to 0.01 dB; two of them make the loss.
+        EXPECT_NEAR((*curve)[i].y, bandDb(1020) - bandDb(planned[i]), 0.02) << planned[i] << " Hz";
+    }
+    for (const double edge : {300.0, 3400.0}) {
+        const auto at = std::find_if(curve->begin(), curve->end(), [&](const CurvePoint& p) { return p.x == edge; });
+        ASSERT_NE(at, curve->end()) << edge;
+        EXPECT_NEAR(at->y, 3.0, 0.1) << edge << " Hz is the band's 3 dB edge";
+    }
 }

@@ -2,6 +2,9 @@
 // mask it draws, and its accessible name says the key figures.
 #include "ResponseView.h"
 
+#include <QCoreApplication>
+#include <QTest>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -37,6 +40,36 @@ TEST(ResponseView, TonesHeardBecomeTheLossCurveOverItsMask) {
     view.grab(); // draws without a fault
     view.Clear();
     EXPECT_EQ(view.accessibleName(), "Response: 0 tones, no 1020 Hz reference yet");
+}
+
+// A steady tone heard ten times a second is not drawn again; a level that drifts is, once the drift
+// adds up (measured from what was drawn, not from the reading before).
+TEST(ResponseView, DrawsASteadyToneOnceAndADriftOnceItAddsUp) {
+    struct PaintCounter : QObject {
+        int paints = 0;
+        bool eventFilter(QObject*, QEvent* event) override {
+            paints += event->type() == QEvent::Paint;
+            return false;
+        }
+    } counter;
+    CResponseView view;
+    view.AddReading(1020.0, -10.0);
+    view.AddReading(1000.0, -12.0);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QCoreApplication::processEvents();
+    view.installEventFilter(&counter);
+    for (int i = 0; i < 10; ++i) {
+        view.AddReading(1000.0 + 0.1 * (i % 3), -12.0 + 0.001 * (i % 2));
+        QCoreApplication::processEvents();
+    }
+    EXPECT_EQ(counter.paints, 0);
+    EXPECT_EQ(view.accessibleName(), "Response: 2 points, 0.0 to 2.0 dB loss, 0 outside the mask");
+    for (int i = 1; i <= 5; ++i)
+        view.AddReading(1000.0, -12.0 - 0.02 * i);
+    QCoreApplication::processEvents();
+    EXPECT_GE(counter.paints, 1);
+    EXPECT_EQ(view.accessibleName(), "Response: 2 points, 0.0 to 2.1 dB loss, 0 outside the mask");
 }
 
 } // namespace

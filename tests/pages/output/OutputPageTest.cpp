@@ -315,3 +315,63 @@ TEST_F(OutputPageTest, FileChannelStopsByItselfWhenTheDeviceHasPlayedIt) {
     EXPECT_EQ(Text("rightCount"), "1000");
     EXPECT_TRUE(prompts.messages.empty());
 }
+
+TEST_F(OutputPageTest, AFileThatDoesNotOpenSaysWhy) {
+    TempDir dir;
+    // A 44-byte WAV header: format tag, channels, rate and bits per sample, then `frames` of silence.
+    const auto wav = [](uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits) {
+        const uint32_t block = channels * bits / 8u, data = 16 * block;
+        std::vector<uint8_t> b = {'R', 'I', 'F', 'F'};
+        PutU32(b, 36 + data);
+        b.insert(b.end(), {'W', 'A', 'V', 'E', 'f', 'm', 't', ' '});
+        PutU32(b, 16);
+        PutU32(b, tag | uint32_t{channels} << 16);
+        PutU32(b, rate);
+        PutU32(b, rate * block);
+        PutU32(b, block | uint32_t{bits} << 16);
+        b.insert(b.end(), {'d', 'a', 't', 'a'});
+        PutU32(b, data);
+        b.resize(b.size() + data, 0);
+        return b;
+    };
+    std::vector<uint8_t> hugeRate;
+    PutU32(hugeRate, 0x80000000u);
+    const struct {
+        const char* name;
+        std::vector<uint8_t> bytes; // empty: no such file
+        const char* why;            // the reason's start
+    } cases[] = {
+        {"alaw.wav", wav(6, 1, 8000, 8), "a WAV encoding other than PCM 8, 16, 24, 32-bit or 32-bit float"},
+        {"double.wav", wav(3, 1, 8000, 64), "a WAV encoding other than PCM"},
+        {"three.wav", wav(1, 3, 8000, 16), "3 channels; only mono and stereo are read"},
+        {"junk.wav",
+         {'R', 'I', 'F', 'F', 4, 0, 0, 0, 'W', 'A', 'V', 'E', 'j', 'u', 'n', 'k'},
+         "not a readable WAV file ("},
+        {"huge-rate.raw", hugeRate, "a sample rate beyond any board's"},
+        {"short.raw", {1, 2}, "shorter than a sound file's header"},
+        {"missing.raw", {}, "No such file or directory"},
+    };
+    std::vector<uint8_t> good;
+    PutU32(good, 8000);
+    good.resize(4 + 400, 0);
+    const QString kept = QString::fromStdString(dir.Write("kept.raw", good));
+    Open();
+    prompts.fileAnswers = {kept};
+    Button("rightFileButton")->click();
+    ASSERT_TRUE(page->Channel(COutputPage::kRight).file.IsOpen());
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        prompts.messages.clear();
+        const std::string path = c.bytes.empty() ? dir.Path(c.name) : dir.Write(c.name, c.bytes);
+        prompts.fileAnswers = {QString::fromStdString(path)};
+        Button("rightFileButton")->click();
+        ASSERT_EQ(prompts.messages.size(), 1u);
+        const QStringList lines = prompts.messages[0].text.split(QLatin1Char('\n'));
+        ASSERT_EQ(lines.size(), 2) << prompts.messages[0].text.toStdString();
+        EXPECT_EQ(lines[0], QStringLiteral("Cann't open TRN file"));
+        EXPECT_TRUE(lines[1].startsWith(QLatin1String(c.why))) << lines[1].toStdString();
+        EXPECT_EQ(prompts.messages[0].caption, QStringLiteral("Error"));
+        // A refused file leaves no file to play: a Start then says so rather than playing another.
+        EXPECT_FALSE(page->Channel(COutputPage::kRight).file.IsOpen());
+    }
+}
