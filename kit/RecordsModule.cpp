@@ -18,9 +18,10 @@ struct Loaded {
 Loaded Load() {
     const QString file = QStringLiteral(VELTRIN_RECORDS_MODULE);
     const QDir dir(QCoreApplication::applicationDirPath());
-    // Next to the program in a build, in the program's own library folder once installed.
+    // Next to the program in a build, in the modules folder of the program's library folder once installed.
     QString path;
-    for (const QString& candidate : {dir.filePath(file), dir.filePath(QStringLiteral("../lib/veltrin-test/") + file)}) {
+    for (const QString& candidate :
+         {dir.filePath(file), dir.filePath(QStringLiteral("../lib/veltrin-test/modules/") + file)}) {
         if (QFileInfo::exists(candidate)) {
             path = QFileInfo(candidate).canonicalFilePath();
             break;

@@ -35,7 +35,7 @@ protected:
     ~IRecordsModule() = default;
 };
 
-// The module, loaded on the first call from next to the program or from its installed library folder;
+// The module, loaded on the first call from next to the program or from its installed modules folder;
 // null with the reason in `error` when it cannot be loaded. It stays loaded for the rest of the run.
 IRecordsModule* RecordsModule(QString* error);
 

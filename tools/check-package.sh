@@ -18,7 +18,7 @@ echo "$listing"
 failures=0
 fail() { echo "check-package: $*"; failures=$((failures + 1)); }
 paths=$(awk '{print $6}' <<<"$listing")
-expected=(./usr/bin/veltrin-test ./usr/lib/veltrin-test/drivers/libveltrin-sim.so ./usr/lib/veltrin-test/libveltrin-records.so
+expected=(./usr/bin/veltrin-test ./usr/lib/veltrin-test/drivers/libveltrin-sim.so ./usr/lib/veltrin-test/modules/libveltrin-records.so
           ./usr/share/applications/veltrin-test.desktop ./usr/share/man/man1/veltrin-test.1.gz
           ./usr/lib/udev/rules.d/70-veltrin-boards.rules ./usr/share/veltrin-test/udev/60-veltrin-boards.rules
           ./usr/share/doc/veltrin-test/copyright ./usr/share/doc/veltrin-test/changelog.Debian.gz)
