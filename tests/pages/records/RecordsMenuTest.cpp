@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 
@@ -84,6 +85,12 @@ TEST(RecordsMenu, OpensOnTheCurrentBoardOnceAndSaysWhenNoStoreIsKept) {
     action->trigger(); // the same window comes to the front
     EXPECT_EQ(RecordsWindows(main.get()).size(), 1);
     EXPECT_TRUE(prompts.messages.empty());
+    // The window's own messages reach the prompts this program has in force.
+    window->findChild<QLineEdit*>(QStringLiteral("boardFilter"))->setText(QStringLiteral("seven"));
+    window->findChild<QPushButton*>(QStringLiteral("showButton"))->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.back().text, QStringLiteral("The board ID \"seven\" is not a number"));
+    prompts.messages.clear();
     window->close(); // deleted on close
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(RecordsWindows(main.get()).size(), 0);
