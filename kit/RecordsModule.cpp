@@ -13,6 +13,7 @@ namespace {
 struct Loaded {
     IRecordsModule* module = nullptr;
     QString problem;
+    QLibrary* library = nullptr; // never unloaded: its windows and threads may live until the program ends
 };
 
 Loaded Load() {
@@ -30,7 +31,6 @@ Loaded Load() {
     if (path.isEmpty())
         return {nullptr, QStringLiteral("the test records module %1 is not installed next to the program (%2)")
                              .arg(file, QDir::toNativeSeparators(dir.path()))};
-    // Never unloaded: its windows and threads may live until the program ends.
     auto* library = new QLibrary(path);
     const auto entry = reinterpret_cast<RecordsModuleEntry>(library->resolve(kRecordsModuleEntry));
     if (!entry) {
@@ -38,7 +38,7 @@ Loaded Load() {
         delete library;
         return {nullptr, QStringLiteral("the test records module cannot be loaded: %1").arg(why)};
     }
-    return {entry(&Prompts), QString()};
+    return {entry(&Prompts), QString(), library};
 }
 
 } // namespace
