@@ -3,11 +3,10 @@
 
 #include "AboutDlg.h"
 #include "AppSwitches.h"
-#include "DesktopRecords.h"
 #include "DriverLibrary.h"
 #include "Mnemonics.h"
 #include "Prompts.h"
-#include "RecordsWindow.h"
+#include "RecordsModule.h"
 #include "Settings.h"
 
 #include <QAction>
@@ -231,7 +230,7 @@ CBoardDlg* CMainDlg::Board(int tab) const {
     return m_boards[static_cast<size_t>(tab)].get();
 }
 
-CRecordsWindow* CMainDlg::ShowRecords(const StoreUrl* store) {
+QWidget* CMainDlg::ShowRecords() {
     if (m_records) {
         m_records->show();
         m_records->raise();
@@ -239,7 +238,8 @@ CRecordsWindow* CMainDlg::ShowRecords(const StoreUrl* store) {
         return m_records;
     }
     QString error;
-    const std::optional<StoreUrl> url = store ? std::optional<StoreUrl>(*store) : ProgramStoreUrl(&error);
+    IRecordsModule* records = RecordsModule(&error);
+    const std::optional<StoreUrl> url = records ? records->ProgramStore(&error) : std::nullopt;
     if (!url) {
         Prompts().Message(this, error, QStringLiteral("Test records"), PromptIcon::Error);
         return nullptr;
@@ -247,7 +247,7 @@ CRecordsWindow* CMainDlg::ShowRecords(const StoreUrl* store) {
     std::optional<uint32_t> board;
     if (CBoardDlg* current = Board(m_tabs->currentIndex()))
         board = current->Context().boardId;
-    m_records = new CRecordsWindow(*url, board, this);
+    m_records = records->MakeWindow(*url, board, this);
     m_records->setAttribute(Qt::WA_DeleteOnClose);
     m_records->show();
     return m_records;

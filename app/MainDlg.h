@@ -15,8 +15,6 @@
 #include <vector>
 
 class CDriverLibrary;
-class CRecordsWindow;
-struct StoreUrl;
 class QAction;
 class QTabWidget;
 
@@ -56,10 +54,10 @@ public:
     static QString TabText(const BoardRecord& record);
 
     void ShowAbout();
-    // The "Test records" window on the program's store (or `store`), starting with the current tab's
-    // board; one window, raised when open already. Null, with a message, when the environment names no
-    // usable store.
-    CRecordsWindow* ShowRecords(const StoreUrl* store = nullptr);
+    // The "Test records" window on the program's store, starting with the current tab's board; one
+    // window, raised when open already. Null, with a message, when the records module cannot be loaded
+    // or the environment names no usable store.
+    QWidget* ShowRecords();
     // Remembers the window's size and position for the next start, then ends the dialog.
     void done(int result) override;
 
@@ -98,5 +96,5 @@ private:
     std::vector<std::unique_ptr<CBoardDlg>> m_boards; // tab order; grows past ten boards
     std::unique_ptr<CDriverLibrary> m_library;
     QSet<QChar> m_menuLetters; // the mnemonics of the menu bar's entries
-    QPointer<CRecordsWindow> m_records;
+    QPointer<QWidget> m_records;
 };

@@ -3,11 +3,8 @@
 
 #include "AboutDlg.h"
 #include "CodecPage.h"
-#include "DesktopRecords.h"
 #include "MainDlg.h"
-#include "RecordsWindow.h"
-#include "RunsModel.h"
-#include "SampleRecords.h"
+#include "RecordsModule.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -21,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -61,39 +59,16 @@ bool WaitFor(const typename QtPrivate::FunctionPointer<Signal>::Object* sender, 
     return came;
 }
 
-// The records window with a board's runs, the newest chosen and its first step's charts: on the store
-// the environment names, or else on a seeded sample store in a temporary folder.
+// The records window as the records module prepares it for its picture.
 bool RecordsPicture(const QString& file, int settleMs) {
-    QTemporaryDir temp;
-    std::optional<StoreUrl> url;
-    std::optional<uint32_t> board;
-    if (!qEnvironmentVariableIsEmpty("VELTRIN_RECORDS")) {
-        QString error;
-        url = ProgramStoreUrl(&error);
-        if (!url) {
-            std::fprintf(stderr, "veltrin-test: %s\n", qPrintable(error));
-            return false;
-        }
-    } else {
-        url = ParseStoreUrl(temp.filePath(QStringLiteral("records.sqlite")), nullptr);
-        try {
-            board = WriteSampleRecords(*OpenRecordStore(*url), 240, 1);
-        } catch (const StoreError& error) {
-            std::fprintf(stderr, "veltrin-test: sample records: %s\n", error.what());
-            return false;
-        }
+    QString error;
+    IRecordsModule* records = RecordsModule(&error);
+    if (!records) {
+        std::fprintf(stderr, "veltrin-test: %s\n", qPrintable(error));
+        return false;
     }
-    CRecordsWindow window(*url, board);
-    window.show();
-    if (WaitFor(&window, &CRecordsWindow::runsPage, 5000) && window.Runs()->rowCount() > 0) {
-        window.RunsView()->setCurrentIndex(window.Runs()->index(0, 0));
-        if (WaitFor(&window, &CRecordsWindow::stepsShown, 5000) && window.StepsTable()->rowCount() > 0) {
-            window.StepsTable()->setCurrentCell(0, 0);
-            WaitFor(&window, &CRecordsWindow::chartsShown, 10000);
-        }
-    }
-    Settle(settleMs);
-    return Save(window, file);
+    const std::unique_ptr<QWidget> window(records->MakePictureWindow(settleMs));
+    return window && Save(*window, file);
 }
 
 } // namespace

@@ -1,10 +1,9 @@
-// Single-instance check over QLockFile and QLocalServer.
+// Single-instance check over QLockFile and the instance channel.
 #include "SingleInstance.h"
+#include "InstanceChannel.h"
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QLocalServer>
-#include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
 
@@ -12,8 +11,6 @@
 #include <utility>
 
 namespace {
-const QByteArray kShowRequest = "show\n";
-const QByteArray kShownAnswer = "shown\n";
 // After this long without an answer the waiting start says on standard error what it waits for.
 constexpr qint64 kPatienceNoteMs = 3000;
 } // namespace
@@ -26,11 +23,12 @@ CSingleInstance::CSingleInstance(const QString& name, const QString& lockFolder,
     if (dir.isEmpty())
         dir = QDir::tempPath();
     m_lockPath = dir + QLatin1Char('/') + m_name + QStringLiteral(".lock");
+    m_address = InstanceAddress(dir, m_name);
 }
 
 CSingleInstance::~CSingleInstance() {
-    if (m_server)
-        m_server->close();
+    // While the lock is still held: the listener removes its address, which a next holder may reuse.
+    delete m_listener;
 }
 
 QString CSingleInstance::DefaultName() {
@@ -61,7 +59,7 @@ CSingleInstance::Role CSingleInstance::Claim() {
             return Role::Unguarded;
         }
         m_lock.reset();
-        if (AskFirst())
+        if (AskToShow(m_address))
             return Role::Second;
         if (!noted && elapsed.elapsed() > kPatienceNoteMs) {
             std::fprintf(stderr, "veltrin-test: waiting for the running instance to show its window\n");
@@ -71,60 +69,30 @@ CSingleInstance::Role CSingleInstance::Claim() {
     }
 }
 
-bool CSingleInstance::AskFirst() {
-    QLocalSocket socket;
-    socket.connectToServer(m_name);
-    if (!socket.waitForConnected(200))
-        return false;
-    socket.write(kShowRequest);
-    socket.flush();
-    // The first instance answers once its window is up, which can take a while; it drops the
-    // connection only by ending.
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(100) && socket.state() != QLocalSocket::ConnectedState)
-            break;
-    }
-    return socket.canReadLine() && socket.readLine() == kShownAnswer;
-}
-
 void CSingleInstance::Listen() {
-    // Only the lock holder may remove a server left behind by a crashed instance.
-    QLocalServer::removeServer(m_name);
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server->listen(m_name)) {
-        std::fprintf(stderr, "veltrin-test: later starts cannot reach this one: %s\n",
-                     qPrintable(m_server->errorString()));
+    QString error;
+    m_listener = ListenForShowRequests(m_address, this, &error);
+    if (!m_listener) {
+        std::fprintf(stderr, "veltrin-test: later starts cannot reach this one: %s\n", qPrintable(error));
         return;
     }
-    connect(m_server, &QLocalServer::newConnection, this, [this] {
-        while (QLocalSocket* socket = m_server->nextPendingConnection()) {
-            connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
-            connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-                if (!socket->canReadLine())
-                    return;
-                if (socket->readLine() != kShowRequest)
-                    socket->disconnectFromServer();
-                else if (m_accepting)
-                    Answer(socket);
-                else
-                    m_held.append(socket);
-            });
-        }
+    connect(m_listener, &CInstanceListener::requested, this, [this](CShowRequest* request) {
+        if (m_accepting)
+            Answer(request);
+        else
+            m_held.append(request);
     });
 }
 
-void CSingleInstance::Answer(QLocalSocket* socket) {
+void CSingleInstance::Answer(CShowRequest* request) {
     emit activationRequested();
-    socket->write(kShownAnswer);
-    socket->flush();
-    socket->disconnectFromServer();
+    request->Answer();
 }
 
 void CSingleInstance::AcceptRequests() {
     m_accepting = true;
     const auto held = std::exchange(m_held, {});
-    for (const QPointer<QLocalSocket>& socket : held)
-        if (socket)
-            Answer(socket);
+    for (const QPointer<CShowRequest>& request : held)
+        if (request)
+            Answer(request);
 }

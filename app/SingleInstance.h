@@ -10,8 +10,8 @@
 
 #include <memory>
 
-class QLocalServer;
-class QLocalSocket;
+class CInstanceListener;
+class CShowRequest;
 
 class CSingleInstance : public QObject {
     Q_OBJECT
@@ -45,15 +45,14 @@ signals:
 
 private:
     void Listen();
-    void Answer(QLocalSocket* socket);
-    // One attempt to reach the first instance; true when it answered.
-    bool AskFirst();
+    void Answer(CShowRequest* request);
 
     QString m_name;
     QString m_lockPath;
+    QString m_address; // where the first instance listens
     QString m_problem;
     std::unique_ptr<QLockFile> m_lock;
-    QLocalServer* m_server = nullptr;
+    CInstanceListener* m_listener = nullptr;
     bool m_accepting = false;
-    QList<QPointer<QLocalSocket>> m_held;
+    QList<QPointer<CShowRequest>> m_held;
 };

@@ -18,7 +18,7 @@ echo "$listing"
 failures=0
 fail() { echo "check-package: $*"; failures=$((failures + 1)); }
 paths=$(awk '{print $6}' <<<"$listing")
-expected=(./usr/bin/veltrin-test ./usr/lib/veltrin-test/drivers/libveltrin-sim.so
+expected=(./usr/bin/veltrin-test ./usr/lib/veltrin-test/drivers/libveltrin-sim.so ./usr/lib/veltrin-test/modules/libveltrin-records.so
           ./usr/share/applications/veltrin-test.desktop ./usr/share/man/man1/veltrin-test.1.gz
           ./usr/lib/udev/rules.d/70-veltrin-boards.rules ./usr/share/veltrin-test/udev/60-veltrin-boards.rules
           ./usr/share/doc/veltrin-test/copyright ./usr/share/doc/veltrin-test/changelog.Debian.gz)
@@ -56,6 +56,7 @@ HOME="$tree/home" XDG_CONFIG_HOME="$tree/home/config" XDG_RUNTIME_DIR="$tree" VE
     VELTRIN_SIM_BOARDS=0x310D:1:4 \
     "$tree/usr/bin/veltrin-test" --demo --screenshot "$tree/shots" >/dev/null 2>&1 || fail "the demo run failed"
 ls "$tree"/shots/board0-*.png >/dev/null 2>&1 || fail "the installed program found no demo board"
+[ -f "$tree/shots/records.png" ] || fail "the installed program did not load its records module"
 
 lintian --fail-on error --tag-display-limit 0 "$deb" || fail "lintian reports errors"
 [ "$failures" -eq 0 ] || exit 1

@@ -4,13 +4,18 @@
 
 #include <cstddef>
 #include <span>
+#include <string>
 #include <vector>
 
 struct fftw_plan_s;
 
+// Why no transform can be made (the FFT library cannot be loaded), or an empty text when it can.
+std::string FftProblem();
+
 class CRealFft {
 public:
     // size samples (at least 16); the 4-term Blackman-Harris window (92 dB side lobes, main lobe +-4 bins).
+    // Throws std::runtime_error when FftProblem() is not empty.
     explicit CRealFft(size_t size);
     ~CRealFft();
     CRealFft(const CRealFft&) = delete;

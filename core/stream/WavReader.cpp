@@ -1,14 +1,68 @@
 // WAV files read through libsndfile: every accepted encoding read as doubles (full scale 1.0), so 8, 16,
 // 24, 32-bit and float files all convert to 16 bits by one rule: scaled by 32768, rounded, clipped.
+// libsndfile is loaded when the first file is opened, so that a start that plays no file never waits for it.
 #include "WavReader.h"
 
+#include "DriverLibrary.h"
+
 #include <sndfile.h>
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
 namespace {
+
+// The libsndfile functions the reader calls, found once; `error` says why the library is unusable.
+struct SndFile {
+    decltype(&sf_open_fd) open = nullptr;
+    decltype(&sf_strerror) strerror = nullptr;
+    decltype(&sf_error) error = nullptr;
+    decltype(&sf_readf_short) readShort = nullptr;
+    decltype(&sf_readf_double) readDouble = nullptr;
+    decltype(&sf_seek) seek = nullptr;
+    decltype(&sf_close) close = nullptr;
+    std::string problem;
+};
+
+const SndFile& Library() {
+    static const SndFile api = [] {
+        SndFile found;
+        std::string why;
+        // Kept loaded for the rest of the run: readers may be open on any thread until the end.
+        static const CDriverLibrary* const library = LoadDriverLibrary(VELTRIN_SNDFILE_LIBRARY, &why).release();
+        if (!library) {
+            found.problem = "the sound-file library " VELTRIN_SNDFILE_LIBRARY " cannot be loaded: " + why;
+            return found;
+        }
+        found.open = library->Function<decltype(found.open)>("sf_open_fd");
+        found.strerror = library->Function<decltype(found.strerror)>("sf_strerror");
+        found.error = library->Function<decltype(found.error)>("sf_error");
+        found.readShort = library->Function<decltype(found.readShort)>("sf_readf_short");
+        found.readDouble = library->Function<decltype(found.readDouble)>("sf_readf_double");
+        found.seek = library->Function<decltype(found.seek)>("sf_seek");
+        found.close = library->Function<decltype(found.close)>("sf_close");
+        if (!found.open || !found.strerror || !found.error || !found.readShort || !found.readDouble || !found.seek ||
+            !found.close)
+            found.problem =
+                "the sound-file library " VELTRIN_SNDFILE_LIBRARY " lacks functions this program reads with";
+        return found;
+    }();
+    return api;
+}
+
+void CloseDescriptor(int fd) {
+#ifdef _WIN32
+    ::_close(fd);
+#else
+    ::close(fd);
+#endif
+}
 
 // Frames converted per libsndfile call: bounds the buffer whatever count the caller asks for.
 constexpr int32_t kFramesPerCall = 4096;
@@ -50,11 +104,17 @@ bool LooksLikeWav(const unsigned char* head, int64_t count) {
 }
 
 std::unique_ptr<CWavReader> CWavReader::Open(int fd, SoundChannel channel, std::string& error) {
+    const SndFile& sf = Library();
+    if (!sf.problem.empty()) {
+        CloseDescriptor(fd);
+        error = sf.problem;
+        return nullptr;
+    }
     SF_INFO info{};
-    SNDFILE* file = sf_open_fd(fd, SFM_READ, &info, SF_TRUE);
+    SNDFILE* file = sf.open(fd, SFM_READ, &info, SF_TRUE);
     if (file == nullptr) {
         // libsndfile has closed the descriptor already (it was handed over with close_desc set).
-        error = std::string("not a readable WAV file (") + sf_strerror(nullptr) + ")";
+        error = std::string("not a readable WAV file (") + sf.strerror(nullptr) + ")";
         return nullptr;
     }
     std::unique_ptr<CWavReader> reader(new CWavReader);
@@ -86,7 +146,7 @@ std::unique_ptr<CWavReader> CWavReader::Open(int fd, SoundChannel channel, std::
 
 CWavReader::~CWavReader() {
     if (m_file != nullptr)
-        sf_close(m_file);
+        Library().close(m_file);
 }
 
 int32_t CWavReader::Read(int32_t count, int16_t* out) {
@@ -95,9 +155,10 @@ int32_t CWavReader::Read(int32_t count, int16_t* out) {
     int32_t done = 0;
     while (done < count) {
         const sf_count_t want = std::min(count - done, kFramesPerCall);
-        const sf_count_t got = m_shorts ? sf_readf_short(m_file, m_shortBuffer.data(), want)
-                                        : sf_readf_double(m_file, m_buffer.data(), want);
-        if (got < 0 || (got == 0 && sf_error(m_file) != SF_ERR_NO_ERROR))
+        const SndFile& sf = Library();
+        const sf_count_t got =
+            m_shorts ? sf.readShort(m_file, m_shortBuffer.data(), want) : sf.readDouble(m_file, m_buffer.data(), want);
+        if (got < 0 || (got == 0 && sf.error(m_file) != SF_ERR_NO_ERROR))
             return done > 0 ? done : -1;
         for (sf_count_t i = 0; i < got; ++i) {
             const auto at = static_cast<size_t>(i * m_channels + m_channel);
@@ -115,7 +176,7 @@ bool CWavReader::Rewind() { return SeekFrame(0); }
 
 bool CWavReader::SeekFrame(int64_t frame) {
     frame = std::clamp<int64_t>(frame, 0, m_frames);
-    if (sf_seek(m_file, frame, SEEK_SET) != frame)
+    if (Library().seek(m_file, frame, SEEK_SET) != frame)
         return false;
     m_position = frame;
     return true;

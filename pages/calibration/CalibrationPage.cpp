@@ -3,12 +3,12 @@
 
 #include "CalibrationRequests.h"
 #include "CalibrationTexts.h"
-#include "DesktopRecords.h"
 #include "InstructionPicture.h"
 #include "LineRequests.h"
 #include "PageFactories.h"
 #include "Prompts.h"
 #include "RecordWriter.h"
+#include "RecordsModule.h"
 
 #include <QCheckBox>
 #include <QDateTime>
@@ -249,7 +249,8 @@ void CCalibrationPage::RecordApplied() {
         line.correctedReading = ReadLine(line.line);
     m_run.endedMs = QDateTime::currentMSecsSinceEpoch();
     QString error;
-    const std::optional<RecordSettings> settings = ProgramRecordSettings(&error);
+    IRecordsModule* records = RecordsModule(&error);
+    const std::optional<RecordSettings> settings = records ? records->ProgramSettings(&error) : std::nullopt;
     if (!settings) {
         if (qEnvironmentVariable("VELTRIN_RECORDS").compare(QStringLiteral("none"), Qt::CaseInsensitive) != 0)
             OnRecordWritten(static_cast<int>(KeepResult::Kind::Failed), error);

@@ -1,6 +1,8 @@
-// The record writer's thread: the keeper is made there (its store connections belong to that thread),
-// the record kept within a short upload bound, and the result posted back.
+// The record writer's thread: the records module keeps the record there (its store connections belong to
+// that thread) within a short upload bound, and the result is posted back.
 #include "RecordWriter.h"
+
+#include "RecordsModule.h"
 
 #include <QMetaObject>
 
@@ -20,14 +22,12 @@ void CRecordWriter::Write(const RecordSettings& settings, TestRecord record) {
     if (m_thread.joinable())
         m_thread.join();
     ++m_pending;
-    m_thread = std::thread([this, settings, record = std::move(record)]() mutable {
-        KeepResult result;
-        try {
-            CRecordKeeper keeper(settings);
-            result = keeper.Keep(record, kSyncBound);
-        } catch (const StoreError& error) {
-            result = {KeepResult::Kind::Failed, QString::fromStdString(error.what())};
-        }
+    // Loaded here, in the owner's thread, on the first write.
+    QString problem;
+    IRecordsModule* records = RecordsModule(&problem);
+    m_thread = std::thread([this, records, problem, settings, record = std::move(record)]() mutable {
+        const KeepResult result =
+            records ? records->Keep(settings, record, kSyncBound) : KeepResult{KeepResult::Kind::Failed, problem};
         {
             const std::lock_guard lock(m_mutex);
             m_results.emplace_back(result, record.runId);

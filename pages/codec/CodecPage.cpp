@@ -5,6 +5,7 @@
 #include "ChannelGroup.h"
 #include "Helpers.h"
 #include "Prompts.h"
+#include "RealFft.h"
 #include "Settings.h"
 #include "StreamRequests.h"
 #include "StreamTexts.h"
@@ -223,6 +224,11 @@ void CCodecPage::SinToggled() {
 
 void CCodecPage::OpenAnalyser() {
     if (!m_analyser) {
+        // The analysis library is loaded with the first window; without it there is no window to show.
+        if (const std::string problem = FftProblem(); !problem.empty()) {
+            Prompts().Message(this, QString::fromStdString(problem), QStringLiteral("Analyser"), PromptIcon::Error);
+            return;
+        }
         // The board as its tab names it: the board dialog carries its tab's text as its title.
         QString board = QStringLiteral("Board %1").arg(m_board);
         for (QWidget* w = parentWidget(); w && !w->isWindow(); w = w->parentWidget()) {

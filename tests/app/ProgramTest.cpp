@@ -1,5 +1,7 @@
 // The program as a whole, started as a process: command line, screenshots, the single instance.
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -107,3 +109,39 @@ TEST_F(ProgramTest, SecondStartExitsAtOnceWhileTheFirstRuns) {
     EXPECT_FALSE(QString(second->readAllStandardError()).contains("without the single-instance check"));
     EXPECT_EQ(first->state(), QProcess::Running);
 }
+
+#ifdef __linux__
+// The first window waits for every library the program is linked to: the ones only the records window,
+// the calibration records, the analyser and sound files need are loaded when first used instead.
+TEST_F(ProgramTest, StartsWithoutTheLibrariesOnlyLaterWindowsNeed) {
+    QProcess readelf;
+    readelf.start("readelf", {"--dynamic", "--wide", PROGRAM});
+    ASSERT_TRUE(readelf.waitForFinished(30000));
+    ASSERT_EQ(readelf.exitCode(), 0);
+    const QString needed = readelf.readAllStandardOutput();
+    ASSERT_TRUE(needed.contains("libQt6Widgets")) << needed.toStdString();
+    for (const char* late : {"libQt6Sql", "libQt6Svg", "libQt6Network", "libfftw3", "libsndfile"})
+        EXPECT_FALSE(needed.contains(late)) << late;
+}
+
+// A program whose records module is missing still runs; the records picture is left out and the module
+// it looked for is named.
+TEST_F(ProgramTest, AMissingRecordsModuleIsNamedAndTheRestRuns) {
+    const QString bin = home.path() + "/bin";
+    ASSERT_TRUE(QDir().mkpath(bin));
+    const QString program = bin + "/veltrin-test";
+    ASSERT_TRUE(QFile::copy(PROGRAM, program));
+    const QString simulator = QFileInfo(PROGRAM).dir().filePath("libveltrin-sim.so");
+    ASSERT_TRUE(QFile::copy(simulator, bin + "/libveltrin-sim.so"));
+    QProcess run;
+    run.setProcessEnvironment(Environment());
+    run.start(program, {"--demo", "--screenshot", home.path() + "/shots"});
+    ASSERT_TRUE(run.waitForFinished(120000));
+    const QString errors = run.readAllStandardError();
+    EXPECT_EQ(run.exitCode(), 0) << errors.toStdString();
+    EXPECT_TRUE(errors.contains("test records module libveltrin-records.so")) << errors.toStdString();
+    const QStringList files = QDir(home.path() + "/shots").entryList({"*.png"}, QDir::Files);
+    EXPECT_TRUE(files.contains("analyser.png"));
+    EXPECT_FALSE(files.contains("records.png"));
+}
+#endif

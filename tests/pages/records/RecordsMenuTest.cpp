@@ -12,6 +12,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTabWidget>
 
@@ -33,6 +34,16 @@ std::unique_ptr<CMainDlg> TwoBoards() {
     return std::make_unique<CMainDlg>(
         QIcon(), [] { return std::unique_ptr<CDriverLibrary>(); }, nullptr,
         [boards](CDriverLibrary* lib) { return lib ? std::vector<BoardRecord>{} : boards; }, maker);
+}
+
+// The window comes from the records module, which holds its own copy of the window's class: it is
+// found by its class name rather than by a cast against this program's copy.
+QList<CRecordsWindow*> RecordsWindows(const QObject* main) {
+    QList<CRecordsWindow*> found;
+    for (QWidget* widget : main->findChildren<QWidget*>())
+        if (qstrcmp(widget->metaObject()->className(), "CRecordsWindow") == 0)
+            found.append(static_cast<CRecordsWindow*>(widget));
+    return found;
 }
 
 } // namespace
@@ -63,8 +74,8 @@ TEST(RecordsMenu, OpensOnTheCurrentBoardOnceAndSaysWhenNoStoreIsKept) {
     ASSERT_NE(action, nullptr);
     EXPECT_EQ(action->text(), QStringLiteral("Test records"));
     action->trigger();
-    auto* window = main->findChild<CRecordsWindow*>();
-    ASSERT_NE(window, nullptr);
+    ASSERT_EQ(RecordsWindows(main.get()).size(), 1);
+    CRecordsWindow* window = RecordsWindows(main.get()).front();
     QSignalSpy pages(window, &CRecordsWindow::runsPage);
     ASSERT_TRUE(pages.wait(10000));
     EXPECT_EQ(window->findChild<QLineEdit*>(QStringLiteral("boardFilter"))->text(), QStringLiteral("7"));
@@ -72,16 +83,22 @@ TEST(RecordsMenu, OpensOnTheCurrentBoardOnceAndSaysWhenNoStoreIsKept) {
     for (int row = 0; row < 2; ++row)
         EXPECT_EQ(window->Runs()->Run(row).boardId, 7u);
     action->trigger(); // the same window comes to the front
-    EXPECT_EQ(main->findChildren<CRecordsWindow*>().size(), 1);
+    EXPECT_EQ(RecordsWindows(main.get()).size(), 1);
     EXPECT_TRUE(prompts.messages.empty());
+    // The window's own messages reach the prompts this program has in force.
+    window->findChild<QLineEdit*>(QStringLiteral("boardFilter"))->setText(QStringLiteral("seven"));
+    window->findChild<QPushButton*>(QStringLiteral("showButton"))->click();
+    ASSERT_EQ(prompts.messages.size(), 1u);
+    EXPECT_EQ(prompts.messages.back().text, QStringLiteral("The board ID \"seven\" is not a number"));
+    prompts.messages.clear();
     window->close(); // deleted on close
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    EXPECT_EQ(main->findChildren<CRecordsWindow*>().size(), 0);
+    EXPECT_EQ(RecordsWindows(main.get()).size(), 0);
 
     for (const char* ruledOut : {"none", "mysql://server/records"}) {
         qputenv("VELTRIN_RECORDS", ruledOut);
         action->trigger();
-        EXPECT_EQ(main->findChildren<CRecordsWindow*>().size(), 0) << ruledOut;
+        EXPECT_EQ(RecordsWindows(main.get()).size(), 0) << ruledOut;
         ASSERT_FALSE(prompts.messages.empty());
         EXPECT_TRUE(prompts.messages.back().text.startsWith(QStringLiteral("VELTRIN_RECORDS"))) << ruledOut;
         prompts.messages.clear();
