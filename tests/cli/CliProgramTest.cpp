@@ -748,7 +748,8 @@ TEST_F(CliProgram, EveryFaultOfEveryRequestKindIsAnError) {
             QStringList arguments = QStringList{"--demo", "--json"} + k.arguments;
             if (arguments.last() == "--out")
                 arguments << home.filePath(QString("rec%1.raw").arg(n++));
-            cells.push_back({QString("%1:VSIM0\\%2:%3").arg(fault, k.device, CodeText(k.code)), arguments, nullptr, {}});
+            cells.push_back(
+                {QString("%1:VSIM0\\%2:%3").arg(fault, k.device, CodeText(k.code)), arguments, nullptr, {}});
         }
     }
     constexpr size_t kSideBySide = 12;
