@@ -5,6 +5,7 @@
 #include "CodecPage.h"
 #include "MainDlg.h"
 #include "RecordsModule.h"
+#include "WaitForSignal.h"
 
 #include <QDir>
 #include <QEventLoop>
@@ -42,21 +43,6 @@ bool Save(QWidget& widget, const QString& file) {
     }
     std::fprintf(stderr, "veltrin-test: cannot write %s\n", qPrintable(QDir::toNativeSeparators(file)));
     return false;
-}
-
-// Runs the event loop until `signal` of `sender` or `ms` pass; true when the signal came.
-template <typename Signal>
-bool WaitFor(const typename QtPrivate::FunctionPointer<Signal>::Object* sender, Signal signal, int ms) {
-    QEventLoop loop;
-    bool came = false;
-    const QMetaObject::Connection c = QObject::connect(sender, signal, &loop, [&] {
-        came = true;
-        loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    QObject::disconnect(c);
-    return came;
 }
 
 // The records window as the records module prepares it for its picture.

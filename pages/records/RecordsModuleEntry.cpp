@@ -1,11 +1,13 @@
 // The records module's entry: the "Test records" window and the writing of records, behind the narrow
 // interface the program loads on first use. Its message boxes go through the program's prompts in force.
 #include "DesktopRecords.h"
+
 #include "Prompts.h"
 #include "RecordsModule.h"
 #include "RecordsWindow.h"
 #include "RunsModel.h"
 #include "SampleRecords.h"
+#include "WaitForSignal.h"
 
 #include <QEventLoop>
 #include <QTableView>
@@ -32,21 +34,6 @@ public:
 private:
     IPrompts& (*m_host)();
 };
-
-// Runs the event loop until `signal` of `sender` or `ms` pass; true when the signal came.
-template <typename Signal>
-bool WaitFor(const typename QtPrivate::FunctionPointer<Signal>::Object* sender, Signal signal, int ms) {
-    QEventLoop loop;
-    bool came = false;
-    const QMetaObject::Connection c = QObject::connect(sender, signal, &loop, [&] {
-        came = true;
-        loop.quit();
-    });
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-    QObject::disconnect(c);
-    return came;
-}
 
 // The sample store's folder, removed with the window that reads it (after the window's own end).
 class CFolderHolder final : public QObject {
