@@ -1,27 +1,18 @@
 // The About box.
 #include "AboutDlg.h"
+#include "PngIcon.h"
 
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
-#include <QImage>
-#include <QImageReader>
 #include <QLabel>
 #include <QPixmap>
 #include <QVBoxLayout>
 
 QIcon ProgramIcon() {
-    QIcon icon;
-    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
-        // Read as what they are: a reader left to guess the format loads every image format plugin first
-        // (and the libraries behind them), which the start-up would wait for.
-        QImageReader reader(QStringLiteral(":/veltrin/icons/hicolor/%1x%1/apps/veltrin-test.png").arg(size),
-                            QByteArrayLiteral("png"));
-        reader.setAutoDetectImageFormat(false);
-        const QImage picture = reader.read();
-        if (!picture.isNull())
-            icon.addPixmap(QPixmap::fromImage(picture));
-    }
-    return icon;
+    QList<QString> files;
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256})
+        files.append(QStringLiteral(":/veltrin/icons/hicolor/%1x%1/apps/veltrin-test.png").arg(size));
+    return PngIcon(files);
 }
 
 CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
@@ -31,9 +22,7 @@ CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
     auto* picture = new QLabel(this);
     picture->setObjectName(QStringLiteral("aboutPicture"));
     // about@2x.png is the same picture for screens of twice the density.
-    QIcon about;
-    about.addFile(QStringLiteral(":/veltrin/about.png"), QSize(120, 200));
-    about.addFile(QStringLiteral(":/veltrin/about@2x.png"), QSize(240, 400));
+    const QIcon about = PngIcon({QStringLiteral(":/veltrin/about.png"), QStringLiteral(":/veltrin/about@2x.png")});
     picture->setPixmap(about.pixmap(QSize(120, 200), devicePixelRatioF()));
 
     auto* icon = new QLabel(this);

@@ -5,6 +5,7 @@
 #include "DriverLibrary.h"
 #include "DriverLocation.h"
 #include "MainDlg.h"
+#include "PictureStyle.h"
 #include "Prompts.h"
 #include "Screenshots.h"
 #include "Settings.h"
@@ -75,6 +76,8 @@ int CTestApp::Run(int argc, char** argv) {
         return 2;
     }
     const bool screenshots = parser.isSet(screenshotOption);
+    // Fusion's frame and arrow pictures read as PNG: the first window loads no image format plugin.
+    QApplication::setStyle(new CPictureStyle);
 
     // A batch screenshot run is not a second interactive instance; it skips the check.
     CSingleInstance instance(CSingleInstance::DefaultName());

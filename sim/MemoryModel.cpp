@@ -11,9 +11,8 @@
 
 namespace sim {
 
-MemoryModel::MemoryModel(BoardState& state) : m_state(state), m_daram(kDaramWords, 0), m_eeprom(kEepromWords, 0xFFFF) {
-    // The board comes up with its program loaded by the driver and its identity in the EEPROM.
-    FillProgramImage(m_daram);
+MemoryModel::MemoryModel(BoardState& state) : m_state(state), m_eeprom(kEepromWords, 0xFFFF) {
+    // The board comes up with its program loaded by the driver (see DaramWords) and its identity in the EEPROM.
     m_eeprom[kEepromTypeWord] = static_cast<uint16_t>(m_state.config.type);
     SetEepromId(m_state.config.id);
 }
@@ -24,8 +23,16 @@ void MemoryModel::SetEepromId(uint32_t id) {
     m_state.config.id = id;
 }
 
+std::vector<uint16_t>& MemoryModel::DaramWords() const {
+    if (m_daram.empty()) {
+        m_daram.resize(kDaramWords);
+        FillProgramImage(m_daram);
+    }
+    return m_daram;
+}
+
 void MemoryModel::ResetDsp() {
-    std::fill(m_daram.begin(), m_daram.end(), uint16_t{0});
+    m_daram.assign(kDaramWords, 0);
     m_program = Program::Reset;
 }
 
@@ -94,7 +101,7 @@ Handled MemoryModel::StartOperation(const ControlRequest& request) {
 
 Handled MemoryModel::DataPhase(ControlRequest& request, const Operation& op) {
     const uint32_t bytes = op.count * 2;
-    std::vector<uint16_t>& memory = op.memory == 0 ? m_daram : m_eeprom;
+    std::vector<uint16_t>& memory = op.memory == 0 ? DaramWords() : m_eeprom;
     const auto size = static_cast<uint32_t>(memory.size());
     if (op.direction == 0) {
         if (!request.Sizes(0, bytes))
@@ -130,6 +137,7 @@ Handled MemoryModel::LoadProgram(const ControlRequest& request) {
     // The DSP accepts a program only while it is held in reset.
     if (m_program != Program::Reset)
         return Handled::Fail;
+    m_daram.resize(kDaramWords);
     FillProgramImage(m_daram);
     m_program = Program::Running;
     return Handled::Ok;

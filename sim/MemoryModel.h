@@ -28,7 +28,7 @@ public:
     void Advance(Duration now);
 
     // Inspection for tests and the other parts (under the board's lock).
-    const std::vector<uint16_t>& Daram() const { return m_daram; }
+    const std::vector<uint16_t>& Daram() const { return DaramWords(); }
     const std::vector<uint16_t>& Eeprom() const { return m_eeprom; }
     bool ProgramRunning() const { return m_program == Program::Running; }
     bool WatchdogRunning() const { return m_watchdog.has_value(); }
@@ -50,10 +50,12 @@ private:
     Handled StartWatchdog(const ControlRequest& request, Duration now);
     Handled WriteBoardId(const ControlRequest& request);
     void ResetDsp();
+    // The DSP memory, made from the program image on first use: boards nobody reads cost no memory.
+    std::vector<uint16_t>& DaramWords() const;
     void SetEepromId(uint32_t id);
 
     BoardState& m_state;
-    std::vector<uint16_t> m_daram;
+    mutable std::vector<uint16_t> m_daram; // empty until first used
     std::vector<uint16_t> m_eeprom;
     Program m_program = Program::Running;
     std::optional<Operation> m_pending; // started by 0x222410, consumed by the next request

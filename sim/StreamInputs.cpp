@@ -97,6 +97,7 @@ void StreamModel::AdvanceInput(size_t index, uint64_t due) {
     int16_t peak = 0;
     const double gain = Gain(c, false);
     const uint32_t rate = RateOf(index);
+    AllocateRing(c);
     for (uint64_t j = skip; j < due; ++j) {
         const int16_t made = InputSample(index, c.produced + j, due, j, gain);
         // A glitch fault may deliver none, one or more samples for the one made; a repeated block that

@@ -31,7 +31,6 @@ StreamModel::StreamModel(BoardState& state) : m_state(state) {
         c.output = i < kFirstInput || i >= kFirstLineOutput;
         c.first.value = RangeOf(stereo, false).initial;
         c.second.value = RangeOf(stereo, true).initial;
-        c.ring.resize(kRingSamples);
         c.noise.Seed(0x5EED0000u + i); // the same noise on every run, different on every line
         if (i == kLeft)
             c.leaf = "LINE_OUT_LEFT";
@@ -101,6 +100,7 @@ bool StreamModel::Write(const DeviceAddress& device, const uint8_t* buffer, uint
     if (!c || !c->output || (size > 0 && !buffer))
         return false;
     const size_t n = std::min<size_t>(size / 2, kRingSamples - c->count);
+    AllocateRing(*c);
     for (size_t i = 0; i < n; ++i)
         c->ring[(c->head + c->count + i) % kRingSamples] = static_cast<int16_t>(block::GetU16(buffer, 2 * i));
     c->count += n;

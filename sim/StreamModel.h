@@ -78,7 +78,8 @@ private:
         Setting first;
         Setting second;
 
-        // The DMA buffer as a ring of samples.
+        // The DMA buffer as a ring of samples; allocated with the first sample put in, so boards whose
+        // streams never run cost no buffer memory.
         std::vector<int16_t> ring;
         size_t head = 0; // oldest sample
         size_t count = 0;
@@ -107,6 +108,10 @@ private:
         bool captureFailed = false;
     };
 
+    static void AllocateRing(Channel& channel) {
+        if (channel.ring.empty())
+            channel.ring.resize(kBufferBytes / 2);
+    }
     Channel* Find(const DeviceAddress& device);
     const Channel* Find(const DeviceAddress& device) const;
     Channel& OutputOfLine(int line) { return m_channels[10 + static_cast<size_t>(line)]; }
