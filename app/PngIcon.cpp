@@ -2,7 +2,6 @@
 #include "PngIcon.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QIconEngine>
 #include <QImageReader>
 #include <QPainter>
