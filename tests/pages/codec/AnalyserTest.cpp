@@ -71,6 +71,18 @@ QString SpokenName(QLabel* label) {
     return face ? face->text(QAccessible::Name) : QString();
 }
 
+// A codec line's configuration, input and output devices on a simulator's first board.
+struct AnalyserSimLine {
+    std::unique_ptr<CDevice> cfg, in, out;
+
+    AnalyserSimLine(sim::Simulator& simulator, int line)
+        : cfg(Open(simulator, kConfigLeaf)), in(Open(simulator, LineInLeaf(line))),
+          out(Open(simulator, LineOutLeaf(line))) {}
+    static std::unique_ptr<CDevice> Open(sim::Simulator& simulator, const std::string& leaf) {
+        return SimDevice::Open(simulator, simulator.BaseName(0) + "\\" + leaf);
+    }
+};
+
 } // namespace
 
 TEST(InputTap, HoldsEverySampleTheEngineReadWhileRecordingOrNot) {
@@ -109,13 +121,8 @@ TEST(AnalyserWindow, ShowsTheSimulatedToneLiveAndKeepsItsFiguresAfterTheStop) {
     SettingsSandbox sandbox;
     RecordingPrompts prompts;
     sim::Simulator simulator({{0x330, 1, 4, "", ""}}, std::make_shared<sim::SteadyClock>());
-    auto open = [&](const std::string& leaf) {
-        return SimDevice::Open(simulator, simulator.BaseName(0) + "\\" + leaf);
-    };
-    const auto cfg = open(kConfigLeaf);
-    const auto in = open(LineInLeaf(1));
-    const auto out = open(LineOutLeaf(1));
-    CCodecPage page(0x330, 0, 1, in.get(), out.get(), cfg.get());
+    const AnalyserSimLine line(simulator, 1);
+    CCodecPage page(0x330, 0, 1, line.in.get(), line.out.get(), line.cfg.get());
     ASSERT_TRUE(page.OnInitDialog());
     page.OpenAnalyser();
     CAnalyserWindow* window = page.Analyser();
@@ -167,13 +174,8 @@ TEST(AnalyserWindow, SweepReadsTheLoopedBackLinesBandEdgesAndGivesTheOutputBack)
     const auto simulator = sim::Simulator::FromEnvironment();
     for (const char* name : {"VELTRIN_SIM_BOARDS", "VELTRIN_SIM_INPUT", "VELTRIN_SIM_IMPAIR"})
         qunsetenv(name);
-    auto open = [&](const std::string& leaf) {
-        return SimDevice::Open(*simulator, simulator->BaseName(0) + "\\" + leaf);
-    };
-    const auto cfg = open(kConfigLeaf);
-    const auto in = open(LineInLeaf(1));
-    const auto out = open(LineOutLeaf(1));
-    CCodecPage page(0x330, 0, 1, in.get(), out.get(), cfg.get());
+    const AnalyserSimLine line(*simulator, 1);
+    CCodecPage page(0x330, 0, 1, line.in.get(), line.out.get(), line.cfg.get());
     ASSERT_TRUE(page.OnInitDialog());
     page.OpenAnalyser();
     CAnalyserWindow* window = page.Analyser();
